@@ -1,0 +1,5 @@
+// The simulated Windows: the Win32 declarations that KESTREL's code uses, for the host build.
+// Production code includes <windows.h> unchanged; the host build finds this file first.
+#pragma once
+#include "simwin_types.h"
+#include "simwin_fs.h"

@@ -1,0 +1,162 @@
+// The simulated Windows' process state: last-error codes, memory, handles and fault injection.
+#include "sim_internal.h"
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+static thread_local DWORD t_lastError = 0;
+
+DWORD GetLastError(void) { return t_lastError; }
+void SetLastError(DWORD code) { t_lastError = code; }
+
+HLOCAL LocalAlloc(UINT flags, size_t bytes) {
+    void *p = (flags & LMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
+    if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return p;
+}
+
+HLOCAL LocalFree(HLOCAL mem) {
+    free(mem);
+    return nullptr;
+}
+
+void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+DWORD GetTickCount(void) {
+    using namespace std::chrono;
+    return (DWORD)duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+SimState &Sim() {
+    static SimState state;
+    return state;
+}
+
+// ---- handles ----
+
+SimHandle *SimNewHandle(SimHandleKind kind, SimNode *node) {
+    auto h = std::make_unique<SimHandle>();
+    h->kind = kind;
+    h->node = node;
+    SimHandle *raw = h.get();
+    Sim().handles.push_back(std::move(h));
+    return raw;
+}
+
+SimHandle *SimGetHandle(HANDLE handle, SimHandleKind kind) {
+    for (auto &h : Sim().handles)
+        if (h.get() == handle && (kind == 0 || h->kind == kind)) return h.get();
+    return nullptr;
+}
+
+void SimDropHandle(SimHandle *h) {
+    auto &v = Sim().handles;
+    for (size_t i = 0; i < v.size(); i++)
+        if (v[i].get() == h) {
+            v.erase(v.begin() + (long)i);
+            return;
+        }
+}
+
+DWORD SimSharingConflict(SimNode *node, DWORD access, DWORD share) {
+    // The Win32 rule: a new open conflicts with an open handle when either side asks for an access
+    // that the other side's share mode does not grant. Opens without read or write access (and
+    // attribute calls, which open nothing here) never conflict. A hold is read+write, no sharing.
+    for (auto &h : Sim().handles) {
+        if (h->node != node || (h->kind != SIM_HANDLE_FILE && h->kind != SIM_HANDLE_HOLD)) continue;
+        DWORD hAccess = h->kind == SIM_HANDLE_HOLD ? (GENERIC_READ | GENERIC_WRITE) : h->access;
+        DWORD hShare = h->kind == SIM_HANDLE_HOLD ? 0 : h->share;
+        if ((access & GENERIC_READ) && !(hShare & FILE_SHARE_READ)) return ERROR_SHARING_VIOLATION;
+        if ((access & GENERIC_WRITE) && !(hShare & FILE_SHARE_WRITE)) return ERROR_SHARING_VIOLATION;
+        if ((access & DELETE) && !(hShare & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+        if ((hAccess & GENERIC_READ) && !(share & FILE_SHARE_READ)) return ERROR_SHARING_VIOLATION;
+        if ((hAccess & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return ERROR_SHARING_VIOLATION;
+    }
+    return 0;
+}
+
+HANDLE SimHoldEntry(const char *path) {
+    SIM_LOCK;
+    SimLookup l = SimFind(path);
+    if (!l.node) return nullptr;
+    return SimNewHandle(SIM_HANDLE_HOLD, l.node);
+}
+
+void SimReleaseEntry(HANDLE hold) {
+    SIM_LOCK;
+    if (SimHandle *h = SimGetHandle(hold, SIM_HANDLE_HOLD)) SimDropHandle(h);
+}
+
+// ---- fault injection ----
+
+struct SimFault {
+    std::string op;
+    std::string path; // upper-cased full path; empty: any
+    DWORD error;
+    SimFaultMode mode;
+    int n;
+    int seen = 0;
+    bool spent = false;
+};
+static std::vector<SimFault> g_faults;
+static int g_faultsFired = 0;
+
+void SimInjectFault(const char *op, const char *path, DWORD error, SimFaultMode mode, int n) {
+    SIM_LOCK;
+    SimFault f;
+    f.op = op;
+    if (path) {
+        std::string full;
+        f.path = SimFullPath(path, full, nullptr) ? SimUpper(full) : SimUpper(path);
+    }
+    f.error = error;
+    f.mode = mode;
+    f.n = n;
+    g_faults.push_back(f);
+}
+
+void SimClearFaults() {
+    SIM_LOCK;
+    g_faults.clear();
+    g_faultsFired = 0;
+}
+
+int SimFaultsFired() { return g_faultsFired; }
+
+void __attribute__((noinline)) SimFaultHook(const char *op, const char *path, DWORD error) {
+    (void)op;
+    (void)path;
+    (void)error;
+    asm volatile("");
+}
+
+bool SimFaultFires(const char *op, const char *path) {
+    SIM_LOCK;
+    if (g_faults.empty()) return false;
+    std::string upper;
+    if (path) {
+        std::string full;
+        upper = SimFullPath(path, full, nullptr) ? SimUpper(full) : SimUpper(path);
+    }
+    for (auto &f : g_faults) {
+        if (f.spent) continue;
+        if (f.op != "*" && f.op != op) continue;
+        if (!f.path.empty() && f.path != upper) continue;
+        f.seen++;
+        bool fire = f.mode == SIM_FAULT_EVERY || (f.mode == SIM_FAULT_NEXT) ||
+                    (f.mode == SIM_FAULT_NTH && f.seen == f.n);
+        if (!fire) continue;
+        if (f.mode != SIM_FAULT_EVERY) f.spent = true;
+        g_faultsFired++;
+        SimFaultHook(op, path, f.error);
+        SetLastError(f.error);
+        return true;
+    }
+    return false;
+}
+
+void SimResetFaults() {
+    g_faults.clear();
+    g_faultsFired = 0;
+}

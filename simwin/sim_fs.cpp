@@ -1,0 +1,740 @@
+// The simulated Windows' file system: volumes of folders and files kept in memory, reached by
+// the Win32 file calls with Win32's results and error codes.
+#include "sim_internal.h"
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+void SimResetFaults();
+void SimResetRegistry();
+
+static const uint64_t TICKS_PER_SECOND = 10000000ull;
+static const uint64_t UNIX_EPOCH_TICKS = 116444736000000000ull;
+
+uint64_t SimNow() {
+    // A clock that moves on by one second per call, so that every write has its own time.
+    SimState &s = Sim();
+    if (s.clock == 0) s.clock = UNIX_EPOCH_TICKS + (uint64_t)time(nullptr) * TICKS_PER_SECOND;
+    s.clock += TICKS_PER_SECOND;
+    return s.clock;
+}
+
+std::string SimUpper(const std::string &name) {
+    std::string u = name;
+    for (size_t i = 0; i < u.size(); i++) {
+        unsigned char b = (unsigned char)u[i];
+        if (SimIsLead(b) && i + 1 < u.size()) {
+            i++;
+            continue;
+        }
+        if (b >= 'a' && b <= 'z') u[i] = (char)(b - 32);
+    }
+    return u;
+}
+
+static SimNode *NewRoot() {
+    auto *n = new SimNode;
+    n->attributes = FILE_ATTRIBUTE_DIRECTORY;
+    n->lastWrite = SimNow();
+    return n;
+}
+
+void SimAddVolume(const char *root) {
+    SIM_LOCK;
+    std::string key = SimUpper(root);
+    if (key.size() > 2 && key.back() == '\\') key.pop_back();
+    Sim().volumes[key].reset(NewRoot());
+    Sim().volumes[key]->name = key;
+}
+
+void SimReset() {
+    SIM_LOCK;
+    SimState &s = Sim();
+    s.volumes.clear();
+    s.graveyard.clear();
+    s.handles.clear();
+    s.clock = 0;
+    SimResetFaults();
+    SimResetRegistry();
+    SimAddVolume("C:");
+    SimAddVolume("D:");
+    SimAddVolume("E:");
+    SimAddVolume("\\\\SERVER\\SHARE");
+    s.currentFolder = "C:\\";
+    CreateDirectoryA("C:\\TEMP", nullptr);
+}
+
+// ---- paths ----
+
+// Split a path into components at single-byte separators (\ or /); a trail byte 0x5C is part of
+// its character. Empty components (doubled separators) are dropped.
+static std::vector<std::string> SplitComponents(const std::string &p, bool *trailing) {
+    std::vector<std::string> parts;
+    std::string cur;
+    bool lastSep = false;
+    for (size_t i = 0; i < p.size(); i++) {
+        unsigned char b = (unsigned char)p[i];
+        if (SimIsLead(b) && i + 1 < p.size()) {
+            cur += p[i];
+            cur += p[++i];
+            lastSep = false;
+            continue;
+        }
+        if (b == '\\' || b == '/') {
+            if (!cur.empty()) parts.push_back(cur);
+            cur.clear();
+            lastSep = true;
+        } else {
+            cur += p[i];
+            lastSep = false;
+        }
+    }
+    if (!cur.empty()) parts.push_back(cur);
+    if (trailing) *trailing = lastSep;
+    return parts;
+}
+
+// The root of a full path ("C:" or "\\server\share") and the rest after its separator.
+static bool SplitRoot(const std::string &full, std::string &root, std::string &rest) {
+    if (full.size() >= 2 && full[1] == ':') {
+        root = full.substr(0, 2);
+        rest = full.size() > 3 ? full.substr(3) : "";
+        return true;
+    }
+    if (full.size() > 2 && full[0] == '\\' && full[1] == '\\') {
+        bool t;
+        std::vector<std::string> parts = SplitComponents(full.substr(2), &t);
+        if (parts.size() < 2) return false;
+        root = "\\\\" + parts[0] + "\\" + parts[1];
+        rest = full.size() > root.size() + 1 ? full.substr(root.size() + 1) : "";
+        return true;
+    }
+    return false;
+}
+
+bool SimFullPath(const char *path, std::string &full, size_t *filePart) {
+    if (!path || !*path) return false;
+    std::string p = path;
+    std::string root, base;
+    const std::string &cwd = Sim().currentFolder;
+    std::string cwdRoot, cwdRest;
+    SplitRoot(cwd, cwdRoot, cwdRest);
+    bool isSep0 = p[0] == '\\' || p[0] == '/';
+    bool isSep1 = p.size() > 1 && (p[1] == '\\' || p[1] == '/');
+    std::string rest;
+    if (isSep0 && isSep1) {
+        // \\server\share\rest: the server and share names make the root.
+        size_t i = 2;
+        auto isSep = [&](size_t k) { return p[k] == '\\' || p[k] == '/'; };
+        size_t serverStart = i;
+        while (i < p.size() && !isSep(i)) i++;
+        std::string server = p.substr(serverStart, i - serverStart);
+        while (i < p.size() && isSep(i)) i++;
+        size_t shareStart = i;
+        while (i < p.size() && !isSep(i)) i++;
+        std::string shareName = p.substr(shareStart, i - shareStart);
+        if (server.empty()) return false;
+        root = "\\\\" + server + (shareName.empty() ? "" : "\\" + shareName);
+        rest = i < p.size() ? p.substr(i + 1) : "";
+    } else if (p.size() >= 2 && p[1] == ':' && isalpha((unsigned char)p[0])) {
+        root = p.substr(0, 2);
+        if (p.size() > 2 && (p[2] == '\\' || p[2] == '/')) {
+            rest = p.substr(3);
+        } else {
+            // Drive-relative: against the current folder when it is on that drive.
+            base = (SimUpper(cwdRoot) == SimUpper(root)) ? cwdRest : "";
+            rest = base.empty() ? p.substr(2) : base + "\\" + p.substr(2);
+            if (p.size() == 2) rest = base;
+        }
+    } else if (isSep0) {
+        root = cwdRoot;
+        rest = p.substr(1);
+    } else {
+        root = cwdRoot;
+        rest = cwdRest.empty() ? p : cwdRest + "\\" + p;
+    }
+    bool trailing = false;
+    std::vector<std::string> in = SplitComponents(rest, &trailing);
+    std::vector<std::string> out;
+    for (auto &c : in) {
+        if (c == ".") continue;
+        if (c == "..") {
+            if (!out.empty()) out.pop_back();
+            continue;
+        }
+        out.push_back(c);
+    }
+    // Trailing dots and spaces of the last component are dropped, as Win32 does.
+    if (!out.empty() && !trailing) {
+        std::string &last = out.back();
+        while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+        if (last.empty()) out.pop_back();
+    }
+    full = root + "\\";
+    for (size_t i = 0; i < out.size(); i++) {
+        if (i) full += "\\";
+        full += out[i];
+    }
+    if (trailing && !out.empty()) full += "\\";
+    if (filePart) {
+        if (out.empty() || trailing)
+            *filePart = std::string::npos;
+        else
+            *filePart = full.size() - out.back().size();
+    }
+    return true;
+}
+
+bool SimValidName(const std::string &name) {
+    if (name.empty() || name.size() > 255) return false;
+    for (size_t i = 0; i < name.size(); i++) {
+        unsigned char b = (unsigned char)name[i];
+        if (SimIsLead(b) && i + 1 < name.size()) {
+            i++;
+            continue;
+        }
+        if (b < 0x20 || strchr("<>:\"/\\|?*", b)) return false;
+    }
+    return true;
+}
+
+static SimNode *ChildNamed(SimNode *folder, const std::string &name) {
+    auto it = folder->children.find(SimUpper(name));
+    if (it != folder->children.end()) return it->second.get();
+    std::string upper = SimUpper(name);
+    for (auto &c : folder->children)
+        if (!c.second->shortName.empty() && SimUpper(c.second->shortName) == upper) return c.second.get();
+    return nullptr;
+}
+
+SimLookup SimFind(const char *path) {
+    SimLookup r;
+    std::string full;
+    if (!path || strlen(path) >= MAX_PATH) {
+        r.error = path ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_PARAMETER;
+        return r;
+    }
+    if (!SimFullPath(path, full, nullptr)) {
+        r.error = ERROR_PATH_NOT_FOUND;
+        return r;
+    }
+    std::string root, rest;
+    if (!SplitRoot(full, root, rest)) {
+        r.error = ERROR_BAD_NETPATH;
+        return r;
+    }
+    auto v = Sim().volumes.find(SimUpper(root));
+    if (v == Sim().volumes.end()) {
+        r.error = root[0] == '\\' ? ERROR_BAD_NETPATH : ERROR_PATH_NOT_FOUND;
+        return r;
+    }
+    std::vector<std::string> parts = SplitComponents(rest, &r.trailingSeparator);
+    SimNode *cur = v->second.get();
+    if (parts.empty()) {
+        r.node = cur;
+        return r;
+    }
+    for (size_t i = 0; i + 1 < parts.size(); i++) {
+        SimNode *next = ChildNamed(cur, parts[i]);
+        if (!next || !next->IsFolder()) {
+            r.error = SimValidName(parts[i]) ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME;
+            return r;
+        }
+        cur = next;
+    }
+    r.parent = cur;
+    r.name = parts.back();
+    r.node = ChildNamed(cur, r.name);
+    if (!r.node) r.error = SimValidName(r.name) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME;
+    else if (r.trailingSeparator && !r.node->IsFolder()) {
+        r.node = nullptr;
+        r.error = ERROR_INVALID_NAME;
+    }
+    return r;
+}
+
+std::string SimPathOf(const SimNode *node) {
+    if (!node->parent) return node->name + "\\";
+    std::string p = SimPathOf(node->parent);
+    return p + node->name;
+}
+
+static std::string FolderPath(const SimNode *node) {
+    std::string p = SimPathOf(node);
+    if (p.back() != '\\') p += "\\";
+    return p;
+}
+
+SimNode *SimAddChild(SimNode *parent, const std::string &name, DWORD attributes) {
+    auto n = std::make_unique<SimNode>();
+    n->name = name;
+    n->parent = parent;
+    // A new entry takes the compression and encryption state of its folder, as NTFS does.
+    n->attributes = attributes | (parent->attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED));
+    n->lastWrite = SimNow();
+    SimNode *raw = n.get();
+    parent->children[SimUpper(name)] = std::move(n);
+    parent->lastWrite = SimNow();
+    return raw;
+}
+
+void SimRemoveChild(SimNode *node) {
+    SimNode *parent = node->parent;
+    auto it = parent->children.find(SimUpper(node->name));
+    if (it == parent->children.end()) return;
+    Sim().graveyard.push_back(std::move(it->second));
+    parent->children.erase(it);
+    parent->lastWrite = SimNow();
+}
+
+static bool HasOpenHandles(SimNode *node) {
+    for (auto &h : Sim().handles)
+        if (h->node == node && h->kind != SIM_HANDLE_FIND) return true;
+    return false;
+}
+
+// ---- Win32 calls ----
+
+// Attribute bits that SetFileAttributesA changes.
+static const DWORD SETTABLE_ATTRIBUTES = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                         FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+static DWORD ReportedAttributes(const SimNode *n) {
+    // A file with no attribute bits at all reports FILE_ATTRIBUTE_NORMAL.
+    return n->attributes ? n->attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+DWORD GetFileAttributesA(LPCSTR path) {
+    SIM_LOCK;
+    if (SimFaultFires("GetFileAttributesA", path)) return INVALID_FILE_ATTRIBUTES;
+    SimLookup l = SimFind(path);
+    if (!l.node) return SimFail(l.error, INVALID_FILE_ATTRIBUTES);
+    return ReportedAttributes(l.node);
+}
+
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
+    SIM_LOCK;
+    if (SimFaultFires("SetFileAttributesA", path)) return FALSE;
+    SimLookup l = SimFind(path);
+    if (!l.node) return SimFail(l.error, FALSE);
+    if (!l.node->parent) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    l.node->attributes = (l.node->attributes & ~SETTABLE_ATTRIBUTES) | (attributes & SETTABLE_ATTRIBUTES);
+    return TRUE;
+}
+
+// Win32 name matching for FindFirstFileA: * and ? (a double-byte character is one character),
+// ASCII case ignored; "*.*" is the same as "*".
+static bool MaskMatches(const char *mask, const char *name) {
+    if (strcmp(mask, "*.*") == 0 || strcmp(mask, "*") == 0) return true;
+    auto charLen = [](const char *s) { return (SimIsLead((unsigned char)*s) && s[1]) ? 2 : 1; };
+    auto upper = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; };
+    while (*mask) {
+        if (*mask == '*') {
+            mask++;
+            for (const char *s = name;; s += charLen(s)) {
+                if (MaskMatches(mask, s)) return true;
+                if (!*s) return false;
+            }
+        }
+        if (!*name) return false;
+        int ml = charLen(mask), nl = charLen(name);
+        if (*mask == '?') {
+            mask++;
+            name += nl;
+            continue;
+        }
+        if (ml != nl) return false;
+        if (ml == 1 ? upper((unsigned char)*mask) != upper((unsigned char)*name) : strncmp(mask, name, 2) != 0)
+            return false;
+        mask += ml;
+        name += nl;
+    }
+    return *name == 0;
+}
+
+static void FillFindData(const SimNode *n, const char *name, LPWIN32_FIND_DATAA data) {
+    memset(data, 0, sizeof *data);
+    data->dwFileAttributes = ReportedAttributes(n);
+    data->ftLastWriteTime.dwLowDateTime = (DWORD)n->lastWrite;
+    data->ftLastWriteTime.dwHighDateTime = (DWORD)(n->lastWrite >> 32);
+    data->ftCreationTime = data->ftLastAccessTime = data->ftLastWriteTime;
+    if (!n->IsFolder()) {
+        data->nFileSizeLow = (DWORD)n->size;
+        data->nFileSizeHigh = (DWORD)(n->size >> 32);
+    }
+    snprintf(data->cFileName, sizeof data->cFileName, "%s", name);
+    if (!n->shortName.empty() && strcmp(name, ".") && strcmp(name, ".."))
+        snprintf(data->cAlternateFileName, sizeof data->cAlternateFileName, "%s", n->shortName.c_str());
+}
+
+// The next entry of a listing, or false at its end.
+static bool NextFound(SimHandle *h, LPWIN32_FIND_DATAA data) {
+    SimNode *folder = h->node;
+    while (h->phase < 2) {
+        int phase = h->phase++;
+        if (!folder->parent) continue; // roots list no "." and ".."
+        const char *name = phase == 0 ? "." : "..";
+        if (!MaskMatches(h->mask.c_str(), name)) continue;
+        FillFindData(phase == 0 ? folder : folder->parent, name, data);
+        return true;
+    }
+    auto it = h->started ? folder->children.upper_bound(h->lastKey) : folder->children.begin();
+    h->started = true;
+    for (; it != folder->children.end(); ++it) {
+        h->lastKey = it->first;
+        const SimNode *n = it->second.get();
+        if (MaskMatches(h->mask.c_str(), n->name.c_str()) ||
+            (!n->shortName.empty() && MaskMatches(h->mask.c_str(), n->shortName.c_str()))) {
+            FillFindData(n, n->name.c_str(), data);
+            return true;
+        }
+    }
+    return false;
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+    SIM_LOCK;
+    if (SimFaultFires("FindFirstFileA", pattern)) return INVALID_HANDLE_VALUE;
+    std::string full;
+    size_t filePart;
+    if (!pattern || strlen(pattern) >= MAX_PATH) return SimFail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
+    if (!SimFullPath(pattern, full, &filePart)) return SimFail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+    if (filePart == std::string::npos) return SimFail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    std::string mask = full.substr(filePart);
+    std::string folderPath = full.substr(0, filePart);
+    SimLookup l = SimFind(folderPath.c_str());
+    if (!l.node || !l.node->IsFolder()) return SimFail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+    SimHandle *h = SimNewHandle(SIM_HANDLE_FIND, l.node);
+    h->mask = mask;
+    if (!NextFound(h, data)) {
+        SimDropHandle(h);
+        return SimFail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    }
+    return h;
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(find, SIM_HANDLE_FIND);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (SimFaultFires("FindNextFileA", FolderPath(h->node).c_str())) return FALSE;
+    if (!NextFound(h, data)) return SimFail<BOOL>(ERROR_NO_MORE_FILES, FALSE);
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE find) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(find, SIM_HANDLE_FIND);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    SimDropHandle(h);
+    return TRUE;
+}
+
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+    SIM_LOCK;
+    if (SimFaultFires("CreateDirectoryA", path)) return FALSE;
+    SimLookup l = SimFind(path);
+    if (l.node) return SimFail<BOOL>(l.node->parent ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED, FALSE);
+    if (l.error != ERROR_FILE_NOT_FOUND) return SimFail(l.error, FALSE);
+    if (!SimValidName(l.name)) return SimFail<BOOL>(ERROR_INVALID_NAME, FALSE);
+    SimAddChild(l.parent, l.name, FILE_ATTRIBUTE_DIRECTORY);
+    return TRUE;
+}
+
+BOOL RemoveDirectoryA(LPCSTR path) {
+    SIM_LOCK;
+    if (SimFaultFires("RemoveDirectoryA", path)) return FALSE;
+    SimLookup l = SimFind(path);
+    if (!l.node) return SimFail(l.error, FALSE);
+    if (!l.node->parent) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    if (!l.node->IsFolder()) return SimFail<BOOL>(ERROR_DIRECTORY, FALSE);
+    if (!l.node->children.empty()) return SimFail<BOOL>(ERROR_DIR_NOT_EMPTY, FALSE);
+    if (l.node->attributes & FILE_ATTRIBUTE_READONLY) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    if (HasOpenHandles(l.node)) return SimFail<BOOL>(ERROR_SHARING_VIOLATION, FALSE);
+    SimRemoveChild(l.node);
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR path) {
+    SIM_LOCK;
+    if (SimFaultFires("DeleteFileA", path)) return FALSE;
+    SimLookup l = SimFind(path);
+    if (!l.node) return SimFail(l.error, FALSE);
+    if (l.node->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    if (l.node->attributes & FILE_ATTRIBUTE_READONLY) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    if (DWORD e = SimSharingConflict(l.node, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        return SimFail<BOOL>(e, FALSE);
+    SimRemoveChild(l.node);
+    return TRUE;
+}
+
+BOOL CopyFileA(LPCSTR source, LPCSTR dest, BOOL failIfExists) {
+    SIM_LOCK;
+    if (SimFaultFires("CopyFileA", dest)) return FALSE;
+    SimLookup s = SimFind(source);
+    if (!s.node) return SimFail(s.error, FALSE);
+    if (s.node->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    if (DWORD e = SimSharingConflict(s.node, GENERIC_READ, FILE_SHARE_READ)) return SimFail<BOOL>(e, FALSE);
+    SimLookup d = SimFind(dest);
+    SimNode *target = d.node;
+    if (target) {
+        if (failIfExists) return SimFail<BOOL>(ERROR_FILE_EXISTS, FALSE);
+        if (target == s.node) return SimFail<BOOL>(ERROR_SHARING_VIOLATION, FALSE);
+        if (target->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+        // Windows refuses to overwrite a read-only file, and a hidden or system file that the source
+        // would not make hidden or system again.
+        if (target->attributes & FILE_ATTRIBUTE_READONLY) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+        DWORD hs = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if ((target->attributes & hs) & ~(s.node->attributes & hs)) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+        if (DWORD e = SimSharingConflict(target, GENERIC_WRITE, 0)) return SimFail<BOOL>(e, FALSE);
+    } else {
+        if (d.error != ERROR_FILE_NOT_FOUND) return SimFail(d.error, FALSE);
+        if (!SimValidName(d.name)) return SimFail<BOOL>(ERROR_INVALID_NAME, FALSE);
+        target = SimAddChild(d.parent, d.name, 0);
+    }
+    // The copy gets the source's data, time and attributes (and is marked for archiving); its
+    // compression follows its folder, its encryption the source or its folder.
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_TEMPORARY |
+                       FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    DWORD folderBits = target->parent->attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED);
+    target->attributes = (s.node->attributes & (kept | FILE_ATTRIBUTE_ENCRYPTED)) | FILE_ATTRIBUTE_ARCHIVE | folderBits;
+    target->data = s.node->data;
+    target->size = s.node->size;
+    target->lastWrite = s.node->lastWrite;
+    return TRUE;
+}
+
+DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR *filePart) {
+    SIM_LOCK;
+    if (SimFaultFires("GetFullPathNameA", nullptr)) return 0;
+    std::string full;
+    size_t part;
+    if (!path || !*path) return SimFail<DWORD>(ERROR_INVALID_NAME, 0);
+    if (!SimFullPath(path, full, &part)) return SimFail<DWORD>(ERROR_INVALID_NAME, 0);
+    // Too small a buffer: the size needed (with the terminator) comes back, nothing is written.
+    if (full.size() + 1 > size) return (DWORD)full.size() + 1;
+    memcpy(buffer, full.c_str(), full.size() + 1);
+    if (filePart) *filePart = part == std::string::npos ? nullptr : buffer + part;
+    return (DWORD)full.size();
+}
+
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+    SIM_LOCK;
+    std::string cwd = Sim().currentFolder;
+    if (cwd.size() > 3 && cwd.back() == '\\') cwd.pop_back();
+    if (cwd.size() + 1 > size) return (DWORD)cwd.size() + 1;
+    memcpy(buffer, cwd.c_str(), cwd.size() + 1);
+    return (DWORD)cwd.size();
+}
+
+BOOL SetCurrentDirectoryA(LPCSTR path) {
+    SIM_LOCK;
+    SimLookup l = SimFind(path);
+    if (!l.node) return SimFail(l.error, FALSE);
+    if (!l.node->IsFolder()) return SimFail<BOOL>(ERROR_DIRECTORY, FALSE);
+    Sim().currentFolder = FolderPath(l.node);
+    return TRUE;
+}
+
+DWORD GetTempPathA(DWORD size, LPSTR buffer) {
+    static const char temp[] = "C:\\TEMP\\";
+    if (sizeof temp > size) return (DWORD)sizeof temp;
+    memcpy(buffer, temp, sizeof temp);
+    return (DWORD)sizeof temp - 1;
+}
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
+                   HANDLE) {
+    SIM_LOCK;
+    if (SimFaultFires("CreateFileA", path)) return INVALID_HANDLE_VALUE;
+    SimLookup l = SimFind(path);
+    SimNode *n = l.node;
+    bool existed = n != nullptr;
+    if (n) {
+        if (disposition == CREATE_NEW) return SimFail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
+        if (n->IsFolder()) {
+            if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || disposition != OPEN_EXISTING)
+                return SimFail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        } else {
+            if ((access & GENERIC_WRITE) && (n->attributes & FILE_ATTRIBUTE_READONLY))
+                return SimFail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+            DWORD hs = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+            if (disposition == CREATE_ALWAYS && ((n->attributes & hs) & ~(flags & hs)))
+                return SimFail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        }
+        if (DWORD e = SimSharingConflict(n, access, share)) return SimFail(e, INVALID_HANDLE_VALUE);
+        if (disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING) {
+            n->data.clear();
+            n->size = 0;
+            n->lastWrite = SimNow();
+            if (disposition == CREATE_ALWAYS)
+                n->attributes = (n->attributes & ~SETTABLE_ATTRIBUTES) | (flags & SETTABLE_ATTRIBUTES) |
+                                FILE_ATTRIBUTE_ARCHIVE;
+        }
+    } else {
+        if (l.error != ERROR_FILE_NOT_FOUND) return SimFail(l.error, INVALID_HANDLE_VALUE);
+        if (disposition == OPEN_EXISTING || disposition == TRUNCATE_EXISTING)
+            return SimFail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+        if (!SimValidName(l.name)) return SimFail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
+        n = SimAddChild(l.parent, l.name, (flags & SETTABLE_ATTRIBUTES) | FILE_ATTRIBUTE_ARCHIVE);
+    }
+    SimHandle *h = SimNewHandle(SIM_HANDLE_FILE, n);
+    h->access = access;
+    h->share = share;
+    SetLastError(existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS
+                                                                                           : ERROR_SUCCESS);
+    return h;
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(handle, (SimHandleKind)0);
+    if (!h || h->kind == SIM_HANDLE_FIND) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    SimDropHandle(h);
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (!(h->access & GENERIC_READ) || h->node->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    if (SimFaultFires("ReadFile", SimPathOf(h->node).c_str())) return FALSE;
+    SimNode *n = h->node;
+    uint64_t avail = h->position < n->size ? n->size - h->position : 0;
+    DWORD count = (DWORD)(avail < toRead ? avail : toRead);
+    for (DWORD i = 0; i < count; i++) {
+        uint64_t at = h->position + i;
+        ((char *)buffer)[i] = at < n->data.size() ? n->data[at] : 0;
+    }
+    h->position += count;
+    if (read) *read = count;
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (!(h->access & GENERIC_WRITE) || h->node->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    if (SimFaultFires("WriteFile", SimPathOf(h->node).c_str())) return FALSE;
+    SimNode *n = h->node;
+    if (n->data.size() < n->size) n->data.resize(n->size, '\0');
+    if (n->data.size() < h->position + toWrite) n->data.resize(h->position + toWrite, '\0');
+    memcpy(&n->data[h->position], buffer, toWrite);
+    h->position += toWrite;
+    if (n->size < h->position) n->size = h->position;
+    n->attributes |= FILE_ATTRIBUTE_ARCHIVE;
+    n->lastWrite = SimNow();
+    if (written) *written = toWrite;
+    return TRUE;
+}
+
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    int64_t base = method == FILE_BEGIN ? 0 : method == FILE_CURRENT ? (int64_t)h->position : (int64_t)h->node->size;
+    int64_t pos = base + distance.QuadPart;
+    if (pos < 0) return SimFail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    h->position = (uint64_t)pos;
+    if (newPosition) newPosition->QuadPart = pos;
+    return TRUE;
+}
+
+BOOL SetEndOfFile(HANDLE file) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (!(h->access & GENERIC_WRITE)) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+    h->node->size = h->position;
+    if (h->node->data.size() > h->position) h->node->data.resize(h->position);
+    h->node->lastWrite = SimNow();
+    return TRUE;
+}
+
+BOOL GetFileSizeEx(HANDLE file, PLARGE_INTEGER size) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    size->QuadPart = (LONGLONG)h->node->size;
+    return TRUE;
+}
+
+BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIME written) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    FILETIME ft = {(DWORD)h->node->lastWrite, (DWORD)(h->node->lastWrite >> 32)};
+    if (created) *created = ft;
+    if (accessed) *accessed = ft;
+    if (written) *written = ft;
+    return TRUE;
+}
+
+BOOL SetFileTime(HANDLE file, const FILETIME *, const FILETIME *, const FILETIME *written) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (written) h->node->lastWrite = ((uint64_t)written->dwHighDateTime << 32) | written->dwLowDateTime;
+    return TRUE;
+}
+
+int _stat64(const char *path, struct _stat64 *st) {
+    SIM_LOCK;
+    if (SimFaultFires("stat", path)) {
+        errno = ENOENT;
+        return -1;
+    }
+    SimLookup l = SimFind(path);
+    if (!l.node) {
+        errno = ENOENT;
+        return -1;
+    }
+    memset(st, 0, sizeof *st);
+    SimNode *n = l.node;
+    st->st_mode = n->IsFolder() ? (S_IFDIR | 0555) : (S_IFREG | ((n->attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666));
+    st->st_nlink = 1;
+    st->st_size = n->IsFolder() ? 0 : (int64_t)n->size;
+    // FILETIME ticks to whole seconds since 1970, rounding down as the C runtime does.
+    int64_t secs = (int64_t)((n->lastWrite - UNIX_EPOCH_TICKS) / TICKS_PER_SECOND);
+    if (n->lastWrite < UNIX_EPOCH_TICKS) secs = -(int64_t)((UNIX_EPOCH_TICKS - n->lastWrite + TICKS_PER_SECOND - 1) / TICKS_PER_SECOND);
+    st->st_mtim.tv_sec = st->st_atim.tv_sec = st->st_ctim.tv_sec = secs;
+    return 0;
+}
+
+// ---- raw state for tests ----
+
+bool SimSetRawAttributes(const char *path, DWORD attributes) {
+    SIM_LOCK;
+    SimLookup l = SimFind(path);
+    if (!l.node) return false;
+    l.node->attributes = attributes;
+    return true;
+}
+
+bool SimSetSize(const char *path, uint64_t size) {
+    SIM_LOCK;
+    SimLookup l = SimFind(path);
+    if (!l.node || l.node->IsFolder()) return false;
+    l.node->size = size;
+    if (l.node->data.size() > size) l.node->data.resize(size);
+    return true;
+}
+
+bool SimSetShortName(const char *path, const char *shortName) {
+    SIM_LOCK;
+    SimLookup l = SimFind(path);
+    if (!l.node) return false;
+    l.node->shortName = shortName;
+    return true;
+}
+
+bool SimSetLastWriteTime(const char *path, int64_t unixSeconds) {
+    SIM_LOCK;
+    SimLookup l = SimFind(path);
+    if (!l.node) return false;
+    l.node->lastWrite = (uint64_t)((int64_t)UNIX_EPOCH_TICKS + unixSeconds * (int64_t)TICKS_PER_SECOND);
+    return true;
+}

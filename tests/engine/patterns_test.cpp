@@ -1,0 +1,216 @@
+// Word splitting, wildcard matching and the byte primitives.
+#include "patterns.h"
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+// Splits a copy of `text`; returns the words, or {"<fail>"} when SplitWords fails.
+static std::vector<std::string> Split(const std::string &text, int *result = nullptr) {
+    std::vector<char> buf(text.begin(), text.end());
+    buf.push_back(0);
+    int count = -1;
+    char **words = (char **)0xdd;
+    SetLastError(0xdeadbeef);
+    int r = SplitWords(buf.data(), &count, &words);
+    if (result) *result = r;
+    if (r != 0) {
+        EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+        EXPECT_EQ(text, std::string(buf.data())) << "a failed split changed the text";
+        return {"<fail>"};
+    }
+    std::vector<std::string> out;
+    for (int i = 0; i < count; i++) out.push_back(words[i]);
+    LocalFree(words);
+    return out;
+}
+
+using Words = std::vector<std::string>;
+
+TEST(SplitWords, BlanksAndTabsSeparate) {
+    EXPECT_EQ((Words{"*.H", "*.C", "*.CPP"}), Split("*.H *.C *.CPP"));
+    EXPECT_EQ((Words{"a", "b"}), Split(" \t a \t\t b  \t"));
+    EXPECT_EQ(Words{}, Split(" \t  \t"));
+    EXPECT_EQ(Words{}, Split(""));
+}
+
+TEST(SplitWords, QuotesGroupAndAreRemoved) {
+    EXPECT_EQ(Words{"MY *"}, Split("\"MY *\""));
+    EXPECT_EQ(Words{"MY DOC"}, Split("MY\" \"DOC"));
+    EXPECT_EQ(Words{"its"}, Split("'it''s'"));
+    EXPECT_EQ((Words{"ab cd"}), Split("a\"b c\"d"));
+    EXPECT_EQ(Words{"a'b c"}, Split("\"a'b c\""));
+    EXPECT_EQ(Words{"\""}, Split("'\"'"));
+    EXPECT_EQ(Words{"'"}, Split("\"'\""));
+    EXPECT_EQ(Words{""}, Split("\"\""));
+    EXPECT_EQ((Words{"x", "", "y"}), Split("x '' y"));
+}
+
+TEST(SplitWords, UnbalancedQuotesFailAndChangeNothing) {
+    int r = 0;
+    EXPECT_EQ(Words{"<fail>"}, Split("it's", &r));
+    EXPECT_EQ(SPLIT_UNBALANCED_QUOTES, r);
+    EXPECT_EQ(Words{"<fail>"}, Split("\"abc", &r));
+    EXPECT_EQ(SPLIT_UNBALANCED_QUOTES, r);
+    EXPECT_EQ(Words{"<fail>"}, Split("'a\"", &r));
+    EXPECT_EQ(Words{"<fail>"}, Split("a b \"c d", &r));
+    EXPECT_LT(r, 0) << "callers test the sign";
+}
+
+TEST(SplitWords, BackslashesAreOrdinary) {
+    EXPECT_EQ((Words{"C:\\Program", "Files\\x"}), Split("C:\\Program Files\\x"));
+    EXPECT_EQ(Words{"C:\\Program Files\\x"}, Split("\"C:\\Program Files\\x\""));
+    EXPECT_EQ(Words{"a\\b"}, Split("a\\\"\"b")) << "no escape character";
+}
+
+TEST(SplitWords, DoubleByteTextIsNotSplitInside) {
+    // A full-width space (0x81 0x40) does not separate.
+    EXPECT_EQ(Words{"表　示"}, Split("表　示"));
+    // A trail byte 0x20 or 0x22 (after a lead byte) is neither a blank nor a quote.
+    EXPECT_EQ(Words{"\x81\x20z"}, Split("\x81\x20z"));
+    EXPECT_EQ(Words{"\x81\x22z"}, Split("\x81\x22z"));
+    // 0x5C trail bytes (as in 表 and ソ) stay part of their character.
+    EXPECT_EQ((Words{"C:\\表\\ソ", "b"}), Split("C:\\表\\ソ b"));
+}
+
+struct MatchCase {
+    const char *pattern;
+    const char *name;
+    int expected;
+};
+
+TEST(MatchWildcard, DocumentedResults) {
+    static const MatchCase cases[] = {
+        {"*.TXT", "readme.txt", 1}, {"*.txt", "README.TXT", 1}, {"abc", "ABC", 1},
+        {"abc", "abcd", 0},         {"abc?", "abc", 0},         {"ab?", "abc", 1},
+        {"*.*", "file", 0},         {"*.*", "file.", 1},        {"file.", "file", 0},
+        {"a*c", "abcc", 1},         {"a*c", "abcd", 0},         {"a*bc", "acbc", 1},
+        {"*aab*", "aab", 1},        {"*aab*", "xaab", 1},       {"*aab*", "aaab", 0},
+        {"*a?c*", "abc", 1},        {"*a?c*", "aabc", 0},       {"*abd", "ababd", 1},
+        {"a**b", "axb", 1},         {"a**b", "ab", 0},          {"a**", "a", 0},
+        {"a*", "a", 1},             {"**", "x", 1},             {"**", "anything.at.all", 1},
+        {"*?", "a", 1},             {"?", "表", 0},             {"??", "表", 1},
+        {"*.txt", "表.txt", 1},      {"*", "x", 1},              {"", "x", 0},
+        {"MY *", "MY DOC", 1},      {"MY *", "MYDOC", 0},       {"$*", "$RECYCLE.BIN", 1},
+        {"_*", "x_y", 0},           {"~*", "~$doc", 1},         {"*.TMP", "a.tmp.bak", 0},
+    };
+    for (const MatchCase &c : cases)
+        EXPECT_EQ(c.expected, MatchWildcard(c.name, c.pattern)) << "pattern " << c.pattern << " name " << c.name;
+}
+
+TEST(MatchWildcard, CaseFoldsOnlySingleByteAscii) {
+    // Full-width Ａ (0x82 0x60) and ａ (0x82 0x81) are different characters.
+    EXPECT_EQ(0, MatchWildcard("ａ", "Ａ"));
+    EXPECT_EQ(1, MatchWildcard("Ａ", "Ａ"));
+    // Half-width katakana are single-byte and compare literally.
+    EXPECT_EQ(1, MatchWildcard("\xB1\xB2", "\xB1?"));
+}
+
+TEST(MatchWildcard, TrailBytesAreNeverWildcards) {
+    // 0x81 0x3F: the trail byte 0x3F is not a "?" wildcard, 0x81 0x2A not a star.
+    EXPECT_EQ(0, MatchWildcard("\x81\x40", "\x81\x3F"));
+    EXPECT_EQ(1, MatchWildcard("\x81\x3F", "\x81\x3F"));
+    EXPECT_EQ(0, MatchWildcard("\x81\x2Ax", "\x81\x2A"));
+    // A trail byte of the name never equals a single-byte pattern byte of the same value.
+    EXPECT_EQ(0, MatchWildcard("\x83\x5C", "?\\"));
+    EXPECT_EQ(1, MatchWildcard("\x83\x5C", "??"));
+}
+
+TEST(MatchWildcard, LongNamesAndPatterns) {
+    std::string name = "b" + std::string(258, 'a');
+    EXPECT_EQ(1, MatchWildcard(name.c_str(), ("*" + std::string(258, 'a')).c_str()));
+    // The scan never goes back: a segment that overran restarts at the failing byte only.
+    EXPECT_EQ(0, MatchWildcard(name.c_str(), ("*" + std::string(257, 'a')).c_str()));
+    // Longer than any field allows: still matched, not cut.
+    std::string huge = std::string(1000, 'c') + std::string(1000, 'b');
+    EXPECT_EQ(1, MatchWildcard(huge.c_str(), ("c*" + std::string(1000, 'b')).c_str()));
+    EXPECT_EQ(0, MatchWildcard(huge.c_str(), ("c*" + std::string(1001, 'b')).c_str()));
+}
+
+TEST(BytePrimitives, ClassMap) {
+    char map[16];
+    ByteClasses("a表\xB1\x81", map);
+    EXPECT_STREQ("01201", map);
+    ByteClasses("\x81\x81\x81", map);
+    EXPECT_STREQ("121", map) << "a lead value after a lead byte is a trail byte";
+    ByteClasses("\x80\xA0\xFD\xFF", map);
+    EXPECT_STREQ("0000", map);
+    ByteClasses("", map);
+    EXPECT_STREQ("", map);
+}
+
+TEST(BytePrimitives, FindSingleByteCharSkipsTrailBytes) {
+    const char *path = "C:\\表\\x";
+    EXPECT_EQ(path + 2, FindSingleByteChar(path, '\\'));
+    EXPECT_EQ(path + 5, FindSingleByteChar(path + 3, '\\')) << "the 0x5C of 表 is skipped";
+    EXPECT_EQ(path + 5, FindLastSingleByteChar(path, '\\'));
+    EXPECT_EQ(nullptr, FindSingleByteChar("表", '\\'));
+    EXPECT_EQ(nullptr, FindLastSingleByteChar("ソ", '\\'));
+}
+
+TEST(BytePrimitives, UpcaseAsciiLeavesDoubleByteAlone) {
+    char text[] = "abc\x82\x61xyz\x81\x7a";  // 0x82 0x61 and 0x81 0x7A are double-byte
+    EXPECT_EQ(text, UpcaseAscii(text));
+    EXPECT_STREQ("ABC\x82\x61XYZ\x81\x7a", text);
+}
+
+// The matching rules transcribed step by step (marks, class maps, the repeated "*?" sweep,
+// segments, one progress counter per segment), to check the fast matcher against on many
+// random names and patterns.
+static int ReferenceMatch(const std::string &name, const std::string &pattern) {
+    if (pattern == "*") return 1;
+    if (pattern.empty()) return 0;
+    std::string P = "\x1E" + pattern + "\x1F", N = "\x1E" + name + "\x1F";
+    std::vector<char> pc(P.size() + 1), nc(N.size() + 1);
+    ByteClasses(P.c_str(), pc.data());
+    ByteClasses(N.c_str(), nc.data());
+    for (size_t sweep = 0; sweep < P.size(); sweep++)
+        for (size_t j = 0; j + 1 < P.size(); j++)
+            if (P[j] == '*' && pc[j] == '0' && P[j + 1] == '?' && pc[j + 1] == '0') std::swap(P[j], P[j + 1]);
+    std::vector<std::string> seg(1), segc(1);
+    for (size_t j = 0; j < P.size(); j++) {
+        if (P[j] == '*' && pc[j] == '0') {
+            seg.emplace_back();
+            segc.emplace_back();
+        } else {
+            seg.back() += P[j];
+            segc.back() += pc[j];
+        }
+    }
+    auto same = [](char b, char cb, char p, char cp) {
+        if (b == p && cb == cp) return true;
+        auto up = [](char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 32) : c; };
+        return cb == '0' && cp == '0' && up(b) == up(p);
+    };
+    std::vector<size_t> progress(seg.size(), 0);
+    size_t i = 0;
+    for (size_t j = 0; j < N.size() && i < seg.size(); j++) {
+        const std::string &S = seg[i];
+        size_t &pr = progress[i];
+        char p = pr < S.size() ? S[pr] : 0, cp = pr < S.size() ? segc[i][pr] : 0;
+        if (same(N[j], nc[j], p, cp)) pr++;
+        else if (p == '?' && cp == '0') pr++;
+        else pr = (!S.empty() && same(N[j], nc[j], S[0], segc[i][0])) ? 1 : 0;
+        if (pr == S.size()) i++;
+    }
+    return i == seg.size();
+}
+
+TEST(MatchWildcard, AgreesWithTheRulesOnRandomPairs) {
+    static const char *pieces[] = {"a", "A", "b", ".", "*", "?", "表", "ソ", "\x81", "?", "*", "ab", "\x81\x3F"};
+    static const char *namePieces[] = {"a", "A", "b", ".", "表", "ソ", "ab", "\x81\x3F", "x", "B"};
+    unsigned seed = 12345;
+    auto next = [&](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    int matches = 0;
+    for (int round = 0; round < 200000; round++) {
+        std::string pattern, name;
+        for (unsigned k = next(6); k > 0; k--) pattern += pieces[next(sizeof pieces / sizeof *pieces)];
+        for (unsigned k = next(6) + 1; k > 0; k--) name += namePieces[next(sizeof namePieces / sizeof *namePieces)];
+        int expected = ReferenceMatch(name, pattern);
+        matches += expected;
+        ASSERT_EQ(expected, MatchWildcard(name.c_str(), pattern.c_str())) << "pattern [" << pattern << "] name [" << name << "]";
+    }
+    EXPECT_GT(matches, 1000) << "the random pairs should include many matches";
+}
