@@ -3,3 +3,4 @@
 #pragma once
 #include "simwin_types.h"
 #include "simwin_fs.h"
+#include "simwin_user.h"
