@@ -4,3 +4,5 @@
 #include "simwin_types.h"
 #include "simwin_fs.h"
 #include "simwin_user.h"
+#include "simwin_registry.h"
+#include "simwin_dialog.h"
