@@ -4,3 +4,4 @@
 #include "simwin_types.h"
 #include "simwin_fs.h"
 #include "simwin_user.h"
+#include "simwin_ntfs.h"
