@@ -6,3 +6,4 @@
 #include "simwin_user.h"
 #include "simwin_registry.h"
 #include "simwin_dialog.h"
+#include "simwin_ntfs.h"

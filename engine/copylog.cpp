@@ -1,0 +1,223 @@
+// The log and missing-files documents: prologue, level filter, composition and RTF escaping.
+#include "copylog.h"
+#include "copyjob.h"
+#include "patterns.h"
+#include <string.h>
+
+// Both documents live as long as the process; before the first reset their text is empty.
+static char s_logText[LOG_DOCUMENT_CAPACITY];
+static char s_missingText[MISSING_DOCUMENT_CAPACITY];
+LogDocument g_copyLog = {s_logText, LOG_DOCUMENT_CAPACITY, 0, 0};
+LogDocument g_missingList = {s_missingText, MISSING_DOCUMENT_CAPACITY, 0, 0};
+std::atomic<DWORD> g_runConf{CONF_DEFAULT};
+
+// ---- prologue ----
+
+// One font, "ＭＳ ゴシック", written as hexadecimal escapes of its code page 932 bytes.
+static const char PROLOGUE_HEAD[] =
+    "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1033\\deflangfe1041{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset128 "
+    "\\'82\\'6c\\'82\\'72 \\'83\\'53\\'83\\'56\\'83\\'62\\'83\\'4e;}}\n"
+    "{\\colortbl ;";
+static const char PROLOGUE_TAIL[] = "}\n\\viewkind4\\uc1\\pard\\cf0\\lang1041\\f0\\fs18 ";
+
+// Appends the decimal digits of `value` at `out`; returns the position after them.
+static char *PutDecimal(char *out, unsigned value) {
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = (char)('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0) *out++ = digits[--n];
+    return out;
+}
+
+static char *PutText(char *out, const char *text, size_t n) {
+    memcpy(out, text, n);
+    return out + n;
+}
+
+// The prologue is built once into this area (about 1.7 KB) and copied by every reset.
+static char s_prologue[2048];
+
+static DWORD BuildPrologue() {
+    static const unsigned LEVELS[4] = {0, 128, 192, 255};
+    char *out = s_prologue;
+    out = PutText(out, PROLOGUE_HEAD, sizeof PROLOGUE_HEAD - 1);
+    // Index 0 is the empty entry before the first ';' (the automatic colour); 1 to 63 follow.
+    for (unsigned i = 1; i <= 63; i++) {
+        out = PutText(out, "\\red", 4);
+        out = PutDecimal(out, LEVELS[(i >> 4) & 3]);
+        out = PutText(out, "\\green", 6);
+        out = PutDecimal(out, LEVELS[(i >> 2) & 3]);
+        out = PutText(out, "\\blue", 5);
+        out = PutDecimal(out, LEVELS[i & 3]);
+        *out++ = ';';
+    }
+    out = PutText(out, PROLOGUE_TAIL, sizeof PROLOGUE_TAIL - 1);
+    *out = '\0';
+    return (DWORD)(out - s_prologue);
+}
+static const DWORD s_prologueLength = BuildPrologue();
+
+static void ResetDocument(LogDocument *doc) {
+    memcpy(doc->text, s_prologue, s_prologueLength + 1);
+    doc->length = s_prologueLength;
+    doc->full = 0;
+}
+
+void ResetCopyLog() { ResetDocument(&g_copyLog); }
+void ResetMissingList() { ResetDocument(&g_missingList); }
+
+// ---- escaping ----
+
+// What one byte of the composed text becomes in the document, by byte class.
+static size_t EscapedSize(const unsigned char *t) {
+    size_t size = 0;
+    bool trail = false;
+    for (; *t != 0; t++) {
+        unsigned char b = *t;
+        if (trail) {
+            size += (b == 0x5C || b == 0x7B || b == 0x7D) ? 4 : 1;
+            trail = false;
+        } else if (IsLeadByteValue(b)) {
+            size += 1;
+            trail = true;
+        } else if (b == 0x5C || b == 0x7B || b == 0x7D) {
+            size += 2;
+        } else if (b == 0x0A) {
+            size += 5;
+        } else {
+            size += 1;
+        }
+    }
+    return size;
+}
+
+static char *PutEscaped(char *out, const unsigned char *t) {
+    bool trail = false;
+    for (; *t != 0; t++) {
+        unsigned char b = *t;
+        if (trail) {
+            trail = false;
+            if (b == 0x5C || b == 0x7B || b == 0x7D)
+                out = PutText(out, b == 0x5C ? "\\'5c" : b == 0x7B ? "\\'7b" : "\\'7d", 4);
+            else
+                *out++ = (char)b;
+        } else if (IsLeadByteValue(b)) {
+            trail = true;
+            *out++ = (char)b;
+        } else if (b == 0x5C || b == 0x7B || b == 0x7D) {
+            *out++ = '\\';
+            *out++ = (char)b;
+        } else if (b == 0x0A) {
+            out = PutText(out, "\\par\n", 5);
+        } else {
+            *out++ = (char)b;
+        }
+    }
+    *out = '\0';
+    return out;
+}
+
+int AppendRtfRecord(char *end, DWORD room, const char *text, int colour) {
+    size_t m = strlen(end);
+    size_t n = strlen(text);
+    // The system's room test: twice the text and 17 bytes for the colour word and the ends.
+    if ((unsigned long long)m + 2ull * n + 17ull > room) return 0;
+    // A text full of line feeds or escaped trail bytes grows more than twice: the escaped text,
+    // its terminating zero and the closing brace that the viewer appends later must still fit.
+    char colourWord[16];
+    char *cw = PutText(colourWord, "\\cf", 3);
+    cw = PutDecimal(cw, (unsigned)colour);
+    *cw++ = ' ';
+    size_t colourLength = (size_t)(cw - colourWord);
+    size_t need = m + colourLength + EscapedSize((const unsigned char *)text) + 1 + 1;
+    if (need > room) return 0;
+    char *out = PutText(end + m, colourWord, colourLength);
+    PutEscaped(out, (const unsigned char *)text);
+    return 1;
+}
+
+// ---- composition ----
+
+// Copies `piece` into the work area at `out`, stopping at `limit`; a double-byte character that
+// does not fit whole is left out. Returns the position after what was copied.
+static char *PutPiece(char *out, char *limit, const char *piece) {
+    if (piece == nullptr) return out;
+    bool trail = false;
+    for (const unsigned char *p = (const unsigned char *)piece; *p != 0; p++) {
+        if (trail) {
+            trail = false;
+        } else if (IsLeadByteValue(*p)) {
+            // Both bytes or none; a lead byte at the end of the text stands alone.
+            if (p[1] != 0 && out + 2 > limit) return out;
+            if (p[1] != 0) trail = true;
+        }
+        if (out >= limit) return out;
+        *out++ = (char)*p;
+    }
+    return out;
+}
+
+// Composes "<mark>name<separator>message\r\n" in `area` (LOG_WORK_AREA bytes); a line too long
+// for the area is cut before its "\r\n", at a character boundary.
+static void ComposeLine(char *area, const char *mark, const char *name, const char *separator,
+                        const char *message) {
+    char *limit = area + LOG_WORK_AREA - 3; // room for "\r\n" and the zero
+    char *out = PutPiece(area, limit, mark);
+    out = PutPiece(out, limit, name);
+    out = PutPiece(out, limit, separator);
+    out = PutPiece(out, limit, message);
+    out[0] = '\r';
+    out[1] = '\n';
+    out[2] = '\0';
+}
+
+static void AppendToDocument(LogDocument *doc, const char *line, int colour) {
+    char *end = doc->text + doc->length;
+    if (AppendRtfRecord(end, doc->capacity - doc->length, line, colour) == 0) {
+        doc->full = 1;
+        return;
+    }
+    doc->length += (DWORD)strlen(end); // one scan over the new text only
+}
+
+void CopyLogRecord(const char *name, const char *message, unsigned level) {
+    if (g_copyLog.full != 0) return;
+    DWORD conf = g_runConf.load(std::memory_order_relaxed);
+    const char *mark;
+    int colour;
+    switch (level) {
+    case LOG_LEVEL_NOT_COPIED:
+        if ((conf & CONF_LOG_NOT_COPIED) == 0) return;
+        mark = "  ";
+        colour = LOG_COLOUR_DEFAULT;
+        break;
+    case LOG_LEVEL_DONE:
+        if ((conf & CONF_LOG_NO_DONE) != 0) return;
+        mark = "O ";
+        colour = LOG_COLOUR_BLUE;
+        break;
+    case LOG_LEVEL_ERROR:
+        mark = "X ";
+        colour = LOG_COLOUR_RED;
+        break;
+    case LOG_LEVEL_WARNING:
+        mark = "! ";
+        colour = LOG_COLOUR_YELLOW;
+        break;
+    default:
+        return;
+    }
+    char area[LOG_WORK_AREA];
+    ComposeLine(area, mark, name, " ", message);
+    AppendToDocument(&g_copyLog, area, colour);
+}
+
+void MissingListLine(unsigned flag, const char *text) {
+    if (g_missingList.full != 0) return;
+    char area[LOG_WORK_AREA];
+    ComposeLine(area, "", text, "", "");
+    AppendToDocument(&g_missingList, area, flag != 0 ? LOG_COLOUR_BLUE : LOG_COLOUR_DEFAULT);
+}

@@ -1,0 +1,67 @@
+// The two log documents of a copy run: the log (one coloured record per decision) and the
+// missing-files list, each an open RTF document held in memory for the life of the process.
+#pragma once
+#include <windows.h>
+#include <atomic>
+
+#define LOG_DOCUMENT_CAPACITY 0x800000u     // 8,388,608 bytes, terminating zero included
+#define MISSING_DOCUMENT_CAPACITY 0x400000u // 4,194,304 bytes, terminating zero included
+
+// Each record is composed in a work area before it is escaped into its document. The system's
+// work area held 300 bytes; ours is large enough for the longest name any caller can give (a
+// source word as typed, up to the 4095 characters of the sources field) with the longest message,
+// so no record is cut in practice. A line that would still not fit is cut at a character
+// boundary and keeps its "\r\n" ending; it never overruns the area.
+#define LOG_WORK_AREA 4608u
+
+// Colour indexes of the documents' colour table.
+#define LOG_COLOUR_DEFAULT 0  // the automatic text colour
+#define LOG_COLOUR_BLUE 3     // (0, 0, 255): done
+#define LOG_COLOUR_RED 48     // (255, 0, 0): error
+#define LOG_COLOUR_YELLOW 60  // (255, 255, 0): warning, stop
+
+// Log levels of a record.
+#define LOG_LEVEL_NOT_COPIED 0 // written when the run's CONF bit 0 is set
+#define LOG_LEVEL_DONE 1       // written when the run's CONF bit 2 is clear
+#define LOG_LEVEL_ERROR 2      // always written
+#define LOG_LEVEL_WARNING 3    // always written
+
+// One document: its zero-terminated text, its capacity, the number of bytes before the zero,
+// and the full flag (1 once a record did not fit; nothing is appended until the next reset).
+// Only the worker of a run writes a document; the viewers read it in the same thread after the
+// walk.
+struct LogDocument {
+    char *text;
+    DWORD capacity;
+    DWORD length;
+    DWORD full;
+};
+extern LogDocument g_copyLog;     // the log document
+extern LogDocument g_missingList; // the missing-files document
+
+// The CONF word of the current run; the worker sets it before it resets the documents.
+// CopyLogRecord filters levels 0 and 1 by it.
+extern std::atomic<DWORD> g_runConf;
+
+// Write the prologue (font table, 63-entry colour table, paragraph setup) at the start of the
+// document, set its length and clear its full flag.
+void ResetCopyLog();
+void ResetMissingList();
+
+// Append one record "<mark> name message\r\n" to the log document in the colour of its level,
+// when the level passes the run's CONF and the document is not full. A record that does not fit
+// sets the full flag; it and every later record are lost until the next reset.
+void CopyLogRecord(const char *name, const char *message, unsigned level);
+
+// Append one line "text\r\n" to the missing-files document: blue when `flag` is non-zero (a
+// folder), default colour otherwise (a file).
+void MissingListLine(unsigned flag, const char *text);
+
+// Append "\cf<colour> " and `text`, escaped for RTF, after the text found at `end`, when it fits
+// in `room` bytes (capacity minus length). Backslash and braces are escaped as "\\", "\{", "\}"
+// when they are single-byte characters and as "\'5c", "\'7b", "\'7d" when they are trail bytes of
+// a double-byte character; a single-byte line feed becomes "\par" and the line feed. Returns 1
+// when appended and 0, writing nothing, when it did not fit: the room test (existing text +
+// 2 x text + 17 greater than the room) fails, or the escaped text with its terminating zero and
+// the closing brace the viewer appends later would not fit.
+int AppendRtfRecord(char *end, DWORD room, const char *text, int colour);

@@ -1,0 +1,16 @@
+// The missing-in-source check: after a source has been copied, list every file and folder that
+// exists in the destination's counterpart of that source but not at the same place in the source.
+#pragma once
+#include <windows.h>
+
+// Checks the destination entry `destination` + `relative` against the source entry `sourceParent`
+// + `relative` and, for a folder, everything below it, depth first: the lines of a folder's
+// contents come before the folder's own line. A destination entry without a source entry of the
+// same name (of either kind) gets one line in the missing-files document, "F <full path>" for a
+// file or "D <full path>" for a folder. `sourceParent` and `destination` end in "\\"; `relative`
+// is for the first call the source's name as stored. Each failure writes one log record (level
+// 2, named by the relative path) and the check goes on with the entry's siblings. `dialog` gets
+// the progress note in its label RUN_PROGRESS_LABEL.
+// Returns 0 when the entry and everything below it were checked, -1 when the stop request was
+// found set (on entry to any call of the walk).
+int CheckMissingInSource(HWND dialog, const char *relative, const char *sourceParent, const char *destination);
