@@ -53,6 +53,8 @@ static const char MSG_COPIED_NO_ATTRIBUTES[] = "コピーしました。（属�
 
 std::atomic<int> g_workerStarting{0};
 
+static bool EndsInSeparator(const char *text);
+
 // The full path of the destination base that the walk was last given, ending in "\\" (empty
 // when it could not be made): the walk never descends into it and never copies an entry onto
 // itself. Only the worker uses them; the full path is made again only when the base changes.
@@ -74,8 +76,6 @@ static const char *DestinationFull(const char *destBase) {
     strcpy(s_destinationBase, destBase);
     return s_destinationFull;
 }
-
-static bool EndsInSeparator(const char *text);
 
 // ---- start button ----
 

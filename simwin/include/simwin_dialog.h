@@ -5,3 +5,6 @@
 
 #define IMAGE_BITMAP 0
 #define IMAGE_ICON 1
+
+struct SimWindow;
+BOOL DestroyWindow(struct SimWindow *window);
