@@ -112,9 +112,24 @@ static bool SplitRoot(const std::string &full, std::string &root, std::string &r
     return false;
 }
 
+// The next single-byte separator (\\ or /) at or after `from` (a character boundary), or npos.
+static size_t NextSeparator(const std::string &p, size_t from) {
+    for (size_t i = from; i < p.size(); i++) {
+        unsigned char b = (unsigned char)p[i];
+        if (SimIsLead(b) && i + 1 < p.size()) {
+            i++;
+            continue;
+        }
+        if (b == '\\' || b == '/') return i;
+    }
+    return std::string::npos;
+}
+
 bool SimFullPath(const char *path, std::string &full, size_t *filePart) {
     if (!path || !*path) return false;
     std::string p = path;
+    // A path of blanks only names nothing.
+    if (p.find_first_not_of(' ') == std::string::npos) return false;
     std::string root, base;
     const std::string &cwd = Sim().currentFolder;
     std::string cwdRoot, cwdRest;
@@ -123,20 +138,28 @@ bool SimFullPath(const char *path, std::string &full, size_t *filePart) {
     bool isSep1 = p.size() > 1 && (p[1] == '\\' || p[1] == '/');
     std::string rest;
     if (isSep0 && isSep1) {
-        // \\server\share\rest: the server and share names make the root.
-        size_t i = 2;
-        auto isSep = [&](size_t k) { return p[k] == '\\' || p[k] == '/'; };
-        size_t serverStart = i;
-        while (i < p.size() && !isSep(i)) i++;
-        std::string server = p.substr(serverStart, i - serverStart);
-        while (i < p.size() && isSep(i)) i++;
-        size_t shareStart = i;
-        while (i < p.size() && !isSep(i)) i++;
-        std::string shareName = p.substr(shareStart, i - shareStart);
-        if (server.empty()) return false;
-        root = "\\\\" + server + (shareName.empty() ? "" : "\\" + shareName);
-        rest = i < p.size() ? p.substr(i + 1) : "";
-    } else if (p.size() >= 2 && p[1] == ':' && isalpha((unsigned char)p[0])) {
+        // \\server\share\rest: the server and share names make the root. Without a share, or
+        // with an empty one, Windows gives the path back as it is, with no file part.
+        size_t serverEnd = NextSeparator(p, 2);
+        std::string server = p.substr(2, serverEnd == std::string::npos ? std::string::npos : serverEnd - 2);
+        if (serverEnd == std::string::npos || serverEnd + 1 == p.size()) {
+            full = "\\\\" + server + (serverEnd == std::string::npos ? "" : "\\");
+            if (filePart) *filePart = std::string::npos;
+            return true;
+        }
+        size_t shareEnd = NextSeparator(p, serverEnd + 1);
+        std::string shareName = p.substr(serverEnd + 1, shareEnd == std::string::npos ? std::string::npos
+                                                                                       : shareEnd - serverEnd - 1);
+        root = "\\\\" + server + "\\" + shareName;
+        if (shareEnd == std::string::npos) {
+            // "\\server\share": the share is the file part, and no separator is added.
+            full = root;
+            if (filePart) *filePart = 3 + server.size();
+            return true;
+        }
+        rest = p.substr(shareEnd + 1);
+    } else if (p.size() >= 2 && p[1] == ':' && !SimIsLead((unsigned char)p[0])) {
+        // Any byte before the colon makes a drive, as Windows sees it ("1:\\x" included).
         root = p.substr(0, 2);
         if (p.size() > 2 && (p[2] == '\\' || p[2] == '/')) {
             rest = p.substr(3);

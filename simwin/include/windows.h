@@ -5,5 +5,5 @@
 #include "simwin_fs.h"
 #include "simwin_user.h"
 #include "simwin_registry.h"
-#include "simwin_dialog.h"
+#include "simwin_controls.h"
 #include "simwin_ntfs.h"

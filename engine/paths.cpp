@@ -1,0 +1,182 @@
+// Path primitives and the resolution of source words. Every search for '\\' or ':' is among
+// single-byte characters only.
+#include "paths.h"
+#include "copylog.h"
+#include "patterns.h"
+#include <string.h>
+
+static const char MSG_INVALID_PATH[] = "パス名が不正です。";
+static const char MSG_ROOT_FOLDER[] = "ルートフォルダは指定できません。";
+
+// A failure passed on from an operation called at `site`: the inner code moves up one hex digit
+// and the caller's site number takes the lowest one.
+static int NestFailure(int inner, int site) {
+    return (int)(0x80000000u + (((unsigned)inner & 0xFFFFFFu) << 4) + (unsigned)site);
+}
+
+int SplitPathRoot(const char *path, char *root, char *rest) {
+    size_t length = path ? strlen(path) : 0;
+    if (length == 0 || length >= MAX_PATH) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SPLIT_PATH_BAD_LENGTH;
+    }
+    char classes[MAX_PATH];
+    ByteClasses(path, classes);
+    auto isSingle = [&](size_t i, char ch) { return i < length && classes[i] == BYTE_CLASS_SINGLE && path[i] == ch; };
+
+    if (isSingle(0, '\\') && isSingle(1, '\\')) {
+        // \\server\share: the two leading backslashes are single bytes, so the scans below start
+        // at character boundaries.
+        const char *serverEnd = FindSingleByteChar(path + 2, '\\');
+        if (!serverEnd) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return SPLIT_PATH_NO_SHARE;
+        }
+        const char *shareEnd = FindSingleByteChar(serverEnd + 1, '\\');
+        size_t rootLength = shareEnd ? (size_t)(shareEnd - path) : length;
+        memcpy(root, path, rootLength);
+        root[rootLength] = 0;
+        strcpy(rest, path + rootLength);
+        return PATH_KIND_NETWORK;
+    }
+    if (isSingle(0, '\\')) {
+        root[0] = 0;
+        strcpy(rest, path);
+        return PATH_KIND_ROOTED;
+    }
+    if (isSingle(1, ':')) {
+        // The byte before the colon is not checked to be a letter.
+        memcpy(root, path, 2);
+        root[2] = 0;
+        strcpy(rest, path + 2);
+        return PATH_KIND_DRIVE;
+    }
+    root[0] = 0;
+    strcpy(rest, path);
+    return PATH_KIND_RELATIVE;
+}
+
+int IsRootFolder(const char *path) {
+    char full[MAX_PATH];
+    char *filePart = nullptr;
+    DWORD n = GetFullPathNameA(path, MAX_PATH, full, &filePart);
+    if (n == 0 || n >= MAX_PATH) {
+        // GetFullPathNameA returns the size it needs instead of 0 when the full path does not fit
+        // the buffer, and then writes nothing into it.
+        if (n != 0) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return ROOT_FULL_PATH_FAILED;
+    }
+    char root[MAX_PATH], rest[MAX_PATH];
+    int kind = SplitPathRoot(full, root, rest);
+    if (kind < 0) return NestFailure(kind, 2);
+    switch (kind) {
+    case PATH_KIND_NETWORK:
+        return (rest[0] == 0 || strcmp(rest, "\\") == 0) ? 1 : 0;
+    case PATH_KIND_DRIVE:
+    case PATH_KIND_ROOTED:
+        return strcmp(rest, "\\") == 0 ? 1 : 0;
+    default:
+        return 0;
+    }
+}
+
+int CanonicalizePath(const char *path, char *out) {
+    char root[MAX_PATH], rest[MAX_PATH];
+    int kind = SplitPathRoot(path, root, rest);
+    if (kind < 0) return NestFailure(kind, 1);
+    UpcaseAscii(root);
+
+    // The result is built in `built` and copied out only when complete. Before each look-up it
+    // also serves as the query: the output so far followed by the component as written.
+    char built[MAX_PATH];
+    size_t length = strlen(root);
+    memcpy(built, root, length + 1);
+    const char *component = rest;
+    for (;;) {
+        const char *separator = FindSingleByteChar(component, '\\');
+        size_t componentLength = separator ? (size_t)(separator - component) : strlen(component);
+        if (length + componentLength >= MAX_PATH) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return CANON_TOO_LONG;
+        }
+        memcpy(built + length, component, componentLength);
+        built[length + componentLength] = 0;
+        bool keepAsWritten = componentLength == 0 || strcmp(built + length, ".") == 0 ||
+                             strcmp(built + length, "..") == 0;
+        if (keepAsWritten) {
+            length += componentLength;
+        } else {
+            WIN32_FIND_DATAA found;
+            HANDLE find = FindFirstFileA(built, &found);
+            if (find == INVALID_HANDLE_VALUE) return CANON_NOT_FOUND;
+            FindClose(find);
+            size_t nameLength = strlen(found.cFileName);
+            // A long name may be longer than the short name that was written.
+            if (length + nameLength >= MAX_PATH) {
+                SetLastError(ERROR_FILENAME_EXCED_RANGE);
+                return CANON_TOO_LONG;
+            }
+            memcpy(built + length, found.cFileName, nameLength + 1);
+            length += nameLength;
+        }
+        if (!separator) break;
+        if (length + 1 >= MAX_PATH) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return CANON_TOO_LONG;
+        }
+        built[length++] = '\\';
+        built[length] = 0;
+        component = separator + 1;
+    }
+    memcpy(out, built, length + 1);
+    return 0;
+}
+
+int FindEntryName(const char *path, char *name) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(path, &found);
+    if (find == INVALID_HANDLE_VALUE) return -1;
+    FindClose(find);
+    // cFileName holds at most MAX_PATH bytes with its terminator.
+    found.cFileName[MAX_PATH - 1] = 0;
+    strcpy(name, found.cFileName);
+    return 0;
+}
+
+int ResolveSource(const char *word, char *parent, char *name) {
+    char full[MAX_PATH];
+    char *filePart = nullptr;
+    DWORD n = GetFullPathNameA(word, MAX_PATH, full, &filePart);
+    if (n == 0) {
+        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
+        return RESOLVE_FULL_PATH_FAILED;
+    }
+    if (n >= MAX_PATH) {
+        // The size needed came back: the full path does not fit, and nothing was written.
+        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
+        return RESOLVE_FULL_PATH_TOO_LONG;
+    }
+    int root = IsRootFolder(full);
+    if (root < 0) {
+        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
+        return RESOLVE_ROOT_TEST_FAILED;
+    }
+    if (root == 1) {
+        CopyLogRecord(word, MSG_ROOT_FOLDER, LOG_LEVEL_ERROR);
+        return RESOLVE_ROOT_FOLDER;
+    }
+    if (!filePart || !*filePart) {
+        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
+        return RESOLVE_NO_NAME;
+    }
+    char found[MAX_PATH];
+    if (FindEntryName(full, found) < 0) {
+        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
+        return RESOLVE_NOT_FOUND;
+    }
+    size_t parentLength = (size_t)(filePart - full);
+    memcpy(parent, full, parentLength);
+    parent[parentLength] = 0;
+    strcpy(name, found);
+    return 0;
+}
