@@ -12,6 +12,8 @@ struct SimWindow {
     std::string text;
     bool enabled = true;
     int setTextCount = 0;
+    SimSetTextHook setTextHook = nullptr;
+    void *setTextContext = nullptr;
     std::map<int, SimWindow *> controls; // a dialog's controls by id
 };
 
@@ -68,6 +70,14 @@ int SimControlSetTextCount(HWND dialog, int id) {
     return c ? c->setTextCount : 0;
 }
 
+void SimOnSetText(HWND dialog, int id, SimSetTextHook hook, void *context) {
+    WINDOW_LOCK;
+    if (SimWindow *c = GetDlgItem(dialog, id)) {
+        c->setTextHook = hook;
+        c->setTextContext = context;
+    }
+}
+
 // ---- USER32 ----
 
 HWND GetDlgItem(HWND dialog, int id) {
@@ -112,6 +122,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTEXT:
         w->text = lParam ? (const char *)lParam : "";
         w->setTextCount++;
+        if (w->setTextHook) w->setTextHook(w->setTextContext, w->text.c_str());
         return TRUE;
     case WM_GETTEXT:
         return CopyText(w->text, (char *)lParam, (size_t)wParam);

@@ -25,3 +25,9 @@ void SimDestroyDialog(HWND dialog);
 std::string SimControlText(HWND dialog, int id);
 // How many WM_SETTEXT messages the control has received since it was added.
 int SimControlSetTextCount(HWND dialog, int id);
+
+// Calls `hook(context, text)` right after each WM_SETTEXT the control receives (a null hook: none),
+// so that a test can act at an exact point of a worker's progress, as a user pressing a button
+// between two messages would.
+typedef void (*SimSetTextHook)(void *context, const char *text);
+void SimOnSetText(HWND dialog, int id, SimSetTextHook hook, void *context);
