@@ -170,15 +170,16 @@ TEST_F(MissingTest, MoreLinesThanTheDocumentHoldsKeepsTheEarliest) {
     ASSERT_EQ(0, Check("Data"));
     Lines all = MissingLines();
     ASSERT_EQ(6u, all.size());
-    // Earlier sources have filled the document until about three more lines fit.
+    // Earlier sources have filled the document until about two more lines fit.
     ResetMissingList();
     std::string filler(3000, 'f');
     size_t longest = 0;
     for (auto &line : all) longest = std::max(longest, line.size());
-    size_t lineRoom = 2 * (longest + 2) + 17 + 40;
-    while (g_missingList.capacity - g_missingList.length > 3 * lineRoom + 2 * (filler.size() + 2) + 17)
+    // Room for about two of them: a line needs twice its length and 17 bytes of room.
+    size_t room = 3 * (longest + 2) + 40;
+    while (g_missingList.capacity - g_missingList.length > room + 2 * (filler.size() + 2) + 17)
         MissingListLine(0, filler.c_str());
-    while (g_missingList.capacity - g_missingList.length > 3 * lineRoom)
+    while (g_missingList.capacity - g_missingList.length > room)
         MissingListLine(0, "f");
     ASSERT_EQ(0u, g_missingList.full);
     size_t before = MissingLines().size();
