@@ -83,6 +83,14 @@ HANDLE SimHoldEntry(const char *path) {
     return SimNewHandle(SIM_HANDLE_HOLD, l.node);
 }
 
+int SimOpenFinds() {
+    SIM_LOCK;
+    int n = 0;
+    for (auto &h : Sim().handles)
+        if (h->kind == SIM_HANDLE_FIND) n++;
+    return n;
+}
+
 void SimReleaseEntry(HANDLE hold) {
     SIM_LOCK;
     if (SimHandle *h = SimGetHandle(hold, SIM_HANDLE_HOLD)) SimDropHandle(h);

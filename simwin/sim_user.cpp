@@ -14,6 +14,8 @@ struct SimWindow {
     std::string text;
     bool enabled = true;
     int setTextCount = 0;
+    SimSetTextHook setTextHook = nullptr;
+    void *setTextContext = nullptr;
     std::map<int, SimWindow *> controls; // a dialog's controls by id
     int check = 0;                       // BST_UNCHECKED, BST_CHECKED, BST_INDETERMINATE
     LPARAM image = 0;                    // BM_SETIMAGE
@@ -239,6 +241,14 @@ int SimControlSetTextCount(HWND dialog, int id) {
     return c ? c->setTextCount : 0;
 }
 
+void SimOnSetText(HWND dialog, int id, SimSetTextHook hook, void *context) {
+    WINDOW_LOCK;
+    if (SimWindow *c = GetDlgItem(dialog, id)) {
+        c->setTextHook = hook;
+        c->setTextContext = context;
+    }
+}
+
 // ---- USER32 ----
 
 HWND GetDlgItem(HWND dialog, int id) {
@@ -290,6 +300,7 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         w->text = lParam ? (const char *)lParam : "";
         if (w->upperCase) w->text = UpperText(w->text);
         w->setTextCount++;
+        if (w->setTextHook) w->setTextHook(w->setTextContext, w->text.c_str());
         return TRUE;
     case BM_SETCHECK:
         w->check = (int)wParam;

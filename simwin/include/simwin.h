@@ -39,3 +39,6 @@ bool SimFaultFires(const char *op, const char *path);
 // Hold an entry open without sharing, as another program would; SimReleaseEntry lets it go.
 HANDLE SimHoldEntry(const char *path);
 void SimReleaseEntry(HANDLE hold);
+
+// How many FindFirstFileA searches are open (not yet closed with FindClose).
+int SimOpenFinds();

@@ -48,3 +48,9 @@ std::vector<SimPostedMessage> SimPostedMessages(HWND window);
 // Runs in the sending thread, with the windows' lock held: it may set flags, not send messages.
 typedef void (*SimMessageHook)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void SimSetMessageHook(SimMessageHook hook);
+
+// Calls `hook(context, text)` right after each WM_SETTEXT the control receives (a null hook: none),
+// so that a test can act at an exact point of a worker's progress, as a user pressing a button
+// between two messages would.
+typedef void (*SimSetTextHook)(void *context, const char *text);
+void SimOnSetText(HWND dialog, int id, SimSetTextHook hook, void *context);

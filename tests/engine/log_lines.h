@@ -1,0 +1,38 @@
+// Reads the log and missing-files documents back as a viewer shows them: one string per line,
+// RTF escapes undone, colour words dropped.
+#pragma once
+#include "copylog.h"
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+inline std::vector<std::string> DocumentLines(const LogDocument &doc) {
+    std::string text(doc.text, doc.length);
+    static const std::string PROLOGUE_END = "\\fs18 ";
+    size_t at = text.find(PROLOGUE_END);
+    if (at == std::string::npos) return {"<no prologue>"};
+    std::string plain;
+    for (size_t i = at + PROLOGUE_END.size(); i < text.size();) {
+        if (text[i] != '\\') {
+            plain += text[i++];
+        } else if (text.compare(i, 3, "\\cf") == 0) {
+            i = text.find(' ', i) + 1;
+        } else if (text.compare(i, 5, "\\par\n") == 0) {
+            plain += '\n';
+            i += 5;
+        } else if (text.compare(i, 2, "\\'") == 0) {
+            plain += (char)strtol(text.substr(i + 2, 2).c_str(), nullptr, 16);
+            i += 4;
+        } else {
+            plain += text[i + 1];
+            i += 2;
+        }
+    }
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = plain.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(plain.substr(start, end - start));
+    return lines;
+}
+
+inline std::vector<std::string> LogLines() { return DocumentLines(g_copyLog); }
+inline std::vector<std::string> MissingLines() { return DocumentLines(g_missingList); }
