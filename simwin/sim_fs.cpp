@@ -256,7 +256,7 @@ SimLookup SimFind(const char *path) {
 std::string SimPathOf(const SimNode *node) {
     if (!node->parent) return node->name + "\\";
     std::string p = SimPathOf(node->parent);
-    if (p.back() != '\\') p += '\\'; // only a root's path ends in a separator
+    if (p.back() != '\\') p += "\\";
     return p + node->name;
 }
 
