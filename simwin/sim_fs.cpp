@@ -256,6 +256,7 @@ SimLookup SimFind(const char *path) {
 std::string SimPathOf(const SimNode *node) {
     if (!node->parent) return node->name + "\\";
     std::string p = SimPathOf(node->parent);
+    if (p.back() != '\\') p += "\\";
     return p + node->name;
 }
 
