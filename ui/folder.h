@@ -2,6 +2,7 @@
 // centring a window on another one, kept on the work area.
 #pragma once
 #include <windows.h>
+#include <shlobj.h>
 #include "placement.h"
 
 // The file-system path of a shell special folder (KESTREL asks only for CSIDL_DESKTOP, 0) into

@@ -71,8 +71,3 @@ UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int size);
 BOOL CheckDlgButton(HWND dialog, int id, UINT check);
 UINT IsDlgButtonChecked(HWND dialog, int id);
 BOOL MessageBeep(UINT type);
-
-// Shell: special folders and the folder picker's flag.
-#define CSIDL_DESKTOP 0x0000
-#define CSIDL_PERSONAL 0x0005
-#define BIF_RETURNONLYFSDIRS 0x0001
