@@ -1,0 +1,293 @@
+// The copy run end to end: the decisions of the walk, each with its one record, on the simulation
+// and on Wine's real file system.
+#include "copyrun_fixture.h"
+#include <cstring>
+#ifdef KESTREL_SIM
+#include "msgbox_record.h"
+#include "simwin_dialog.h"
+#endif
+
+TEST_F(CopyRunTest, FolderWithContentsIsCopied) {
+    Build("src\\data\\a.txt text=\"alpha\"\n"
+          "src\\data\\sub\\b.txt text=\"beta\"\n"
+          "dst\\\n");
+    auto log = Run(src + "data", dst);
+    EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "O data\\a.txt コピーしました。",
+                      "O data\\sub フォルダを作成しました。", "O data\\sub\\b.txt コピーしました。"}),
+              Sorted(log));
+    EXPECT_EQ("data\\ attr=\n"
+              "data\\a.txt attr= size=5 text=\"alpha\"\n"
+              "data\\sub\\ attr=\n"
+              "data\\sub\\b.txt attr= size=4 text=\"beta\"\n",
+              Dest());
+    EXPECT_EQ("", ControlText(dialog, IDC_PROGRESS));
+    EXPECT_EQ(1, g_idleFlag.load());
+    EXPECT_TRUE(ControlEnabled(dialog, IDC_SOURCES));
+}
+
+TEST_F(CopyRunTest, FileSourceGoesIntoTheDestinationAndRelativeDestinationWorks) {
+    Build("src\\a.txt text=\"alpha\"\n"
+          "dst\\\n");
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(sizeof current, current);
+    ASSERT_TRUE(SetCurrentDirectoryA(root.c_str()));
+    auto log = Run(src + "A.TXT", "dst");
+    SetCurrentDirectoryA(current);
+    EXPECT_EQ((std::vector<std::string>{"O a.txt コピーしました。"}), log); // the stored name
+    EXPECT_EQ("a.txt attr= size=5 text=\"alpha\"\n", Dest());
+}
+
+TEST_F(CopyRunTest, ExistingDestinationFolderIsWalked) {
+    Build("src\\data\\a.txt text=\"alpha\"\n"
+          "dst\\data\\\n");
+    auto log = Run(src + "data", dst);
+    EXPECT_EQ(Sorted({"  data すでに存在します。", "O data\\a.txt コピーしました。"}), Sorted(log));
+}
+
+TEST_F(CopyRunTest, SourceFolderRefusedByTcdVisitsNothingBelow) {
+    Build("src\\proj\\a.txt\n"
+          "src\\proj\\sub\\b.txt\n"
+          "dst\\\n");
+    auto log = Run(src + "proj", dst, "A*");
+    EXPECT_EQ((std::vector<std::string>{"  proj 指定外のフォルダなのでコピーしません。"}), log);
+    EXPECT_EQ("", Dest());
+}
+
+TEST_F(CopyRunTest, PatternsDecideFoldersAndFiles) {
+    Build("src\\d\\keep.txt\n"
+          "src\\d\\skip.tmp\n"
+          "src\\d\\other.doc\n"
+          "src\\d\\_private\\x.txt\n"
+          "src\\d\\Lib\\y.txt\n"
+          "src\\d\\bin\\z.txt\n"
+          "dst\\\n");
+    auto log = Run(src + "d", dst, "D L* _*", "*.TXT *.TMP", "_*", "*.TMP");
+    EXPECT_EQ(Sorted({"O d フォルダを作成しました。", "O d\\keep.txt コピーしました。",
+                      "  d\\skip.tmp 指定のファイルなのでコピーしません。",
+                      "  d\\other.doc 指定外のファイルなのでコピーしません。",
+                      "  d\\_private 指定のフォルダなのでコピーしません。", "O d\\Lib フォルダを作成しました。",
+                      "O d\\Lib\\y.txt コピーしました。", "  d\\bin 指定外のフォルダなのでコピーしません。"}),
+              Sorted(log));
+    EXPECT_EQ("d\\ attr=\nd\\keep.txt attr= size=0\nd\\Lib\\ attr=\nd\\Lib\\y.txt attr= size=0\n",
+              Dest());
+}
+
+// ---- the category table ----
+
+struct CategoryCase {
+    AttributeCategory category;
+    const char *letters; // BuildTree's attribute letters of an entry of the category
+    bool wineCanStore;
+};
+static const CategoryCase CATEGORY_CASES[] = {
+    {CATEGORY_SYSTEM, "S", true},     {CATEGORY_ENCRYPTED, "E", false}, {CATEGORY_HIDDEN, "H", true},
+    {CATEGORY_READONLY, "R", true},   {CATEGORY_COMPRESSED, "C", false}, {CATEGORY_TEMPORARY, "T", false},
+    {CATEGORY_NOT_INDEXED, "N", false}, {CATEGORY_ARCHIVE, "A", true},   {CATEGORY_NORMAL, "", false},
+};
+
+class CategoryTest : public CopyRunTest, public ::testing::WithParamInterface<CategoryCase> {};
+
+TEST_P(CategoryTest, SourceFolderAndFileRefusedByTheirCategory) {
+    const CategoryCase &c = GetParam();
+    if (!c.wineCanStore) SIMULATION_ONLY("Wine cannot store this attribute (files always carry archive)");
+    std::string spec = std::string("src\\f.txt attr=") + c.letters + "\nsrc\\x\\ attr=" + c.letters +
+                       "\nsrc\\x\\in.txt\ndst\\\n";
+    Build(spec.c_str());
+    ShowModeWord(dialog, MODE_ALL & ~ModeFolderBit(c.category) & ~ModeFileBit(c.category));
+    auto log = Run("\"" + src + "f.txt\" \"" + src + "x\"", dst);
+    EXPECT_EQ((std::vector<std::string>{std::string("  f.txt ") + CATEGORY_TABLE[c.category].fileMessage,
+                                        std::string("  x ") + CATEGORY_TABLE[c.category].folderMessage}),
+              log);
+    EXPECT_EQ("", Dest());
+}
+
+TEST_P(CategoryTest, DestinationFileRefusedByItsCategory) {
+    const CategoryCase &c = GetParam();
+    if (!c.wineCanStore) SIMULATION_ONLY("Wine cannot store this attribute (files always carry archive)");
+    std::string spec = std::string("src\\f.txt text=\"new\"\ndst\\f.txt text=\"old\" attr=") + c.letters + "\n";
+    Build(spec.c_str());
+    ShowModeWord(dialog, MODE_ALL & ~ModeDestBit(c.category));
+    auto log = Run(src + "f.txt", dst);
+    EXPECT_EQ((std::vector<std::string>{std::string("  f.txt ") + CATEGORY_TABLE[c.category].destMessage}), log);
+    EXPECT_EQ("old", ReadWholeFile(dst + "f.txt"));
+    // With the permission the same file is overwritten and takes the source's attributes.
+    ShowModeWord(dialog, MODE_ALL);
+    log = Run(src + "f.txt", dst);
+    EXPECT_EQ((std::vector<std::string>{"O f.txt コピーしました。"}), log);
+    EXPECT_EQ("new", ReadWholeFile(dst + "f.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCategory, CategoryTest, ::testing::ValuesIn(CATEGORY_CASES),
+                         [](const ::testing::TestParamInfo<CategoryCase> &info) {
+                             return std::to_string((int)info.param.category);
+                         });
+
+// ---- overwriting, size and date ----
+
+TEST_F(CopyRunTest, ReadOnlyDestinationClearedThenOverwritten) {
+    Build("src\\f.txt text=\"new\"\n"
+          "dst\\f.txt text=\"old\" attr=R\n");
+    ShowModeWord(dialog, MODE_ALL & ~ModeDestBit(CATEGORY_READONLY));
+    EXPECT_EQ((std::vector<std::string>{"  f.txt コピー先が読取専用ファイルのためコピーしません。"}),
+              Run(src + "f.txt", dst));
+    EXPECT_EQ("f.txt attr=R size=3 text=\"old\"\n", Dest());
+    ShowModeWord(dialog, MODE_ALL);
+    EXPECT_EQ((std::vector<std::string>{"O f.txt コピーしました。"}), Run(src + "f.txt", dst));
+    EXPECT_EQ("f.txt attr= size=3 text=\"new\"\n", Dest());
+}
+
+TEST_F(CopyRunTest, SizeAndDateTests) {
+    const long long T = 1700000000;
+    std::string spec = "src\\same.txt text=\"1234\" time=" + std::to_string(T + 100) +
+                       "\ndst\\same.txt text=\"abcd\" time=" + std::to_string(T) +
+                       "\nsrc\\one.txt text=\"12345\" time=" + std::to_string(T + 1) +
+                       "\ndst\\one.txt text=\"abc\" time=" + std::to_string(T) +
+                       "\nsrc\\two.txt text=\"12345\" time=" + std::to_string(T + 2) +
+                       "\ndst\\two.txt text=\"abc\" time=" + std::to_string(T) +
+                       "\nsrc\\older.txt text=\"12345\" time=" + std::to_string(T - 50) +
+                       "\ndst\\older.txt text=\"abc\" time=" + std::to_string(T) +
+                       "\nsrc\\absent.txt text=\"12345\" time=" + std::to_string(T - 50) + "\n";
+    Build(spec.c_str());
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER);
+    auto log = Run("\"" + src + "same.txt\" \"" + src + "one.txt\" \"" + src + "two.txt\" \"" + src +
+                       "older.txt\" \"" + src + "absent.txt\"",
+                   dst);
+    EXPECT_EQ((std::vector<std::string>{"  same.txt サイズが同じためコピーしません。",
+                                        "  one.txt 日付が同じか古いためコピーしません。",
+                                        "O two.txt コピーしました。",
+                                        "  older.txt 日付が同じか古いためコピーしません。",
+                                        "O absent.txt コピーしました。"}),
+              log);
+    EXPECT_EQ("abcd", ReadWholeFile(dst + "same.txt"));
+    EXPECT_EQ("abc", ReadWholeFile(dst + "one.txt"));
+    EXPECT_EQ("12345", ReadWholeFile(dst + "two.txt"));
+    // Without the two conditions every one of them is copied.
+    ShowModeWord(dialog, MODE_ALL);
+    log = Run("\"" + src + "same.txt\" \"" + src + "one.txt\"", dst);
+    EXPECT_EQ((std::vector<std::string>{"O same.txt コピーしました。", "O one.txt コピーしました。"}), log);
+}
+
+// Sizes that differ only above 4 GiB are different sizes; dates after 2038 compare as dates.
+TEST_F(CopyRunTest, FullSizeAndTimeCompared) {
+    SIMULATION_ONLY("files larger than 4 GiB are simulated only");
+    const long long LATE = 4102444800LL; // 2100-01-01
+    std::string spec = "src\\big.bin size=4294967301 time=" + std::to_string(LATE + 10) +
+                       "\ndst\\big.bin size=5 time=" + std::to_string(LATE) +
+                       "\nsrc\\late.txt text=\"12345\" time=" + std::to_string(LATE + 2) +
+                       "\ndst\\late.txt text=\"abc\" time=" + std::to_string(LATE + 1) +
+                       "\nsrc\\later.txt text=\"12345\" time=" + std::to_string(LATE + 3) +
+                       "\ndst\\later.txt text=\"abc\" time=" + std::to_string(LATE + 1) + "\n";
+    Build(spec.c_str());
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER);
+    auto log = Run("\"" + src + "big.bin\" \"" + src + "late.txt\" \"" + src + "later.txt\"", dst);
+    EXPECT_EQ((std::vector<std::string>{"O big.bin コピーしました。",
+                                        "  late.txt 日付が同じか古いためコピーしません。",
+                                        "O later.txt コピーしました。"}),
+              log);
+}
+
+// ---- clashes ----
+
+TEST_F(CopyRunTest, FolderWhereAFileIsToBeCopied) {
+    Build("src\\f.txt text=\"x\"\n"
+          "dst\\f.txt\\inner.txt\n");
+    EXPECT_EQ((std::vector<std::string>{"X f.txt コピー先に同名のフォルダがあるのでコピーできません。"}),
+              Run(src + "f.txt", dst));
+    EXPECT_EQ("f.txt\\ attr=\nf.txt\\inner.txt attr= size=0\n", Dest());
+}
+
+TEST_F(CopyRunTest, FileWhereAFolderIsNeededSkipsItsContents) {
+    Build("src\\d\\a.txt\n"
+          "src\\d\\sub\\b.txt\n"
+          "dst\\d\\sub text=\"file\"\n");
+    auto log = Run(src + "d", dst);
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\a.txt コピーしました。",
+                      "X d\\sub コピー先に同名のファイルがあるためコピーできません。"}),
+              Sorted(log));
+    EXPECT_EQ("file", ReadWholeFile(dst + "d\\sub"));
+}
+
+// ---- two sources, the same last name ----
+
+TEST_F(CopyRunTest, TwoSourcesWithTheSameLastName) {
+    const long long T = 1700000000;
+    std::string spec = "src\\a\\x\\f.txt text=\"first\" time=" + std::to_string(T + 10) +
+                       "\nsrc\\b\\x\\f.txt text=\"second\" time=" + std::to_string(T) +
+                       "\nsrc\\b\\x\\g.txt text=\"g\"\ndst\\\n";
+    Build(spec.c_str());
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    auto log = Run("\"" + src + "a\\x\" \"" + src + "b\\x\"", dst);
+    ASSERT_EQ(5u, log.size());
+    EXPECT_EQ("O x フォルダを作成しました。", log[0]);
+    EXPECT_EQ("O x\\f.txt コピーしました。", log[1]);
+    EXPECT_EQ("  x すでに存在します。", log[2]);
+    EXPECT_EQ(Sorted({"  x\\f.txt 日付が同じか古いためコピーしません。", "O x\\g.txt コピーしました。"}),
+              Sorted({log[3], log[4]}));
+    EXPECT_EQ("first", ReadWholeFile(dst + "x\\f.txt"));
+}
+
+// ---- the destination inside a source, and a source inside the destination ----
+
+TEST_F(CopyRunTest, DestinationInsideTheSourceIsNotEntered) {
+    Build("src\\data\\a.txt\n"
+          "src\\data\\bak\\old.txt\n");
+    std::string dest = src + "data\\bak";
+    auto log = Run(src + "data", dest);
+    EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "O data\\a.txt コピーしました。",
+                      "X data\\bak コピー先のフォルダなのでコピーしません。"}),
+              Sorted(log));
+    EXPECT_EQ("data\\ attr=\ndata\\a.txt attr= size=0\nold.txt attr= size=0\n",
+              ReadTree(dest + "\\", FILE_ATTRIBUTE_ARCHIVE));
+}
+
+TEST_F(CopyRunTest, DestinationGivenInAnotherCaseIsStillRecognised) {
+    Build("src\\data\\Bak\\\n");
+    auto log = Run(src + "data", src + "DATA\\bAK\\");
+    EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "X data\\Bak コピー先のフォルダなのでコピーしません。"}),
+              Sorted(log));
+}
+
+TEST_F(CopyRunTest, SourceAtItsOwnDestinationIsLeftAlone) {
+    Build("dst\\f.txt text=\"keep\" attr=RA\n"
+          "dst\\sub\\g.txt text=\"g\"\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
+    auto log = Run("\"" + dst + "f.txt\" \"" + dst + "sub\"", dst);
+    EXPECT_EQ((std::vector<std::string>{"X f.txt コピー元とコピー先が同じなのでコピーしません。",
+                                        "X sub コピー元とコピー先が同じなのでコピーしません。"}),
+              log);
+    EXPECT_EQ("f.txt attr=RA size=4 text=\"keep\"\nsub\\ attr=\nsub\\g.txt attr=A size=1 text=\"g\"\n",
+              Dest(0));
+}
+
+// ---- archive clearing ----
+
+TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
+    SIMULATION_ONLY("Wine keeps the archive attribute on every file");
+    const long long T = 1700000000;
+    std::string spec = "src\\d\\ attr=A\nsrc\\d\\copied.txt attr=A\nsrc\\d\\pattern.tmp attr=A"
+                       "\nsrc\\d\\hidden.txt attr=HA\nsrc\\d\\older.txt attr=A text=\"1\" time=" +
+                       std::to_string(T) + "\ndst\\d\\older.txt text=\"22\" time=" + std::to_string(T + 10) +
+                       "\nsrc\\d\\failed.txt attr=A\nsrc\\d\\skip\\ attr=A\nsrc\\d\\skip\\in.txt attr=A\n";
+    Build(spec.c_str());
+    SimInjectFault("CopyFileA", (dst + "d\\failed.txt").c_str(), ERROR_ACCESS_DENIED);
+    ShowModeWord(dialog, (MODE_ALL & ~ModeFileBit(CATEGORY_HIDDEN)) | MODE_SKIP_NOT_NEWER);
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
+    auto log = Run(src + "d", dst, "D", "*", "", "*.TMP");
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\copied.txt コピーしました。",
+                      "  d\\pattern.tmp 指定のファイルなのでコピーしません。",
+                      "  d\\hidden.txt 隠しファイルのためコピーしません。",
+                      "  d\\older.txt 日付が同じか古いためコピーしません。", "X d\\failed.txt コピーできません。",
+                      "  d\\skip 指定外のフォルダなのでコピーしません。"}),
+              Sorted(log));
+    // Every file reached and the folder enumerated lose archive; the refused folder and what lies
+    // below it keep it.
+    EXPECT_EQ("d\\ attr=\n"
+              "d\\copied.txt attr= size=0\n"
+              "d\\failed.txt attr= size=0\n"
+              "d\\hidden.txt attr=H size=0\n"
+              "d\\older.txt attr= size=1 text=\"1\"\n"
+              "d\\pattern.tmp attr= size=0\n"
+              "d\\skip\\ attr=A\n"
+              "d\\skip\\in.txt attr=A size=0\n",
+              ReadTree(src, 0));
+}
