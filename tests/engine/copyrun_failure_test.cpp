@@ -1,0 +1,334 @@
+// The copy run's failure paths: every failure inside the walk is one record and the run goes on;
+// validation failures are warnings; a settings failure is an error that closes the dialog; the
+// start button's rules. Fault injection and recorded boxes are the simulation's.
+#include "copyrun_fixture.h"
+#include <cstring>
+#include <functional>
+#include <thread>
+#include "patterns.h"
+#include "registry.h"
+#ifdef KESTREL_SIM
+#include "simwin_dialog.h"
+
+class CopyRunFailureTest : public CopyRunTest {
+  protected:
+    std::string S(const std::string &relative) { return src + relative; }
+    std::string D(const std::string &relative) { return dst + relative; }
+};
+
+// ---- walk failures ----
+
+TEST_F(CopyRunFailureTest, SourceAttributesUnreadable) {
+    Build("src\\d\\a.txt\nsrc\\d\\b.txt\ndst\\\n");
+    SimInjectFault("GetFileAttributesA", S("d\\a.txt").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "X d\\a.txt コピー元の属性を取得できません。",
+                                        "O d\\b.txt コピーしました。"}),
+              Run(S("d"), dst));
+}
+
+TEST_F(CopyRunFailureTest, SourceFolderCannotBeListed) {
+    Build("src\\d\\a.txt attr=A\nsrc\\d\\ attr=A\ndst\\\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
+    SimInjectFault("FindFirstFileA", S("d\\*").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "X d コピー元にアクセスできません。"}),
+              Run(S("d"), dst));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA(S("d").c_str()));
+}
+
+TEST_F(CopyRunFailureTest, ListingBreaksOffHalfway) {
+    Build("src\\d\\a.txt\nsrc\\d\\b.txt\nsrc\\d\\c.txt\ndst\\\n");
+    SimInjectFault("FindNextFileA", S("d\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 4);
+    auto log = Run(S("d"), dst);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ("X d コピー元にアクセスできません。", log.back());
+}
+
+TEST_F(CopyRunFailureTest, ArchiveCannotBeCleared) {
+    Build("src\\a.txt attr=A\ndst\\\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
+    SimInjectFault("SetFileAttributesA", S("a.txt").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ((std::vector<std::string>{"O a.txt コピーしました。", "! a.txt コピー元のアーカイブ属性を解除できません。"}),
+              Run(S("a.txt"), dst));
+}
+
+// ---- folder decisions ----
+
+TEST_F(CopyRunFailureTest, FolderDecisionsInTheirOrder) {
+    Build("src\\unknown\\in.txt\nsrc\\denied\\in.txt\nsrc\\odd\\in.txt\nsrc\\nocreate\\in.txt\n"
+          "src\\bare\\in.txt\nsrc\\old\\in.txt\ndst\\odd\\\ndst\\old\\\n");
+    SimSetRawAttributes(S("unknown").c_str(), FILE_ATTRIBUTE_DIRECTORY | 0x00010000);
+    SimSetRawAttributes(D("odd").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE);
+    SimInjectFault("GetFileAttributesA", D("denied").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("CreateDirectoryA", D("nocreate").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("SetFileAttributesA", D("bare").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    SimInjectFault("SetFileAttributesA", D("old").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    auto log = Run("\"" + S("unknown") + "\" \"" + S("denied") + "\" \"" + S("odd") + "\" \"" + S("nocreate") +
+                       "\" \"" + S("bare") + "\" \"" + S("old") + "\"",
+                   dst);
+    EXPECT_EQ((std::vector<std::string>{"X unknown 未知の属性のためコピーできません。",
+                                        "X denied コピー先の属性を取得できません。",
+                                        "X odd コピー先が未知の属性のためコピーできません。",
+                                        "X nocreate フォルダを作成できません。",
+                                        "! bare フォルダを作成しました。（属性未設定）",
+                                        "O bare\\in.txt コピーしました。",
+                                        "! old すでに存在します。（属性未設定）",
+                                        "O old\\in.txt コピーしました。"}),
+              log);
+    SimClearFaults();
+}
+
+// ---- file decisions ----
+
+TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
+    Build("src\\unknown.txt\nsrc\\denied.txt\nsrc\\nostat.txt text=\"1\"\ndst\\nostat.txt\n"
+          "src\\odd.txt\ndst\\odd.txt\nsrc\\ro.txt text=\"newer\"\ndst\\ro.txt text=\"old\" attr=R\nsrc\\nocopy.txt\nsrc\\bare.txt\n"
+          "src\\deststat.txt text=\"1\"\ndst\\deststat.txt text=\"1\"\n");
+    SimSetRawAttributes(S("unknown.txt").c_str(), FILE_ATTRIBUTE_ARCHIVE | 0x00000008);
+    SimSetRawAttributes(D("odd.txt").c_str(), 0x00020000);
+    SimInjectFault("GetFileAttributesA", D("denied.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("stat", S("nostat.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("SetFileAttributesA", D("ro.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("CopyFileA", D("nocopy.txt").c_str(), ERROR_DISK_FULL);
+    SimInjectFault("SetFileAttributesA", D("bare.txt").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    // The destination's status cannot be read: the size test does not apply, the file is copied.
+    SimInjectFault("stat", D("deststat.txt").c_str(), ERROR_ACCESS_DENIED);
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE);
+    std::string sources;
+    for (const char *name : {"unknown.txt", "denied.txt", "odd.txt", "nostat.txt", "ro.txt", "nocopy.txt", "bare.txt",
+                             "deststat.txt"})
+        sources += "\"" + S(name) + "\" ";
+    EXPECT_EQ((std::vector<std::string>{"X unknown.txt 未知の属性のためコピーできません。",
+                                        "X denied.txt コピー先の属性を取得できません。",
+                                        "X odd.txt コピー先が未知の属性のためコピーできません。",
+                                        "X nostat.txt コピー先のファイル情報を取得できません。",
+                                        "X ro.txt コピー先の属性を変更できないのでコピーできません。",
+                                        "X nocopy.txt コピーできません。",
+                                        "! bare.txt コピーしました。（属性未設定）",
+                                        "O deststat.txt コピーしました。"}),
+              Run(sources, dst));
+    EXPECT_EQ("old", ReadWholeFile(D("ro.txt")));
+    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_READONLY, GetFileAttributesA(D("ro.txt").c_str()) & 0x7);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(D("nocopy.txt").c_str()));
+    SimClearFaults();
+}
+
+TEST_F(CopyRunFailureTest, SourceRecordsOfResolution) {
+    Build("src\\a.txt\ndst\\\n");
+    auto log = Run("C:\\ \"" + src + "\" " + src + "none.txt \"" + src + "a.txt\"", dst);
+    EXPECT_EQ((std::vector<std::string>{"X C:\\ ルートフォルダは指定できません。", "X " + src + " パス名が不正です。",
+                                        "X " + src + "none.txt パス名が不正です。", "O a.txt コピーしました。"}),
+              log);
+}
+
+// ---- validation ----
+
+struct ValidationCase {
+    const char *sources, *dest, *tcd, *tcf, *tud, *tuf;
+    const char *warning;
+};
+
+TEST_F(CopyRunFailureTest, EveryValidationWarning) {
+    Build("src\\a.txt\ndst\\\nfile.txt\n");
+    std::string s = S("a.txt"), d = dst, f = root + "file.txt";
+    const ValidationCase cases[] = {
+        {"\"C:\\a", "", "*", "*", "", "", "コピーするフォルダやファイル名の欄に不整合な引用符があります。"},
+        {"  ", "", "*", "*", "", "", "コピーするフォルダやファイル名を入力してください。"},
+        {s.c_str(), "", "*", "*", "", "", "コピー先のフォルダ名を入力してください。"},
+        {s.c_str(), "Q:\\NONE", "*", "*", "", "", "コピー先のフォルダ名が不正です。"},
+        {s.c_str(), f.c_str(), "*", "*", "", "", "コピー先にフォルダを指定してください。"},
+        {s.c_str(), d.c_str(), "\"A", "*", "", "", "コピーするフォルダやファイルの種類（フォルダ）に不整合な引用符があります。"},
+        {s.c_str(), d.c_str(), "*", "\"A", "", "", "コピーするファイルの種類（ファイル）に不整合な引用符があります。"},
+        {s.c_str(), d.c_str(), "*", "*", "\"A", "", "コピーしないファイルの種類（フォルダ）に不整合な引用符があります。"},
+        {s.c_str(), d.c_str(), "*", "*", "", "\"A", "コピーしないファイルの種類（ファイル）に不整合な引用符があります。"},
+    };
+    g_copyLog.length = 0; // a run that starts would reset the document
+    for (const ValidationCase &c : cases) {
+        SCOPED_TRACE(c.warning);
+        ResetMessageBoxRecord();
+        g_workerStarting = 1; // as the start button leaves it for its worker
+        auto log = Run(c.sources, c.dest, c.tcd, c.tcf, c.tud, c.tuf);
+        auto boxes = RecordedMessageBoxes();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ(c.warning, boxes[0].text);
+        EXPECT_EQ(dialog, boxes[0].owner);
+        EXPECT_EQ((UINT)(MB_OK | MB_ICONEXCLAMATION), boxes[0].type);
+        EXPECT_EQ(0u, g_copyLog.length); // nothing logged
+        EXPECT_EQ(0, g_workerStarting.load());
+        EXPECT_EQ(1, g_idleFlag.load());
+        EXPECT_TRUE(ControlEnabled(dialog, IDC_SOURCES));
+        DWORD mode, size = 4;
+        EXPECT_NE(0, RegistryQueryValue(HKEY_CURRENT_USER, SettingsKeyPath(), "Mode", nullptr, &mode, &size));
+    }
+    EXPECT_EQ("", ReadTree(dst));
+    ResetCopyLog();
+}
+
+// ---- settings failures ----
+
+TEST_F(CopyRunFailureTest, RegistryFailureShowsTheErrorAndClosesTheDialog) {
+    Build("src\\a.txt\ndst\\\n");
+    // Mode, Configuration, then the first entry of each list: every one of them may fail.
+    for (int n = 1; n <= 7; n++) {
+        SCOPED_TRACE(n);
+        SimClearFaults();
+        ResetMessageBoxRecord();
+        ResetCopyLog();
+        DWORD logLength = g_copyLog.length;
+        DestroyTestMainDialog(dialog);
+        dialog = CreateTestMainDialog();
+        for (int list = 0; list < HISTORY_LIST_COUNT; list++) LoadHistory(dialog, (HistoryList)list);
+        ShowModeWord(dialog, MODE_ALL);
+        ShowConfWord(dialog, CONF_LOG_ALL);
+        SimInjectFault("RegSetValueExA", nullptr, ERROR_CANTWRITE, SIM_FAULT_NTH, n);
+        g_workerStarting = 1;
+        Run(S("a.txt"), dst);
+        auto boxes = RecordedMessageBoxes();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ("レジストリを設定できません。", boxes[0].text);
+        EXPECT_EQ((UINT)(MB_OK | MB_ICONHAND), boxes[0].type);
+        EXPECT_TRUE(CloseDialogPosted(dialog));
+        EXPECT_EQ(logLength, g_copyLog.length);
+        EXPECT_TRUE(ControlEnabled(dialog, IDC_SOURCES)); // never switched to running
+        EXPECT_EQ(1, g_workerStarting.load());            // and no other run may start
+        EXPECT_EQ("", ReadTree(dst));
+    }
+    g_workerStarting = 0;
+}
+
+// ---- the start button ----
+
+TEST_F(CopyRunFailureTest, ThreadThatCannotStartEndsTheDialog) {
+    SimInjectFault("_beginthread", nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    PressStartButton(dialog);
+    auto boxes = RecordedMessageBoxes();
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("スレッドを起動できません。", boxes[0].text);
+    EXPECT_EQ((UINT)(MB_OK | MB_ICONHAND), boxes[0].type);
+    EXPECT_FALSE(IsWindow(dialog));
+    dialog = nullptr;
+}
+
+// The worker is held while it reads the sources field, before it has switched the dialog.
+static std::atomic<int> s_sourceReads{0};
+static std::atomic<int> s_release{0};
+static HWND s_heldDialog;
+static void HoldFirstRead(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message != WM_GETTEXT || window != GetDlgItem(s_heldDialog, IDC_SOURCES)) return;
+    s_sourceReads++;
+    while (!s_release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+static bool WaitFor(const std::function<bool()> &done) {
+    for (int i = 0; i < 5000; i++) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+TEST_F(CopyRunFailureTest, SecondPressBeforeTheRunSwitchesStartsNothing) {
+    Build("src\\a.txt\ndst\\\n");
+    Fields(S("a.txt"), dst);
+    int shown = g_logViewerShown;
+    s_sourceReads = 0;
+    s_release = 0;
+    s_heldDialog = dialog;
+    SimSetMessageHook(HoldFirstRead);
+    PressStartButton(dialog);
+    ASSERT_TRUE(WaitFor([] { return s_sourceReads.load() == 1; }));
+    EXPECT_EQ(1, g_idleFlag.load()); // still idle: this is the gap
+    PressStartButton(dialog);        // must not start a second worker
+    PressStartButton(dialog);
+    s_release = 1;
+    ASSERT_TRUE(WaitFor([&] { return g_logViewerShown.load() == shown + 1 && g_idleFlag.load() == 1; }));
+    SimSetMessageHook(nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(1, s_sourceReads.load());
+    EXPECT_EQ(shown + 1, g_logViewerShown.load());
+    EXPECT_EQ((std::vector<std::string>{"O a.txt コピーしました。"}), RunLogLines());
+    // After the run a press starts the next one.
+    PressStartButton(dialog);
+    ASSERT_TRUE(WaitFor([&] { return g_logViewerShown.load() == shown + 2 && g_idleFlag.load() == 1; }));
+}
+
+TEST_F(CopyRunFailureTest, RefusedRunLetsTheNextPressStart) {
+    Build("src\\a.txt\ndst\\\n");
+    Fields("", dst);
+    PressStartButton(dialog);
+    ASSERT_TRUE(WaitFor([] { return RecordedMessageBoxCount() == 1 && g_workerStarting.load() == 0; }));
+    Fields(S("a.txt"), dst);
+    int shown = g_logViewerShown;
+    PressStartButton(dialog);
+    ASSERT_TRUE(WaitFor([&] { return g_logViewerShown.load() == shown + 1 && g_idleFlag.load() == 1; }));
+    EXPECT_EQ("a.txt attr= size=0\n", Dest());
+}
+#endif
+
+// ---- stopping (both platforms) ----
+
+static HWND s_stopDialog;
+static std::string s_stopAt;
+static void PressStopWhenShown(const char *text) {
+    if (s_stopAt == text) PressStartButton(s_stopDialog);
+}
+
+#ifdef KESTREL_SIM
+static void StopHook(void *, const char *text) { PressStopWhenShown(text); }
+static void WatchProgress(HWND dialog) { SimOnSetText(dialog, IDC_PROGRESS, StopHook, nullptr); }
+#else
+static WNDPROC s_labelProc;
+static LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcA(s_labelProc, window, message, wParam, lParam);
+    if (message == WM_SETTEXT && lParam) PressStopWhenShown((const char *)lParam);
+    return result;
+}
+static void WatchProgress(HWND dialog) {
+    s_labelProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_PROGRESS), GWLP_WNDPROC, (LONG_PTR)LabelProc);
+}
+#endif
+
+TEST_F(CopyRunTest, StopRecordsOnceAndSkipsTheRest) {
+    Build("src\\one.txt text=\"1\"\nsrc\\two\\a.txt\nsrc\\two\\b.txt\ndst\\\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
+    s_stopDialog = dialog;
+    s_stopAt = "one.txt";
+    WatchProgress(dialog);
+    int missingShown = g_missingViewerShown, logShown = g_logViewerShown;
+    // The worker switched the dialog to running before the walk, as a real run does.
+    auto log = Run("\"" + src + "one.txt\" \"" + src + "two\"", dst);
+    s_stopAt.clear();
+    // The entry being copied completes; nothing after it is visited.
+    EXPECT_EQ((std::vector<std::string>{"O one.txt コピーしました。", "! > > ユーザの指示によりコピーを停止しました。"}),
+              log);
+    EXPECT_EQ("one.txt attr= size=1 text=\"1\"\n", Dest());
+    EXPECT_EQ(missingShown, g_missingViewerShown.load());
+    EXPECT_EQ(logShown + 1, g_logViewerShown.load());
+    EXPECT_TRUE(ControlEnabled(dialog, IDC_START)); // enabled again at the end
+    EXPECT_EQ(1, g_idleFlag.load());
+}
+
+TEST_F(CopyRunTest, MissingViewerShownAfterACompleteRun) {
+    Build("src\\d\\a.txt\ndst\\d\\gone.txt\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
+    int missingShown = g_missingViewerShown, logShown = g_logViewerShown;
+    Run(src + "d", dst);
+    EXPECT_EQ(missingShown + 1, g_missingViewerShown.load());
+    EXPECT_EQ(logShown + 1, g_logViewerShown.load());
+    std::string missing(g_missingList.text, g_missingList.length);
+    EXPECT_NE(std::string::npos, missing.find("gone.txt"));
+}
+
+TEST_F(CopyRunTest, HistoryReloadedWithTheUsedTextsFirst) {
+    Build("src\\a.txt\ndst\\\n");
+    Run(src + "a.txt", dst, "*", "*.txt *");
+    std::string upper = dst;
+    UpcaseAscii(&upper[0]);
+    auto dests = ComboItems(dialog, IDC_DEST);
+    ASSERT_EQ(3u, dests.size());
+    EXPECT_EQ(upper, dests[0]);
+    EXPECT_EQ("E:\\", dests[1]);
+    auto tcf = ComboItems(dialog, IDC_TCF);
+    ASSERT_FALSE(tcf.empty());
+    EXPECT_EQ("*.TXT *", tcf[0]);
+    EXPECT_EQ(upper, ControlText(dialog, IDC_DEST));
+}
