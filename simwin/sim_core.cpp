@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
+#include <malloc.h>
 #include <thread>
 
 static thread_local DWORD t_lastError = 0;
@@ -10,14 +12,29 @@ static thread_local DWORD t_lastError = 0;
 DWORD GetLastError(void) { return t_lastError; }
 void SetLastError(DWORD code) { t_lastError = code; }
 
+// Bytes held in LocalAlloc blocks now, and the most held at once since the last reset.
+static std::atomic<size_t> g_localInUse{0}, g_localPeak{0};
+
+size_t SimLocalMemoryInUse() { return g_localInUse; }
+size_t SimLocalMemoryPeak() { return g_localPeak; }
+void SimResetLocalMemoryPeak() { g_localPeak = g_localInUse.load(); }
+
 HLOCAL LocalAlloc(UINT flags, size_t bytes) {
     if (SimFaultFires("LocalAlloc", nullptr)) return nullptr;
     void *p = (flags & LMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
-    if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (!p) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return p;
+    }
+    size_t now = g_localInUse += malloc_usable_size(p);
+    size_t peak = g_localPeak;
+    while (now > peak && !g_localPeak.compare_exchange_weak(peak, now)) {
+    }
     return p;
 }
 
 HLOCAL LocalFree(HLOCAL mem) {
+    if (mem) g_localInUse -= malloc_usable_size(mem);
     free(mem);
     return nullptr;
 }

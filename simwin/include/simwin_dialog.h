@@ -54,3 +54,9 @@ void SimSetMessageHook(SimMessageHook hook);
 // between two messages would.
 typedef void (*SimSetTextHook)(void *context, const char *text);
 void SimOnSetText(HWND dialog, int id, SimSetTextHook hook, void *context);
+
+// Memory handed out by LocalAlloc: bytes held now, and the most held at once since the last reset
+// (for benchmarks that show what a walk keeps).
+size_t SimLocalMemoryInUse();
+size_t SimLocalMemoryPeak();
+void SimResetLocalMemoryPeak();
