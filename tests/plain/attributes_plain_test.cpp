@@ -1,6 +1,6 @@
 // Attribute transfer in kestrel, built without file encryption: only the compression steps remain.
 #include "attributes.h"
-#include "tests/support/tree.h"
+#include "tests/support/sim_api.h"
 
 #define RO FILE_ATTRIBUTE_READONLY
 #define HID FILE_ATTRIBUTE_HIDDEN
