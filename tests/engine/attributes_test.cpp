@@ -209,6 +209,21 @@ TEST_F(TransferTest, Code1ClearingReadOnlyFails) {
     EXPECT_EQ(DIR | RO, Attr("d"));
 }
 
+TEST_F(TransferTest, Code1AFailedReadOfTheDestinationIsNotTakenForItsStates) {
+    SIMULATION_ONLY("fault injection");
+    // The failed read's 0xFFFFFFFF would say "compressed and encrypted": the encryption would be
+    // skipped and success reported. It fails instead, and nothing is changed.
+    ASSERT_EQ("", BuildTree(root, "e.txt attr=CA\nc.txt attr=A\n"));
+    SimInjectFault("GetFileAttributesA", Path("e.txt").c_str(), ERROR_NOT_READY);
+    EXPECT_EQ((LONG)0x80000001, Transfer("e.txt", ENC | ARC));
+    EXPECT_EQ((DWORD)ERROR_NOT_READY, GetLastError());
+    EXPECT_EQ(CMP | ARC, Attr("e.txt"));
+    SimInjectFault("GetFileAttributesA", Path("c.txt").c_str(), ERROR_NOT_READY);
+    EXPECT_EQ((LONG)0x80000001, Transfer("c.txt", CMP | HID));
+    EXPECT_EQ(ARC, Attr("c.txt"));
+    EXPECT_EQ(2, SimFaultsFired());
+}
+
 TEST_F(TransferTest, Code2DecompressingBeforeEncryptionFails) {
     SIMULATION_ONLY("compression cannot be stored");
     ASSERT_EQ("", BuildTree(root, "f.txt attr=RCA\n"));
