@@ -3,6 +3,7 @@
 #include "tree.h"
 #include <cstring>
 #include <sys/stat.h>
+#include <atomic>
 #include <thread>
 #include <algorithm>
 #include <vector>
@@ -334,13 +335,24 @@ TEST_F(FileCalls, ListingOrderIsStable) {
 }
 
 TEST(LastError, IsKeptPerThread) {
-    SetLastError(1234);
+    // The two threads take turns through atomics only, so no other call touches the codes.
+    std::atomic<int> step{0};
     DWORD seen = 0;
     std::thread other([&] {
         SetLastError(42);
+        step = 1;
+        while (step != 2) {
+        }
         seen = GetLastError();
+        step = 3;
     });
+    while (step != 1) {
+    }
+    SetLastError(1234);
+    step = 2;
+    while (step != 3) {
+    }
+    EXPECT_EQ(1234u, GetLastError());
     other.join();
     EXPECT_EQ(42u, seen);
-    EXPECT_EQ(1234u, GetLastError());
 }
