@@ -87,3 +87,27 @@ static void BM_MemcpySameBytes(benchmark::State &state) {
     state.SetBytesProcessed(bytes);
 }
 BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMillisecond);
+
+// One record appended at a given fill of the log document (percent): the cost must not depend on
+// how much text is already there.
+static void BM_CopyLogRecordAtFill(benchmark::State &state) {
+    auto records = Records();
+    g_runConf = CONF_LOG_NOT_COPIED;
+    ResetCopyLog();
+    DWORD at = (DWORD)((uint64_t)LOG_DOCUMENT_CAPACITY * (uint64_t)state.range(0) / 100);
+    if (at < g_copyLog.length) at = g_copyLog.length; // after the prologue
+    if (at > g_copyLog.length) {
+        memset(g_copyLog.text + g_copyLog.length, 'x', at - g_copyLog.length);
+        g_copyLog.text[at] = 0;
+        g_copyLog.length = at;
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        CopyLogRecord(records[i].name.c_str(), records[i].message, records[i].level);
+        g_copyLog.text[at] = 0; // take the record back out
+        g_copyLog.length = at;
+        i = (i + 1) % records.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_CopyLogRecordAtFill)->Arg(0)->Arg(50)->Arg(99);

@@ -164,7 +164,6 @@ int AppendRtfRecord(char *end, DWORD room, const char *text, int colour) {
 // Copies `piece` into the work area at `out`, stopping at `limit`; a double-byte character that
 // does not fit whole is left out. Returns the position after what was copied.
 static char *PutPiece(char *out, char *limit, const char *piece) {
-    if (piece == nullptr) return out;
     bool trail = false;
     for (const unsigned char *p = (const unsigned char *)piece; *p != 0; p++) {
         if (trail) {
@@ -184,7 +183,9 @@ static char *PutPiece(char *out, char *limit, const char *piece) {
 // for the area is cut before its "\r\n", at a character boundary. Returns the line's length.
 static size_t ComposeLine(char *area, const char *mark, const char *name, const char *separator,
                           const char *message) {
-    size_t lengths[4] = {strlen(mark), name ? strlen(name) : 0, strlen(separator), message ? strlen(message) : 0};
+    if (name == nullptr) name = "";
+    if (message == nullptr) message = "";
+    size_t lengths[4] = {strlen(mark), strlen(name), strlen(separator), strlen(message)};
     char *out;
     if (lengths[0] + lengths[1] + lengths[2] + lengths[3] + 3 <= LOG_WORK_AREA) {
         out = PutText(area, mark, lengths[0]);

@@ -1,6 +1,6 @@
 // Attribute transfer in kestrel, built without file encryption: only the compression steps remain.
 #include "attributes.h"
-#include "tests/support/tree.h"
+#include "tests/support/sim_api.h"
 
 #define RO FILE_ATTRIBUTE_READONLY
 #define HID FILE_ATTRIBUTE_HIDDEN
@@ -111,4 +111,25 @@ TEST_F(PlainTransferTest, ResultCodesOfKestrel) {
     EXPECT_EQ((LONG)0x80000008, Transfer("w.txt", CMP | HID));
     EXPECT_EQ(CMP | ARC, Attr("w.txt")); // compressed, and that stays
     EXPECT_EQ(2, Fired());
+}
+
+TEST_F(PlainTransferTest, AnEncryptedSourceGivesTheResultOfTheFinalAttributeCall) {
+    SIMULATION_ONLY("fault injection");
+    ASSERT_EQ("", BuildTree(root, "f.txt\n"));
+    SimInjectFault("SetFileAttributesA", Path("f.txt").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(TRANSFER_SET_ATTRIBUTES_FAILED, Transfer("f.txt", ENC | HID));
+    EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_EQ(ARC, Attr("f.txt"));
+}
+
+TEST_F(PlainTransferTest, ARefusedCompressionLeavesTheWordUnset) {
+    // Wine refuses the compression control with ERROR_NOT_SUPPORTED; the simulation is told to.
+    ASSERT_EQ("", BuildTree(root, "f.txt text=\"data\"\n"));
+#ifdef KESTREL_SIM
+    SimInjectFault("DeviceIoControl", Path("f.txt").c_str(), ERROR_NOT_SUPPORTED);
+#endif
+    EXPECT_EQ(TRANSFER_COMPRESS_FAILED, Transfer("f.txt", SYS | CMP | ARC));
+    EXPECT_EQ((DWORD)ERROR_NOT_SUPPORTED, GetLastError());
+    EXPECT_EQ(0u, Attr("f.txt") & (SYS | CMP));
+    EXPECT_EQ("data", ReadWholeFile(Path("f.txt")));
 }

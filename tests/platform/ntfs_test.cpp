@@ -1,5 +1,5 @@
 // Conformance of the compression control and file encryption: the simulation against Wine.
-#include "tests/support/tree.h"
+#include "tests/support/sim_api.h"
 
 class NtfsTest : public PlatformTest {
   protected:
