@@ -299,6 +299,17 @@ TEST_F(GuiBench, WarningBoxIsCentredOnItsOwner) {
     EXPECT_EQ((DWORD)IDOK, Finish());
 }
 
+TEST_F(GuiBench, BoxWithAHiddenOwnerIsCentredOnTheWorkArea) {
+    Start("box information short hidden");
+    HWND box = WaitForDialog();
+    ASSERT_TRUE(box) << "no box appeared";
+    ScreenRect r = WindowRect(box), work = WorkArea();
+    EXPECT_EQ(work.left + (RectWidth(work) - RectWidth(r)) / 2, r.left);
+    EXPECT_EQ(work.top + (RectHeight(work) - RectHeight(r)) / 2, r.top);
+    Click(Buttons(box).at(0).window);
+    EXPECT_EQ((DWORD)IDOK, Finish());
+}
+
 TEST_F(GuiBench, EscapeInAnOkBoxReturns2) {
     Start("box information japanese none");
     HWND box = WaitForDialog();
