@@ -498,3 +498,54 @@ TEST_F(GuiBench, PickerEnablesOkOnlyForFileSystemFoldersAndCancelReturnsMinus1) 
     EXPECT_EQ(0xFFFFFFFFu, Finish());
     EXPECT_EQ("", ReadResult(result));
 }
+
+// ---- CenterWindow on real windows (the driver's own) ----
+
+static HWND PlainWindow(int x, int y, int w, int h, HWND owner = nullptr) {
+    HWND window = CreateWindowExA(0, "STATIC", "centre me", WS_POPUP | WS_CAPTION | WS_VISIBLE, x, y, w, h, owner,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    EXPECT_TRUE(window) << "error " << GetLastError();
+    return window;
+}
+
+TEST(CenterWindowOnWine, NoReferenceAndNoParentCentresOnTheWorkArea) {
+    ScreenRect work = WorkArea();
+    HWND window = PlainWindow(3, 3, 301, 201);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(0, CenterWindow(window, nullptr));
+    ScreenRect r = WindowRect(window);
+    EXPECT_EQ(work.left + (RectWidth(work) - 301) / 2, r.left);
+    EXPECT_EQ(work.top + (RectHeight(work) - 201) / 2, r.top);
+    EXPECT_EQ(301, RectWidth(r)); // the size is kept
+    DestroyWindow(window);
+}
+
+TEST(CenterWindowOnWine, NoReferenceCentresOnTheParent) {
+    HWND owner = PlainWindow(100, 120, 400, 300);
+    HWND window = PlainWindow(0, 0, 200, 100, owner);
+    ASSERT_TRUE(owner && window);
+    EXPECT_EQ(0, CenterWindow(window, nullptr));
+    ScreenRect r = WindowRect(window);
+    EXPECT_EQ(200, r.left);
+    EXPECT_EQ(220, r.top);
+    DestroyWindow(window);
+    DestroyWindow(owner);
+}
+
+TEST(CenterWindowOnWine, ReferenceNearTheRightEdgePushesTheWindowLeftAndALargeWindowSitsTopLeft) {
+    ScreenRect work = WorkArea();
+    HWND reference = PlainWindow(work.right - 120, 200, 100, 100);
+    HWND window = PlainWindow(0, 0, 300, 150);
+    ASSERT_TRUE(reference && window);
+    EXPECT_EQ(0, CenterWindow(window, reference));
+    ScreenRect r = WindowRect(window);
+    EXPECT_EQ(work.right, r.right);
+    EXPECT_EQ(200 + (100 - 150) / 2, r.top);
+    SetWindowPos(window, nullptr, 0, 0, RectWidth(work) + 50, RectHeight(work) + 40, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(0, CenterWindow(window, reference));
+    r = WindowRect(window);
+    EXPECT_EQ(work.left, r.left);
+    EXPECT_EQ(work.top, r.top);
+    DestroyWindow(window);
+    DestroyWindow(reference);
+}
