@@ -2,7 +2,9 @@
 // exits with the box's result (or the picker's: 0 chosen, -1 cancelled).
 //   kestrel_boxapp box KIND MESSAGE OWNER
 //       KIND error | warning | information | plain (MB_OK, no icon) | yesnocancel (with the
-//       question icon); MESSAGE a name of messages.h; OWNER none | shown | hidden | minimised
+//       question icon); MESSAGE a name of messages.h; OWNER none | shown | hidden | minimised |
+//       gone (a window already destroyed: the box cannot be created, and the program exits with
+//       0x10000 + the last-error code when the box returned -1)
 //   kestrel_boxapp two
 //       an error box ("japanese") on the main thread and, at the same time, an information box
 //       ("tabs") on a second thread; exits with main result × 10 + second thread's result.
@@ -66,8 +68,12 @@ int main(int argc, char **argv) {
             fprintf(stderr, "unknown message %s\n", argv[3]);
             return 100;
         }
-        HWND owner = MakeOwner(instance, argv[4]);
+        bool gone = strcmp(argv[4], "gone") == 0;
+        HWND owner = MakeOwner(instance, gone ? "hidden" : argv[4]);
+        if (gone) DestroyWindow(owner);
+        SetLastError(0);
         int result = ShowBox(owner, argv[2], text);
+        if (gone) return result == -1 ? 0x10000 + (int)GetLastError() : result;
         if (owner) DestroyWindow(owner);
         return result;
     }

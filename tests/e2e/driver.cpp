@@ -310,6 +310,14 @@ TEST_F(GuiBench, BoxWithAHiddenOwnerIsCentredOnTheWorkArea) {
     EXPECT_EQ((DWORD)IDOK, Finish());
 }
 
+TEST_F(GuiBench, BoxThatCannotBeCreatedReturnsMinus1WithThePlatformsError) {
+    Start("box error short gone");
+    DWORD code = 0;
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, 10000)) << "a box opened on a destroyed owner";
+    code = Finish();
+    EXPECT_EQ((DWORD)(0x10000 + ERROR_INVALID_WINDOW_HANDLE), code);
+}
+
 TEST_F(GuiBench, EscapeInAnOkBoxReturns2) {
     Start("box information japanese none");
     HWND box = WaitForDialog();
