@@ -140,39 +140,63 @@ static const unsigned short KEY_ANY = 0xFFFF; // a single-byte "?" in the patter
 // matched in a heap buffer instead of being cut.
 static const size_t MATCH_STACK_BYTES = 600;
 
-static inline unsigned short ByteKey(unsigned char b, char cls) {
+static constexpr unsigned short ByteKey(unsigned char b, char cls) {
     if (cls == BYTE_CLASS_SINGLE && b >= 'a' && b <= 'z') b = (unsigned char)(b - 32);
     return (unsigned short)(((unsigned)cls << 8) | b);
 }
 
+// The key of every byte value as a single-byte character and as a lead byte candidate, so that
+// the scan of a name costs one table look-up per byte.
+struct KeyTables {
+    unsigned short single[256];
+    bool lead[256];
+    constexpr KeyTables() : single(), lead() {
+        for (int b = 0; b < 256; b++) {
+            single[b] = ByteKey((unsigned char)b, BYTE_CLASS_SINGLE);
+            lead[b] = IsLeadByteValue((unsigned char)b);
+        }
+    }
+};
+static constexpr KeyTables KEYS;
+
 // `keys` gets the pattern's segments one after another (stars removed); segment i covers
-// keys[start[i]] .. keys[start[i+1] - 1]. Returns the number of stars.
-static int CompilePattern(const char *pattern, unsigned short *keys, int *start) {
-    ByteClassWalker w;
-    int n = 0, k = 0;
+// keys[start[i]] .. keys[start[i+1] - 1]. Returns the number of stars; *empty gets the number of
+// empty segments.
+static int CompilePattern(const char *pattern, unsigned short *keys, int *start, int *empty) {
+    int n = 0, k = 0, emptySegments = 0;
     start[0] = 0;
-    keys[n++] = ByteKey((unsigned char)START_MARK, BYTE_CLASS_SINGLE);
-    for (const char *p = pattern; *p;) {
-        char cls = w.Next((unsigned char)*p);
-        if (cls == BYTE_CLASS_SINGLE && (*p == '*' || *p == '?')) {
+    keys[n++] = KEYS.single[(unsigned char)START_MARK];
+    bool afterLead = false;
+    const unsigned char *p = (const unsigned char *)pattern;
+    for (; *p; p++) {
+        unsigned char b = *p;
+        if (afterLead) {
+            keys[n++] = (unsigned short)((BYTE_CLASS_TRAIL << 8) | b);
+            afterLead = false;
+        } else if (KEYS.lead[b]) {
+            keys[n++] = (unsigned short)((BYTE_CLASS_LEAD << 8) | b);
+            afterLead = true;
+        } else if (b == '*' || b == '?') {
             // A run of wildcards: its question marks join the current segment, then each star
-            // cuts one.
+            // cuts one (two stars side by side leave an empty segment between them).
             int stars = 0;
-            for (;;) {
+            for (; *p == '*' || *p == '?'; p++) {
                 if (*p == '?') keys[n++] = KEY_ANY;
                 else stars++;
-                p++;
-                if (*p != '*' && *p != '?') break;
-                w.Next((unsigned char)*p);
             }
-            for (int i = 0; i < stars; i++) start[++k] = n;
-            continue;
+            p--;
+            for (int i = 0; i < stars; i++) {
+                start[++k] = n;
+                if (i > 0) emptySegments++;
+            }
+        } else {
+            keys[n++] = KEYS.single[b];
         }
-        keys[n++] = ByteKey((unsigned char)*p, cls);
-        p++;
     }
-    keys[n++] = ByteKey((unsigned char)END_MARK, w.Next((unsigned char)END_MARK));
+    keys[n++] = afterLead ? (unsigned short)((BYTE_CLASS_TRAIL << 8) | (unsigned char)END_MARK)
+                          : KEYS.single[(unsigned char)END_MARK];
     start[k + 1] = n;
+    *empty = emptySegments;
     return k;
 }
 
@@ -180,12 +204,21 @@ static int MatchCompiled(const char *name, const unsigned short *keys, const int
     int i = 0, progress = 0;
     const unsigned short *seg = keys + start[0];
     int len = start[1] - start[0];
-    ByteClassWalker w;
     const unsigned char *np = (const unsigned char *)name;
     bool atEnd = false;
     unsigned char b = (unsigned char)START_MARK;
+    bool afterLead = false;
     for (;;) {
-        unsigned short key = ByteKey(b, w.Next(b));
+        unsigned short key;
+        if (afterLead) {
+            key = (unsigned short)((BYTE_CLASS_TRAIL << 8) | b);
+            afterLead = false;
+        } else if (KEYS.lead[b]) {
+            key = (unsigned short)((BYTE_CLASS_LEAD << 8) | b);
+            afterLead = true;
+        } else {
+            key = KEYS.single[b];
+        }
         if (len == 0) {
             // An empty segment (two stars side by side) is complete after one byte.
             progress = len;
@@ -220,10 +253,10 @@ static inline bool MayEqual(unsigned short key, unsigned char b) {
 
 // Rejects most names that cannot match without the full scan: the first segment must match the
 // name's first bytes and the last segment its last bytes, since neither can restart.
-static bool CannotMatch(const char *name, size_t nameLen, const unsigned short *keys, const int *start, int k) {
-    size_t need = 0;
-    for (int i = 0; i <= k; i++) need += start[i + 1] > start[i] ? (size_t)(start[i + 1] - start[i]) : 1;
-    if (need > nameLen + 2) return true;
+static bool CannotMatch(const char *name, size_t nameLen, const unsigned short *keys, const int *start, int k,
+                        int empty) {
+    // Every key takes one byte of the marked name, and so does every empty segment.
+    if ((size_t)(start[k + 1] + empty) > nameLen + 2) return true;
     auto byteAt = [&](size_t t) -> unsigned char {
         return t == 0 ? (unsigned char)START_MARK : t <= nameLen ? (unsigned char)name[t - 1] : (unsigned char)END_MARK;
     };
@@ -236,21 +269,22 @@ static bool CannotMatch(const char *name, size_t nameLen, const unsigned short *
 }
 
 static int Match(const char *name, const char *pattern, unsigned short *keys, int *start) {
-    int k = CompilePattern(pattern, keys, start);
-    if (CannotMatch(name, strlen(name), keys, start, k)) return 0;
+    int empty;
+    int k = CompilePattern(pattern, keys, start, &empty);
+    if (CannotMatch(name, strlen(name), keys, start, k, empty)) return 0;
     return MatchCompiled(name, keys, start, k);
 }
 
 int MatchWildcard(const char *name, const char *pattern) {
     if (pattern[0] == '*' && pattern[1] == 0) return 1;
     if (pattern[0] == 0) return 0;
-    size_t patLen = strlen(pattern);
-    if (patLen + 2 <= MATCH_STACK_BYTES) {
-        unsigned short keys[MATCH_STACK_BYTES];
-        int start[MATCH_STACK_BYTES + 1];
-        return Match(name, pattern, keys, start);
+    if (strnlen(pattern, MATCH_STACK_BYTES - 2) == MATCH_STACK_BYTES - 2) {
+        size_t patLen = strlen(pattern);
+        std::basic_string<unsigned short> keys(patLen + 2, 0);
+        std::basic_string<int> start(patLen + 3, 0);
+        return Match(name, pattern, &keys[0], &start[0]);
     }
-    std::basic_string<unsigned short> keys(patLen + 2, 0);
-    std::basic_string<int> start(patLen + 3, 0);
-    return Match(name, pattern, &keys[0], &start[0]);
+    unsigned short keys[MATCH_STACK_BYTES];
+    int start[MATCH_STACK_BYTES + 1];
+    return Match(name, pattern, keys, start);
 }

@@ -10,7 +10,7 @@
 
 // Is this byte a lead byte of code page 932 (0x81–0x9F, 0xE0–0xFC)? Whether a given byte of a
 // string is one also depends on the byte before it: see ByteClasses.
-inline bool IsLeadByteValue(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+constexpr bool IsLeadByteValue(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // Writes the class map of `text` into `map` (room for strlen(text) + 1 bytes): '0' single-byte,
 // '1' lead byte, '2' trail byte (the byte after a lead byte, whatever its value).

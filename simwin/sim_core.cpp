@@ -11,6 +11,7 @@ DWORD GetLastError(void) { return t_lastError; }
 void SetLastError(DWORD code) { t_lastError = code; }
 
 HLOCAL LocalAlloc(UINT flags, size_t bytes) {
+    if (SimFaultFires("LocalAlloc", nullptr)) return nullptr;
     void *p = (flags & LMEM_ZEROINIT) ? calloc(1, bytes ? bytes : 1) : malloc(bytes ? bytes : 1);
     if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return p;
@@ -141,7 +142,8 @@ bool SimFaultFires(const char *op, const char *path) {
     }
     for (auto &f : g_faults) {
         if (f.spent) continue;
-        if (f.op != "*" && f.op != op) continue;
+        // "*" stands for the file-system operations; memory faults are asked for by name.
+        if (f.op == "*" ? strcmp(op, "LocalAlloc") == 0 : f.op != op) continue;
         if (!f.path.empty() && f.path != upper) continue;
         f.seen++;
         bool fire = f.mode == SIM_FAULT_EVERY || (f.mode == SIM_FAULT_NEXT) ||

@@ -247,8 +247,9 @@ SimLookup SimFind(const char *path) {
     r.node = ChildNamed(cur, r.name);
     if (!r.node) r.error = SimValidName(r.name) ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_NAME;
     else if (r.trailingSeparator && !r.node->IsFolder()) {
+        // "file.txt\" names a folder that is not there (Wine answers ERROR_PATH_NOT_FOUND).
         r.node = nullptr;
-        r.error = ERROR_INVALID_NAME;
+        r.error = ERROR_PATH_NOT_FOUND;
     }
     return r;
 }
@@ -404,8 +405,10 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     if (filePart == std::string::npos) return SimFail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     std::string mask = full.substr(filePart);
     std::string folderPath = full.substr(0, filePart);
+    if (folderPath.size() > 3 && folderPath.back() == '\\') folderPath.pop_back();
     SimLookup l = SimFind(folderPath.c_str());
-    if (!l.node || !l.node->IsFolder()) return SimFail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+    if (l.node && !l.node->IsFolder()) return SimFail(ERROR_INVALID_NAME, INVALID_HANDLE_VALUE);
+    if (!l.node) return SimFail(l.error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : l.error, INVALID_HANDLE_VALUE);
     SimHandle *h = SimNewHandle(SIM_HANDLE_FIND, l.node);
     h->mask = mask;
     if (!NextFound(h, data)) {
@@ -436,7 +439,7 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     SIM_LOCK;
     if (SimFaultFires("CreateDirectoryA", path)) return FALSE;
     SimLookup l = SimFind(path);
-    if (l.node) return SimFail<BOOL>(l.node->parent ? ERROR_ALREADY_EXISTS : ERROR_ACCESS_DENIED, FALSE);
+    if (l.node) return SimFail<BOOL>(ERROR_ALREADY_EXISTS, FALSE);
     if (l.error != ERROR_FILE_NOT_FOUND) return SimFail(l.error, FALSE);
     if (!SimValidName(l.name)) return SimFail<BOOL>(ERROR_INVALID_NAME, FALSE);
     SimAddChild(l.parent, l.name, FILE_ATTRIBUTE_DIRECTORY);

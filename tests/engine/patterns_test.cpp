@@ -56,6 +56,23 @@ TEST(SplitWords, UnbalancedQuotesFailAndChangeNothing) {
     EXPECT_LT(r, 0) << "callers test the sign";
 }
 
+#ifdef KESTREL_SIM
+#include "simwin.h"
+TEST(SplitWords, NoMemoryChangesNothing) {
+    SimReset();
+    char text[] = "a \"b c\"";
+    SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    int count = -1;
+    char **words = (char **)0xdd;
+    EXPECT_EQ(SPLIT_NO_MEMORY, SplitWords(text, &count, &words));
+    EXPECT_STREQ("a \"b c\"", text);
+    EXPECT_EQ(1, SimFaultsFired());
+    EXPECT_EQ(0, SplitWords(text, &count, &words));
+    EXPECT_EQ(2, count);
+    LocalFree(words);
+}
+#endif
+
 TEST(SplitWords, BackslashesAreOrdinary) {
     EXPECT_EQ((Words{"C:\\Program", "Files\\x"}), Split("C:\\Program Files\\x"));
     EXPECT_EQ(Words{"C:\\Program Files\\x"}, Split("\"C:\\Program Files\\x\""));

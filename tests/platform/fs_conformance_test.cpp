@@ -3,6 +3,10 @@
 #include "tree.h"
 #include <cstring>
 #include <sys/stat.h>
+#include <atomic>
+#include <thread>
+#include <algorithm>
+#include <vector>
 
 // Poisons the last error before a call, so that a call that forgets to set it is caught.
 #define POISON() SetLastError(0xdeadbeef)
@@ -25,6 +29,17 @@ TEST_F(FileCalls, AttributesOfFoldersFilesAndMissingEntries) {
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
     // A folder's attributes with and without a trailing separator.
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("dir\\").c_str()));
+    POISON();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("dir\\file.txt\\").c_str()));
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError()) << "a file named as a folder";
+    POISON();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("dir\\file.txt\\x").c_str()));
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError()) << "a path through a file";
+    POISON();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("dir\\*").c_str()));
+    EXPECT_EQ((DWORD)ERROR_INVALID_NAME, GetLastError()) << "wildcards are not names";
+    // Trailing dots are dropped from the last name.
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Path("dir\\file.txt.").c_str()));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\"));
     EXPECT_TRUE(GetFileAttributesA("C:\\") & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -124,6 +139,10 @@ TEST_F(FileCalls, ListingsWithPatterns) {
     EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, error);
     EXPECT_EQ("<none>", List(Path("none\\*"), &error));
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, error);
+    EXPECT_EQ("<none>", List(Path("d\\"), &error));
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, error) << "a pattern ending in a separator finds nothing";
+    EXPECT_EQ("<none>", List(Path("d\\beta.txt\\*"), &error));
+    EXPECT_EQ((DWORD)ERROR_INVALID_NAME, error) << "listing a file as a folder";
 }
 
 TEST_F(FileCalls, ListingReportsSizesTimesAndFolders) {
@@ -179,6 +198,12 @@ TEST_F(FileCalls, CreateDirectory) {
     EXPECT_FALSE(CreateDirectoryA(Path("f.txt").c_str(), nullptr));
     EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError()) << "a file of that name counts as existing";
     POISON();
+    EXPECT_FALSE(CreateDirectoryA("C:\\", nullptr));
+    EXPECT_EQ((DWORD)ERROR_ALREADY_EXISTS, GetLastError());
+    POISON();
+    EXPECT_FALSE(CreateDirectoryA(Path("f.txt\\sub").c_str(), nullptr));
+    EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
+    POISON();
     EXPECT_FALSE(CreateDirectoryA(Path("none\\new").c_str(), nullptr));
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
     // A read-only folder still takes new entries.
@@ -207,6 +232,10 @@ TEST_F(FileCalls, CopyFileCopiesDataTimeAndAttributes) {
     POISON();
     EXPECT_FALSE(CopyFileA(Path("src.txt").c_str(), Path("none\\x.txt").c_str(), FALSE));
     EXPECT_EQ((DWORD)ERROR_PATH_NOT_FOUND, GetLastError());
+    POISON();
+    EXPECT_FALSE(CopyFileA(Path("src.txt").c_str(), Path("src.txt").c_str(), FALSE));
+    EXPECT_EQ((DWORD)ERROR_SHARING_VIOLATION, GetLastError()) << "a file copied onto itself";
+    EXPECT_EQ("hello", ReadWholeFile(Path("src.txt")));
     POISON();
     EXPECT_FALSE(CopyFileA(Path("src.txt").c_str(), Path("d").c_str(), FALSE));
     EXPECT_EQ((DWORD)ERROR_ACCESS_DENIED, GetLastError()) << "a folder is in the way";
@@ -242,6 +271,13 @@ TEST_F(FileCalls, ExclusiveOpenMakesSharingViolations) {
     HANDLE again = CreateFileA(f.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(INVALID_HANDLE_VALUE, again);
     CloseHandle(again);
+}
+
+TEST_F(FileCalls, OverlongPathsAreRefused) {
+    std::string longPath = root + std::string(300 - root.size(), 'a');
+    POISON();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(longPath.c_str()));
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
 }
 
 TEST_F(FileCalls, FullPathNames) {
@@ -289,4 +325,34 @@ TEST(WineSetup, AnsiCodePageIs932) {
     // converted through another code page.
     EXPECT_EQ(932u, GetACP());
 #endif
+}
+
+TEST_F(FileCalls, ListingOrderIsStable) {
+    SIMULATION_ONLY("Wine lists in the order of the host's file system");
+    ASSERT_EQ("", BuildTree(root, "b.txt\nA.txt\nc\\\n_x\nB2.txt\n"));
+    // The simulation lists as NTFS does: by name, ASCII case ignored.
+    EXPECT_EQ("A.txt;b.txt;B2.txt;c;_x;", List(Path("*")));
+}
+
+TEST(LastError, IsKeptPerThread) {
+    // The two threads take turns through atomics only, so no other call touches the codes.
+    std::atomic<int> step{0};
+    DWORD seen = 0;
+    std::thread other([&] {
+        SetLastError(42);
+        step = 1;
+        while (step != 2) {
+        }
+        seen = GetLastError();
+        step = 3;
+    });
+    while (step != 1) {
+    }
+    SetLastError(1234);
+    step = 2;
+    while (step != 3) {
+    }
+    EXPECT_EQ(1234u, GetLastError());
+    other.join();
+    EXPECT_EQ(42u, seen);
 }
