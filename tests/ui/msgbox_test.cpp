@@ -145,6 +145,14 @@ TEST(MessageBoxSize, ManyLinesAndButtonRows) {
     EXPECT_EQ(52, MessageBoxClientSize(15, 6, 12, Measure("")).height);
 }
 
+TEST(MessageBoxSize, ShortLineIsAsWideAsTheButtonRowWithTheButtonsCentred) {
+    MessageBoxClient c = MessageBoxClientSize(MB_OK | MB_ICONASTERISK, 6, 12, Measure("OK?")); // 62 + 18 + 10 = 90
+    EXPECT_EQ(94, c.width);
+    ScreenRect b[1];
+    LayoutMessageBoxButtons(c.width, c.height, 6, 12, 1, b);
+    EXPECT_EQ(b[0].left, c.width - b[0].right);
+}
+
 TEST(MessageBoxSize, FinalNewlineMakesTheBoxOneLineTaller) {
     MessageTextSize three = Measure("1\n2\n3");
     MessageTextSize four = Measure("1\n2\n3\n");
@@ -183,6 +191,19 @@ TEST(MessageBoxPlacement, MinimisedOwnerOpensAtTheCursorOnTheWorkArea) {
     p = PlaceMessageBox(OWNER_MINIMISED, owner, ScreenPoint{5, 12}, work, 200, 100); // top left
     EXPECT_EQ(0, p.x);
     EXPECT_EQ(0, p.y);
+}
+
+TEST(MessageBoxPlacement, OwnerPartlyOffTheScreenStillGivesABoxOnTheWorkArea) {
+    ScreenRect work = {0, 0, 1024, 738};
+    ScreenRect owner = {-300, -200, 100, 100};
+    ScreenPoint p = PlaceMessageBox(OWNER_SHOWN, owner, ScreenPoint{0, 0}, work, 200, 100);
+    EXPECT_EQ(0, p.x); // -300 + 200 = -100, moved onto the work area
+    EXPECT_EQ(0, p.y);
+    // A work area that does not start at 0 (a taskbar on the left or at the top).
+    ScreenRect shifted = {60, 40, 1024, 768};
+    p = PlaceMessageBox(OWNER_MINIMISED, owner, ScreenPoint{70, 50}, shifted, 200, 100);
+    EXPECT_EQ(60, p.x);
+    EXPECT_EQ(40, p.y);
 }
 
 TEST(MessageBoxPlacement, ClampedToTheWorkAreaAndCut) {
