@@ -172,12 +172,13 @@ class SettingsTest : public RegistryTest {
   protected:
     void SetUp() override {
         RegistryTest::SetUp();
+        NEEDS_WINDOWS();
         ASSERT_EQ(0, EnsureSettingsKey());
         dialog = CreateTestMainDialog();
         ASSERT_NE(nullptr, dialog);
     }
     void TearDown() override {
-        DestroyTestMainDialog(dialog);
+        if (dialog) DestroyTestMainDialog(dialog);
         RegistryTest::TearDown();
     }
     // The MODE word the boxes show, without any mask.

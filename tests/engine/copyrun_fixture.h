@@ -61,6 +61,7 @@ class CopyRunTest : public PlatformTest {
   protected:
     void SetUp() override {
         PlatformTest::SetUp();
+        NEEDS_WINDOWS();
         SetSettingsKeyName("KESTREL-TEST");
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL-TEST");
         ASSERT_EQ(0, EnsureSettingsKey());

@@ -24,6 +24,8 @@ HWND CreateTestMainDialog() {
 
 void DestroyTestMainDialog(HWND dialog) { SimDestroyDialog(dialog); }
 
+bool WindowsCanBeCreated() { return true; }
+
 bool CloseDialogPosted(HWND dialog) {
     for (auto &m : SimPostedMessages(dialog))
         if (m.message == WM_USER + 1) return true;
@@ -68,6 +70,11 @@ HWND CreateTestMainDialog() {
 }
 
 void DestroyTestMainDialog(HWND dialog) { DestroyWindow(dialog); }
+
+bool WindowsCanBeCreated() {
+    char display[64];
+    return GetEnvironmentVariableA("DISPLAY", display, sizeof display) > 0;
+}
 
 bool CloseDialogPosted(HWND dialog) {
     MSG msg;

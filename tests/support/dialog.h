@@ -8,6 +8,13 @@
 #include <vector>
 
 HWND CreateTestMainDialog();
+// On Windows under Wine windows need an X display (the test command gives the win64 tests one);
+// false when there is none, and tests that need the dialog skip.
+bool WindowsCanBeCreated();
+#define NEEDS_WINDOWS()                                                                            \
+    do {                                                                                           \
+        if (!WindowsCanBeCreated()) GTEST_SKIP() << "Wine: no X display, windows cannot be created"; \
+    } while (0)
 void DestroyTestMainDialog(HWND dialog);
 
 // Control helpers through window messages (the same on both platforms).
