@@ -368,10 +368,14 @@ static void ReadControlText(HWND dialog, int id, char *text, int size) {
     text[size - 1] = '\0';
 }
 
-static bool SplitField(char *text, WordList *list) {
+// Splits a field into `list`. False when it cannot be split; `*noMemory` tells an allocation
+// failure from unbalanced quotes.
+static bool SplitField(char *text, WordList *list, bool *noMemory) {
     list->count = 0;
     list->words = nullptr;
-    return SplitWords(text, &list->count, &list->words) >= 0;
+    int result = SplitWords(text, &list->count, &list->words);
+    if (result == SPLIT_NO_MEMORY) *noMemory = true;
+    return result >= 0;
 }
 
 // Reads, splits and validates the job. Shows the warning of the first failing step and returns
@@ -386,7 +390,8 @@ static bool ReadCopyJob(HWND dialog, CopyJob *job) {
     ReadControlText(dialog, IDC_TUD, job->tud, sizeof job->tud);
     ReadControlText(dialog, IDC_TUF, job->tuf, sizeof job->tuf);
     DWORD destAttributes;
-    if (!SplitField(job->sources, &job->sourceList))
+    bool noMemory = false;
+    if (!SplitField(job->sources, &job->sourceList, &noMemory))
         warning = MSG_SOURCES_UNBALANCED;
     else if (job->sourceList.count == 0)
         warning = MSG_SOURCES_EMPTY;
@@ -398,17 +403,21 @@ static bool ReadCopyJob(HWND dialog, CopyJob *job) {
         warning = MSG_DEST_NOT_FOLDER;
     if (!warning) {
         if (!EndsInSeparator(job->dest)) strcat(job->dest, "\\");
-        if (!SplitField(job->tcd, &job->tcdList))
+        if (!SplitField(job->tcd, &job->tcdList, &noMemory))
             warning = MSG_TCD_UNBALANCED;
-        else if (!SplitField(job->tcf, &job->tcfList))
+        else if (!SplitField(job->tcf, &job->tcfList, &noMemory))
             warning = MSG_TCF_UNBALANCED;
-        else if (!SplitField(job->tud, &job->tudList))
+        else if (!SplitField(job->tud, &job->tudList, &noMemory))
             warning = MSG_TUD_UNBALANCED;
-        else if (!SplitField(job->tuf, &job->tufList))
+        else if (!SplitField(job->tuf, &job->tufList, &noMemory))
             warning = MSG_TUF_UNBALANCED;
     }
     if (!warning) return true;
-    ShowWarningBox(dialog, "%s", warning);
+    if (noMemory)
+        // Not the user's input: the worker could not get the memory to begin its work.
+        ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
+    else
+        ShowWarningBox(dialog, "%s", warning);
     ReleaseCopyJob(job);
     return false;
 }

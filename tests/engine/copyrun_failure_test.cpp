@@ -4,6 +4,7 @@
 #include "copyrun_fixture.h"
 #include <cstring>
 #include <functional>
+#include <map>
 #include <thread>
 #include "patterns.h"
 #include "registry.h"
@@ -332,3 +333,80 @@ TEST_F(CopyRunTest, HistoryReloadedWithTheUsedTextsFirst) {
     EXPECT_EQ("*.TXT *", tcf[0]);
     EXPECT_EQ(upper, ControlText(dialog, IDC_DEST));
 }
+
+#ifdef KESTREL_SIM
+// For N = 1, 2, … the Nth file-system call of a run fails. Every run ends, each entry keeps at most
+// its one decision record (plus a listing or archive record), and what the destination holds is either
+// absent or a whole copy of its source: nothing is lost or half-done.
+TEST_F(CopyRunFailureTest, SweepOfFailingFileSystemCalls) {
+    const char *tree = "src\\d\\a.txt text=\"alpha\" attr=A\n"
+                       "src\\d\\b.txt text=\"beta\" attr=RA\n"
+                       "src\\d\\sub\\c.txt text=\"gamma\" attr=HA\n"
+                       "src\\d\\sub\\deep\\\n"
+                       "dst\\d\\b.txt text=\"old\" attr=R\n";
+    int n = 1;
+    for (; n < 400; n++) {
+        SCOPED_TRACE(n);
+        SimReset();
+        ASSERT_EQ("", BuildTree(root, tree));
+        ASSERT_EQ(0, EnsureSettingsKey());
+        DestroyTestMainDialog(dialog);
+        dialog = CreateTestMainDialog();
+        ShowModeWord(dialog, MODE_ALL);
+        ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
+        ResetMessageBoxRecord();
+        SimInjectFault("*", nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_NTH, n);
+        auto log = Run(src + "d", dst);
+        bool fired = SimFaultsFired() > 0;
+        SimClearFaults();
+        // Only the destination's test before the walk can fail with a box: a warning.
+        for (auto &box : RecordedMessageBoxes()) EXPECT_EQ("コピー先のフォルダ名が不正です。", box.text);
+        std::map<std::string, int> decisions;
+        for (auto &line : log) {
+            // A folder whose listing fails, and an entry whose archive cannot be cleared, add one
+            // record to their decision.
+            if (line.find("アーカイブ属性") != std::string::npos) continue;
+            if (line.find("コピー元にアクセスできません。") != std::string::npos) continue;
+            std::string name = line.substr(2, line.find(' ', 2) - 2);
+            EXPECT_EQ(1, ++decisions[name]) << line;
+        }
+        for (const char *file : {"d\\a.txt", "d\\sub\\c.txt"}) {
+            DWORD a = GetFileAttributesA((dst + file).c_str());
+            if (a != INVALID_FILE_ATTRIBUTES) {
+                EXPECT_EQ(ReadWholeFile(src + file), ReadWholeFile(dst + file)) << file;
+            }
+        }
+        std::string b = ReadWholeFile(dst + "d\\b.txt");
+        EXPECT_TRUE(b == "old" || b == "beta" || b == "<cannot open>") << b;
+        EXPECT_EQ("alpha", ReadWholeFile(src + "d\\a.txt"));
+        if (!fired) break;
+    }
+    EXPECT_LT(n, 400) << "the sweep did not reach a run without a fault";
+    // The run without a fault copied everything.
+    EXPECT_EQ("beta", ReadWholeFile(dst + "d\\b.txt"));
+    EXPECT_EQ("gamma", ReadWholeFile(dst + "d\\sub\\c.txt"));
+}
+
+// The same with memory: every LocalAlloc of a run may fail; the run ends with a record, a box or
+// nothing copied, never with a crash.
+TEST_F(CopyRunFailureTest, SweepOfFailingAllocations) {
+    Build("src\\d\\a.txt text=\"alpha\"\nsrc\\d\\sub\\c.txt text=\"gamma\"\ndst\\\n");
+    int n = 1;
+    for (; n < 200; n++) {
+        SCOPED_TRACE(n);
+        ResetMessageBoxRecord();
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL-TEST");
+        ASSERT_EQ(0, EnsureSettingsKey());
+        SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY, SIM_FAULT_NTH, n);
+        Run(src + "d", dst);
+        bool fired = SimFaultsFired() > 0;
+        SimClearFaults();
+        for (auto &box : RecordedMessageBoxes()) EXPECT_EQ("スレッドを起動できません。", box.text);
+        std::string a = ReadWholeFile(dst + "d\\a.txt");
+        EXPECT_TRUE(a == "<cannot open>" || a == "alpha") << a;
+        if (!fired) break;
+    }
+    EXPECT_LT(n, 200);
+    EXPECT_EQ("gamma", ReadWholeFile(dst + "d\\sub\\c.txt"));
+}
+#endif
