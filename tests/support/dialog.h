@@ -8,8 +8,8 @@
 #include <vector>
 
 HWND CreateTestMainDialog();
-// On Windows under Wine windows need an X display (the test command gives the win64 tests one);
-// false when there is none, and tests that need the dialog skip.
+// Under Wine windows need an X display (the test command gives the win64 tests one); false when
+// no window can be created, and tests that need the dialog skip.
 bool WindowsCanBeCreated();
 #define NEEDS_WINDOWS()                                                                            \
     do {                                                                                           \
