@@ -26,13 +26,16 @@ LONG SetCompression(const char *path, WORD format) {
 }
 
 LONG TransferAttributes(const char *path, DWORD attributes) {
-    // A failed read gives 0xFFFFFFFF, which is used as it is: it has read-only and system, so
-    // the next step tries (and, for a missing entry, fails) to clear them.
     DWORD current = GetFileAttributesA(path);
     const DWORD readonlySystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
+    // A failed read gives 0xFFFFFFFF, which claims every state at once: going on from it would
+    // skip the encryption or compression the source asks for and still report success. It fails
+    // here, with the read's error code, as the clearing of read-only and system would for a
+    // missing entry.
     if (current & readonlySystem) {
         // Read-only and system entries refuse the compression and encryption changes.
-        if (!SetFileAttributesA(path, attributes & ~readonlySystem)) return (LONG)0x80000001;
+        if (current == INVALID_FILE_ATTRIBUTES || !SetFileAttributesA(path, attributes & ~readonlySystem))
+            return (LONG)0x80000001;
     }
     bool compressed = (current & FILE_ATTRIBUTE_COMPRESSED) != 0;
 #ifdef KESTREL_ENCRYPTION

@@ -6,7 +6,8 @@
 // Results of TransferAttributes: 0, or the step that failed (negative as signed 32-bit). Every
 // failure returns at once and nothing is undone: steps already done stay done. The platform's
 // error code stays the thread's last error.
-#define TRANSFER_CLEAR_READONLY_FAILED ((LONG)0x80000001) // removing read-only and system first
+#define TRANSFER_CLEAR_READONLY_FAILED ((LONG)0x80000001) // reading the destination's word, or removing
+                                                         // read-only and system first
 #define TRANSFER_DECOMPRESS_FOR_ENCRYPTION_FAILED ((LONG)0x80000002) // removing compression before encrypting
 #define TRANSFER_ENCRYPT_FAILED ((LONG)0x80000003)        // kestrel-nt only
 #define TRANSFER_DECRYPT_FOR_COMPRESSION_FAILED ((LONG)0x80000004) // kestrel-nt only

@@ -71,72 +71,92 @@ void ResetMissingList() { ResetDocument(&g_missingList); }
 
 // ---- escaping ----
 
-// What one byte of the composed text becomes in the document, by byte class.
-static size_t EscapedSize(const unsigned char *t) {
-    size_t size = 0;
-    bool trail = false;
-    for (; *t != 0; t++) {
-        unsigned char b = *t;
-        if (trail) {
-            size += (b == 0x5C || b == 0x7B || b == 0x7D) ? 4 : 1;
-            trail = false;
-        } else if (IsLeadByteValue(b)) {
-            size += 1;
-            trail = true;
-        } else if (b == 0x5C || b == 0x7B || b == 0x7D) {
-            size += 2;
-        } else if (b == 0x0A) {
-            size += 5;
-        } else {
-            size += 1;
+// Byte classes for escaping: a byte that needs nothing, a lead byte, a single-byte backslash or
+// brace, a single-byte line feed.
+enum { ESC_PLAIN, ESC_LEAD, ESC_BRACE, ESC_LINE };
+struct EscapeTable {
+    unsigned char cls[256];
+    EscapeTable() {
+        for (int b = 0; b < 256; b++) cls[b] = IsLeadByteValue((unsigned char)b) ? ESC_LEAD : ESC_PLAIN;
+        cls[0x5C] = cls[0x7B] = cls[0x7D] = ESC_BRACE;
+        cls[0x0A] = ESC_LINE;
+    }
+};
+static const EscapeTable s_escape;
+
+static inline bool IsBraceValue(unsigned char b) { return b == 0x5C || b == 0x7B || b == 0x7D; }
+
+// The size of `t` (n bytes) once escaped, its terminator not included.
+static size_t EscapedSize(const unsigned char *t, size_t n) {
+    size_t size = n;
+    for (size_t i = 0; i < n; i++) {
+        switch (s_escape.cls[t[i]]) {
+        case ESC_PLAIN: break;
+        case ESC_LEAD:
+            if (i + 1 < n && IsBraceValue(t[i + 1])) size += 3; // "\'5c" for one byte
+            i++;
+            break;
+        case ESC_BRACE: size += 1; break;
+        case ESC_LINE: size += 4; break;
         }
     }
     return size;
 }
 
-static char *PutEscaped(char *out, const unsigned char *t) {
-    bool trail = false;
-    for (; *t != 0; t++) {
-        unsigned char b = *t;
-        if (trail) {
-            trail = false;
-            if (b == 0x5C || b == 0x7B || b == 0x7D)
+// Writes `t` (n bytes) escaped, and its terminator; returns the position of the terminator.
+static char *PutEscaped(char *out, const unsigned char *t, size_t n) {
+    for (size_t i = 0; i < n; i++) {
+        unsigned char b = t[i];
+        switch (s_escape.cls[b]) {
+        case ESC_PLAIN:
+            *out++ = (char)b;
+            break;
+        case ESC_LEAD:
+            *out++ = (char)b;
+            if (++i == n) break; // a lead byte at the end stands alone
+            b = t[i];
+            if (IsBraceValue(b))
                 out = PutText(out, b == 0x5C ? "\\'5c" : b == 0x7B ? "\\'7b" : "\\'7d", 4);
             else
                 *out++ = (char)b;
-        } else if (IsLeadByteValue(b)) {
-            trail = true;
-            *out++ = (char)b;
-        } else if (b == 0x5C || b == 0x7B || b == 0x7D) {
+            break;
+        case ESC_BRACE:
             *out++ = '\\';
             *out++ = (char)b;
-        } else if (b == 0x0A) {
+            break;
+        case ESC_LINE:
             out = PutText(out, "\\par\n", 5);
-        } else {
-            *out++ = (char)b;
+            break;
         }
     }
     *out = '\0';
     return out;
 }
 
-int AppendRtfRecord(char *end, DWORD room, const char *text, int colour) {
-    size_t m = strlen(end);
-    size_t n = strlen(text);
+// Appends `text` (n bytes) at `end` (where m bytes of text already stand); returns the number of
+// bytes now after `end` (m included), or 0 when the record does not fit.
+static size_t AppendEscaped(char *end, size_t m, DWORD room, const char *text, size_t n, int colour) {
     // The system's room test: twice the text and 17 bytes for the colour word and the ends.
     if ((unsigned long long)m + 2ull * n + 17ull > room) return 0;
-    // A text full of line feeds or escaped trail bytes grows more than twice: the escaped text,
-    // its terminating zero and the closing brace that the viewer appends later must still fit.
     char colourWord[16];
     char *cw = PutText(colourWord, "\\cf", 3);
     cw = PutDecimal(cw, (unsigned)colour);
     *cw++ = ' ';
     size_t colourLength = (size_t)(cw - colourWord);
-    size_t need = m + colourLength + EscapedSize((const unsigned char *)text) + 1 + 1;
-    if (need > room) return 0;
+    // A text full of line feeds or escaped trail bytes grows more than twice: the escaped text,
+    // its terminating zero and the closing brace that the viewer appends later must still fit.
+    // No byte grows more than fivefold, so far from the end of the document one pass does.
+    size_t fixed = m + colourLength + 1 + 1;
+    if ((unsigned long long)fixed + 5ull * n > room &&
+        (unsigned long long)fixed + EscapedSize((const unsigned char *)text, n) > room)
+        return 0;
     char *out = PutText(end + m, colourWord, colourLength);
-    PutEscaped(out, (const unsigned char *)text);
-    return 1;
+    out = PutEscaped(out, (const unsigned char *)text, n);
+    return (size_t)(out - end);
+}
+
+int AppendRtfRecord(char *end, DWORD room, const char *text, int colour) {
+    return AppendEscaped(end, strlen(end), room, text, strlen(text), colour) != 0 ? 1 : 0;
 }
 
 // ---- composition ----
@@ -144,7 +164,6 @@ int AppendRtfRecord(char *end, DWORD room, const char *text, int colour) {
 // Copies `piece` into the work area at `out`, stopping at `limit`; a double-byte character that
 // does not fit whole is left out. Returns the position after what was copied.
 static char *PutPiece(char *out, char *limit, const char *piece) {
-    if (piece == nullptr) return out;
     bool trail = false;
     for (const unsigned char *p = (const unsigned char *)piece; *p != 0; p++) {
         if (trail) {
@@ -161,26 +180,38 @@ static char *PutPiece(char *out, char *limit, const char *piece) {
 }
 
 // Composes "<mark>name<separator>message\r\n" in `area` (LOG_WORK_AREA bytes); a line too long
-// for the area is cut before its "\r\n", at a character boundary.
-static void ComposeLine(char *area, const char *mark, const char *name, const char *separator,
-                        const char *message) {
-    char *limit = area + LOG_WORK_AREA - 3; // room for "\r\n" and the zero
-    char *out = PutPiece(area, limit, mark);
-    out = PutPiece(out, limit, name);
-    out = PutPiece(out, limit, separator);
-    out = PutPiece(out, limit, message);
+// for the area is cut before its "\r\n", at a character boundary. Returns the line's length.
+static size_t ComposeLine(char *area, const char *mark, const char *name, const char *separator,
+                          const char *message) {
+    if (name == nullptr) name = "";
+    if (message == nullptr) message = "";
+    size_t lengths[4] = {strlen(mark), strlen(name), strlen(separator), strlen(message)};
+    char *out;
+    if (lengths[0] + lengths[1] + lengths[2] + lengths[3] + 3 <= LOG_WORK_AREA) {
+        out = PutText(area, mark, lengths[0]);
+        out = PutText(out, name, lengths[1]);
+        out = PutText(out, separator, lengths[2]);
+        out = PutText(out, message, lengths[3]);
+    } else {
+        char *limit = area + LOG_WORK_AREA - 3; // room for "\r\n" and the zero
+        out = PutPiece(area, limit, mark);
+        out = PutPiece(out, limit, name);
+        out = PutPiece(out, limit, separator);
+        out = PutPiece(out, limit, message);
+    }
     out[0] = '\r';
     out[1] = '\n';
     out[2] = '\0';
+    return (size_t)(out + 2 - area);
 }
 
-static void AppendToDocument(LogDocument *doc, const char *line, int colour) {
-    char *end = doc->text + doc->length;
-    if (AppendRtfRecord(end, doc->capacity - doc->length, line, colour) == 0) {
+static void AppendToDocument(LogDocument *doc, const char *line, size_t n, int colour) {
+    size_t added = AppendEscaped(doc->text + doc->length, 0, doc->capacity - doc->length, line, n, colour);
+    if (added == 0) {
         doc->full = 1;
         return;
     }
-    doc->length += (DWORD)strlen(end); // one scan over the new text only
+    doc->length += (DWORD)added;
 }
 
 void CopyLogRecord(const char *name, const char *message, unsigned level) {
@@ -211,13 +242,13 @@ void CopyLogRecord(const char *name, const char *message, unsigned level) {
         return;
     }
     char area[LOG_WORK_AREA];
-    ComposeLine(area, mark, name, " ", message);
-    AppendToDocument(&g_copyLog, area, colour);
+    size_t n = ComposeLine(area, mark, name, " ", message);
+    AppendToDocument(&g_copyLog, area, n, colour);
 }
 
 void MissingListLine(unsigned flag, const char *text) {
     if (g_missingList.full != 0) return;
     char area[LOG_WORK_AREA];
-    ComposeLine(area, "", text, "", "");
-    AppendToDocument(&g_missingList, area, flag != 0 ? LOG_COLOUR_BLUE : LOG_COLOUR_DEFAULT);
+    size_t n = ComposeLine(area, "", text, "", "");
+    AppendToDocument(&g_missingList, area, n, flag != 0 ? LOG_COLOUR_BLUE : LOG_COLOUR_DEFAULT);
 }

@@ -278,13 +278,13 @@ static int Match(const char *name, const char *pattern, unsigned short *keys, in
 int MatchWildcard(const char *name, const char *pattern) {
     if (pattern[0] == '*' && pattern[1] == 0) return 1;
     if (pattern[0] == 0) return 0;
-    size_t patLen = strlen(pattern);
-    if (patLen + 2 <= MATCH_STACK_BYTES) {
-        unsigned short keys[MATCH_STACK_BYTES];
-        int start[MATCH_STACK_BYTES + 1];
-        return Match(name, pattern, keys, start);
+    if (strnlen(pattern, MATCH_STACK_BYTES - 2) == MATCH_STACK_BYTES - 2) {
+        size_t patLen = strlen(pattern);
+        std::basic_string<unsigned short> keys(patLen + 2, 0);
+        std::basic_string<int> start(patLen + 3, 0);
+        return Match(name, pattern, &keys[0], &start[0]);
     }
-    std::basic_string<unsigned short> keys(patLen + 2, 0);
-    std::basic_string<int> start(patLen + 3, 0);
-    return Match(name, pattern, &keys[0], &start[0]);
+    unsigned short keys[MATCH_STACK_BYTES];
+    int start[MATCH_STACK_BYTES + 1];
+    return Match(name, pattern, keys, start);
 }

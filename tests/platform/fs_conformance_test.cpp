@@ -3,6 +3,10 @@
 #include "tree.h"
 #include <cstring>
 #include <sys/stat.h>
+#include <atomic>
+#include <thread>
+#include <algorithm>
+#include <vector>
 
 // Poisons the last error before a call, so that a call that forgets to set it is caught.
 #define POISON() SetLastError(0xdeadbeef)
@@ -321,4 +325,34 @@ TEST(WineSetup, AnsiCodePageIs932) {
     // converted through another code page.
     EXPECT_EQ(932u, GetACP());
 #endif
+}
+
+TEST_F(FileCalls, ListingOrderIsStable) {
+    SIMULATION_ONLY("Wine lists in the order of the host's file system");
+    ASSERT_EQ("", BuildTree(root, "b.txt\nA.txt\nc\\\n_x\nB2.txt\n"));
+    // The simulation lists as NTFS does: by name, ASCII case ignored.
+    EXPECT_EQ("A.txt;b.txt;B2.txt;c;_x;", List(Path("*")));
+}
+
+TEST(LastError, IsKeptPerThread) {
+    // The two threads take turns through atomics only, so no other call touches the codes.
+    std::atomic<int> step{0};
+    DWORD seen = 0;
+    std::thread other([&] {
+        SetLastError(42);
+        step = 1;
+        while (step != 2) {
+        }
+        seen = GetLastError();
+        step = 3;
+    });
+    while (step != 1) {
+    }
+    SetLastError(1234);
+    step = 2;
+    while (step != 3) {
+    }
+    EXPECT_EQ(1234u, GetLastError());
+    other.join();
+    EXPECT_EQ(42u, seen);
 }
