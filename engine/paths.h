@@ -41,8 +41,8 @@ int IsRootFolder(const char *path);
 // Rewrites `path` into `out` (260 bytes) with the root upper-cased and every component as its name
 // is stored on disk (case, long name for a short 8.3 name, first match for wildcards). Empty
 // components, "." and ".." are kept as written, so the result keeps the path's shape: a relative
-// path stays relative, a trailing backslash stays. Returns 0 or a failure; on failure `out` holds
-// no usable path.
+// path stays relative, a trailing backslash stays. Returns 0 or a failure; on failure `out` is
+// left unchanged.
 int CanonicalizePath(const char *path, char *out);
 
 // Puts into `name` (260 bytes) the name, as stored, of the first entry that FindFirstFileA finds

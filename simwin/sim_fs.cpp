@@ -8,6 +8,10 @@
 void SimResetFaults();
 void SimResetRegistry();
 
+// Whether any entry has been given a short name since the last SimReset: until then a name that
+// is not found needs no scan of its folder for short names (big folders stay fast to fill).
+static bool g_anyShortName = false;
+
 static const uint64_t TICKS_PER_SECOND = 10000000ull;
 static const uint64_t UNIX_EPOCH_TICKS = 116444736000000000ull;
 
@@ -50,6 +54,7 @@ void SimAddVolume(const char *root) {
 void SimReset() {
     SIM_LOCK;
     SimState &s = Sim();
+    g_anyShortName = false;
     s.volumes.clear();
     s.graveyard.clear();
     s.handles.clear();
@@ -224,6 +229,7 @@ bool SimValidName(const std::string &name) {
 static SimNode *ChildNamed(SimNode *folder, const std::string &name) {
     auto it = folder->children.find(SimUpper(name));
     if (it != folder->children.end()) return it->second.get();
+    if (!g_anyShortName) return nullptr;
     std::string upper = SimUpper(name);
     for (auto &c : folder->children)
         if (!c.second->shortName.empty() && SimUpper(c.second->shortName) == upper) return c.second.get();
@@ -755,6 +761,7 @@ bool SimSetShortName(const char *path, const char *shortName) {
     SimLookup l = SimFind(path);
     if (!l.node) return false;
     l.node->shortName = shortName;
+    if (*shortName) g_anyShortName = true;
     return true;
 }
 

@@ -208,7 +208,9 @@ int ShowMessageBox(HWND owner, const char *text, const char *caption, UINT type)
     DWORD error = GetLastError();
     GlobalUnlock(memory);
     GlobalFree(memory);
-    if (r == -1) {
+    // The box ends only through EndDialog with 1–7; Windows returns 0 without showing anything
+    // when the owner is not a valid window, which is a failure too, not a cancelled box.
+    if (r == -1 || r == 0) {
         // Freeing the template must not hide why the box could not be created.
         SetLastError(error);
         return -1;

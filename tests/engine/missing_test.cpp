@@ -193,6 +193,33 @@ TEST_F(MissingTest, MoreLinesThanTheDocumentHoldsKeepsTheEarliest) {
     EXPECT_EQ(Lines{}, LogLines()) << "a full list is no failure of the check";
 }
 
+TEST_F(MissingTest, ACheckWithMoreLinesThanTheDocumentHoldsStopsAddingAndGoesOn) {
+    SIMULATION_ONLY("20,000 files with long names take minutes to create under Wine");
+    // Long names, so that fewer files fill the 4 MiB document: each line needs twice its length
+    // in room.
+    const int files = 20000;
+    ASSERT_EQ("", BuildTree(src, "Data\\\n"));
+    ASSERT_TRUE(CreateDirectoryA((dst + "Data").c_str(), nullptr));
+    char name[64];
+    for (int i = 0; i < files; i++) {
+        snprintf(name, sizeof name, "\\%05d", i);
+        ASSERT_TRUE(WriteWholeFile(dst + "Data" + name + std::string(100, 'n'), ""));
+    }
+    EXPECT_EQ(0, Check("Data"));
+    EXPECT_EQ(1u, g_missingList.full);
+    Lines lines = MissingLines();
+    ASSERT_GT(lines.size(), 1000u);
+    ASSERT_LT(lines.size(), (size_t)files);
+    // The earliest lines, in the listing's order, with nothing skipped among them.
+    for (size_t i = 0; i < lines.size(); i++) {
+        snprintf(name, sizeof name, "\\%05d", (int)i);
+        ASSERT_EQ("F " + dst + "Data" + name + std::string(100, 'n'), lines[i]);
+    }
+    EXPECT_EQ(Lines{}, LogLines());
+    EXPECT_EQ(CHECKING, Label()) << "every entry was still visited";
+    EXPECT_LE(g_missingList.length + 2, g_missingList.capacity) << "the viewer's closing brace still fits";
+}
+
 TEST_F(MissingTest, AStopDuringTheCheckEndsTheWholeWalk) {
     SIMULATION_ONLY("the stop is set from the label update, which needs the simulated dialog");
 #ifdef KESTREL_SIM

@@ -319,6 +319,10 @@ TEST_F(PathsTest, AFullPathLongerThan259BytesIsAnInvalidPathName) {
         EXPECT_EQ(RESOLVE_FULL_PATH_TOO_LONG, r.result) << "the size needed came back";
     }
     EXPECT_EQ((Lines{"X " + word + " " + INVALID}), LogLines());
+    // A word that is itself longer than 259 bytes (the sources field holds up to 4095).
+    std::string typed = Drive() + "\\" + std::string(300, 'c');
+    EXPECT_LT(Resolve(typed).result, 0);
+    EXPECT_EQ((Lines{"X " + word + " " + INVALID, "X " + typed + " " + INVALID}), LogLines());
     // A full path of exactly 259 bytes fits.
     std::string fits(259 - root.size(), 'b');
     ASSERT_TRUE(CreateDirectoryA(fits.c_str(), nullptr)) << GetLastError();

@@ -112,8 +112,8 @@ static bool Option(const std::string &line, const char *key, std::string &value)
     return true;
 }
 
-std::string BuildTree(const std::string &root, const char *spec) {
-    std::istringstream in(spec);
+std::string BuildTree(const std::string &root, const char *layout) {
+    std::istringstream in(layout);
     std::string line, problems;
     while (std::getline(in, line)) {
         size_t b = line.find_first_not_of(" \t");

@@ -25,7 +25,7 @@
 // E encrypted, O offline. Files get `size` bytes (zeros) or `text`; C, E, N, T and short names
 // are stored on the simulation only (Wine cannot store them). Returns "" or a description of
 // what could not be built.
-std::string BuildTree(const std::string &root, const char *spec);
+std::string BuildTree(const std::string &root, const char *layout);
 
 // Reads the tree below `root` back, one line per entry sorted by path (ASCII case ignored):
 //     path[\] attr=LETTERS size=N [text="…" for files up to 64 bytes]
