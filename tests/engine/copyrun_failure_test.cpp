@@ -410,3 +410,74 @@ TEST_F(CopyRunFailureTest, SweepOfFailingAllocations) {
     EXPECT_EQ("gamma", ReadWholeFile(dst + "d\\sub\\c.txt"));
 }
 #endif
+
+// ---- the start button on both platforms: a real worker thread ----
+
+// Presses the start button again whenever the worker reads the sources field, that is after the
+// first press and before the worker has switched the dialog to running.
+static HWND s_pressDialog;
+static std::atomic<int> s_sourcesRead{0};
+static void PressAgainWhileValidating() {
+    s_sourcesRead++;
+    PressStartButton(s_pressDialog);
+    PressStartButton(s_pressDialog);
+}
+
+#ifdef KESTREL_SIM
+static void PressAgainHook(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message == WM_GETTEXT && window == GetDlgItem(s_pressDialog, IDC_SOURCES)) PressAgainWhileValidating();
+}
+static void WatchSourcesRead(HWND) { SimSetMessageHook(PressAgainHook); }
+static void StopWatchingSourcesRead(HWND) { SimSetMessageHook(nullptr); }
+static void PumpMessages() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+#else
+static WNDPROC s_sourcesProc;
+static LRESULT CALLBACK SourcesProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_GETTEXT) PressAgainWhileValidating();
+    return CallWindowProcA(s_sourcesProc, window, message, wParam, lParam);
+}
+static void WatchSourcesRead(HWND dialog) {
+    s_sourcesProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_SOURCES), GWLP_WNDPROC, (LONG_PTR)SourcesProc);
+}
+static void StopWatchingSourcesRead(HWND dialog) {
+    SetWindowLongPtrA(GetDlgItem(dialog, IDC_SOURCES), GWLP_WNDPROC, (LONG_PTR)s_sourcesProc);
+}
+// The worker's messages to the dialog are carried out by this thread, which owns the dialog.
+static void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    Sleep(1);
+}
+#endif
+
+// Pumps until `done` holds (at most about 10 s).
+template <typename F> static bool PumpUntil(F done) {
+    for (int i = 0; i < 10000; i++) {
+        if (done()) return true;
+        PumpMessages();
+    }
+    return false;
+}
+
+TEST_F(CopyRunTest, PressesBeforeTheRunSwitchesStartNoSecondWorker) {
+    Build("src\\a.txt text=\"a\"\ndst\\\n");
+    Fields(src + "a.txt", dst);
+    int shown = g_logViewerShown;
+    s_pressDialog = dialog;
+    s_sourcesRead = 0;
+    WatchSourcesRead(dialog);
+    PressStartButton(dialog);
+    ASSERT_TRUE(PumpUntil([&] {
+        return g_logViewerShown.load() == shown + 1 && g_idleFlag.load() == 1 && g_workerStarting.load() == 0;
+    }));
+    StopWatchingSourcesRead(dialog);
+    for (int i = 0; i < 50; i++) PumpMessages(); // a second worker would show itself now
+    EXPECT_EQ(1, s_sourcesRead.load());
+    EXPECT_EQ(shown + 1, g_logViewerShown.load());
+    EXPECT_EQ((std::vector<std::string>{"O a.txt コピーしました。"}), RunLogLines());
+    EXPECT_EQ("a.txt attr= size=1 text=\"a\"\n", Dest());
+    EXPECT_TRUE(ControlEnabled(dialog, IDC_SOURCES));
+}

@@ -171,22 +171,29 @@ TEST_F(CopyRunTest, SizeAndDateTests) {
     EXPECT_EQ((std::vector<std::string>{"O same.txt コピーしました。", "O one.txt コピーしました。"}), log);
 }
 
-// Sizes that differ only above 4 GiB are different sizes; dates after 2038 compare as dates.
-TEST_F(CopyRunTest, FullSizeAndTimeCompared) {
+// Sizes that differ only above 4 GiB are different sizes.
+TEST_F(CopyRunTest, FullSizeCompared) {
     SIMULATION_ONLY("files larger than 4 GiB are simulated only");
+    Build("src\\big.bin size=4294967301\ndst\\big.bin size=5\n");
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE);
+    EXPECT_EQ((std::vector<std::string>{"O big.bin コピーしました。"}), Run(src + "big.bin", dst));
+}
+
+// Dates after 2038 compare as dates; the source must still be 2 seconds newer.
+TEST_F(CopyRunTest, LateDatesCompared) {
     const long long LATE = 4102444800LL; // 2100-01-01
-    std::string spec = "src\\big.bin size=4294967301 time=" + std::to_string(LATE + 10) +
-                       "\ndst\\big.bin size=5 time=" + std::to_string(LATE) +
-                       "\nsrc\\late.txt text=\"12345\" time=" + std::to_string(LATE + 2) +
+    std::string spec = "src\\late.txt text=\"12345\" time=" + std::to_string(LATE + 2) +
                        "\ndst\\late.txt text=\"abc\" time=" + std::to_string(LATE + 1) +
                        "\nsrc\\later.txt text=\"12345\" time=" + std::to_string(LATE + 3) +
-                       "\ndst\\later.txt text=\"abc\" time=" + std::to_string(LATE + 1) + "\n";
+                       "\ndst\\later.txt text=\"abc\" time=" + std::to_string(LATE + 1) +
+                       "\nsrc\\older.txt text=\"12345\" time=" + std::to_string(1700000000) +
+                       "\ndst\\older.txt text=\"abc\" time=" + std::to_string(LATE) + "\n";
     Build(spec.c_str());
-    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER);
-    auto log = Run("\"" + src + "big.bin\" \"" + src + "late.txt\" \"" + src + "later.txt\"", dst);
-    EXPECT_EQ((std::vector<std::string>{"O big.bin コピーしました。",
-                                        "  late.txt 日付が同じか古いためコピーしません。",
-                                        "O later.txt コピーしました。"}),
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    auto log = Run("\"" + src + "late.txt\" \"" + src + "later.txt\" \"" + src + "older.txt\"", dst);
+    EXPECT_EQ((std::vector<std::string>{"  late.txt 日付が同じか古いためコピーしません。",
+                                        "O later.txt コピーしました。",
+                                        "  older.txt 日付が同じか古いためコピーしません。"}),
               log);
 }
 
@@ -249,6 +256,13 @@ TEST_F(CopyRunTest, DestinationGivenInAnotherCaseIsStillRecognised) {
     auto log = Run(src + "data", src + "DATA\\bAK\\");
     EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "X data\\Bak コピー先のフォルダなのでコピーしません。"}),
               Sorted(log));
+}
+
+TEST_F(CopyRunTest, SourceThatIsTheDestinationItselfIsNotEntered) {
+    Build("src\\data\\a.txt\n");
+    auto log = Run(src + "data", src + "sub\\..\\data");
+    EXPECT_EQ((std::vector<std::string>{"X data コピー先のフォルダなのでコピーしません。"}), log);
+    EXPECT_EQ("data\\ attr=\ndata\\a.txt attr= size=0\n", ReadTree(src, FILE_ATTRIBUTE_ARCHIVE));
 }
 
 TEST_F(CopyRunTest, SourceAtItsOwnDestinationIsLeftAlone) {
