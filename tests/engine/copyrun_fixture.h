@@ -105,7 +105,7 @@ class CopyRunTest : public PlatformTest {
         CopyRunThread(dialog);
         return RunLogLines();
     }
-    void Build(const char *spec) { ASSERT_EQ("", BuildTree(root, spec)); }
+    void Build(const char *layout) { ASSERT_EQ("", BuildTree(root, layout)); }
     std::string Dest(DWORD ignore = FILE_ATTRIBUTE_ARCHIVE) { return ReadTree(dst, ignore); }
     HWND dialog = nullptr;
     std::string src, dst;

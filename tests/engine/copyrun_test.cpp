@@ -94,9 +94,9 @@ TEST_P(CategoryTest, SourceFolderAndFileRefusedByTheirCategory) {
     const CategoryCase &c = GetParam();
     if (!c.wineCanStore) SIMULATION_ONLY("Wine cannot store this attribute (files always carry archive)");
     bool folderToo = ON_SIMULATION || c.wineCanStoreFolder; // on Wine only the file part where folders lose it
-    std::string spec = std::string("src\\f.txt attr=") + c.letters + "\n" +
+    std::string layout = std::string("src\\f.txt attr=") + c.letters + "\n" +
                        (folderToo ? std::string("src\\x\\ attr=") + c.letters + "\nsrc\\x\\in.txt\n" : "") + "dst\\\n";
-    Build(spec.c_str());
+    Build(layout.c_str());
     ShowModeWord(dialog, MODE_ALL & ~ModeFolderBit(c.category) & ~ModeFileBit(c.category));
     auto log = Run("\"" + src + "f.txt\"" + (folderToo ? " \"" + src + "x\"" : std::string()), dst);
     std::vector<std::string> expected{std::string("  f.txt ") + CATEGORY_TABLE[c.category].fileMessage};
@@ -108,8 +108,8 @@ TEST_P(CategoryTest, SourceFolderAndFileRefusedByTheirCategory) {
 TEST_P(CategoryTest, DestinationFileRefusedByItsCategory) {
     const CategoryCase &c = GetParam();
     if (!c.wineCanStore) SIMULATION_ONLY("Wine cannot store this attribute (files always carry archive)");
-    std::string spec = std::string("src\\f.txt text=\"new\"\ndst\\f.txt text=\"old\" attr=") + c.letters + "\n";
-    Build(spec.c_str());
+    std::string layout = std::string("src\\f.txt text=\"new\"\ndst\\f.txt text=\"old\" attr=") + c.letters + "\n";
+    Build(layout.c_str());
     ShowModeWord(dialog, MODE_ALL & ~ModeDestBit(c.category));
     auto log = Run(src + "f.txt", dst);
     EXPECT_EQ((std::vector<std::string>{std::string("  f.txt ") + CATEGORY_TABLE[c.category].destMessage}), log);
@@ -142,7 +142,7 @@ TEST_F(CopyRunTest, ReadOnlyDestinationClearedThenOverwritten) {
 
 TEST_F(CopyRunTest, SizeAndDateTests) {
     const long long T = 1700000000;
-    std::string spec = "src\\same.txt text=\"1234\" time=" + std::to_string(T + 100) +
+    std::string layout = "src\\same.txt text=\"1234\" time=" + std::to_string(T + 100) +
                        "\ndst\\same.txt text=\"abcd\" time=" + std::to_string(T) +
                        "\nsrc\\one.txt text=\"12345\" time=" + std::to_string(T + 1) +
                        "\ndst\\one.txt text=\"abc\" time=" + std::to_string(T) +
@@ -151,7 +151,7 @@ TEST_F(CopyRunTest, SizeAndDateTests) {
                        "\nsrc\\older.txt text=\"12345\" time=" + std::to_string(T - 50) +
                        "\ndst\\older.txt text=\"abc\" time=" + std::to_string(T) +
                        "\nsrc\\absent.txt text=\"12345\" time=" + std::to_string(T - 50) + "\n";
-    Build(spec.c_str());
+    Build(layout.c_str());
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER);
     auto log = Run("\"" + src + "same.txt\" \"" + src + "one.txt\" \"" + src + "two.txt\" \"" + src +
                        "older.txt\" \"" + src + "absent.txt\"",
@@ -182,13 +182,13 @@ TEST_F(CopyRunTest, FullSizeCompared) {
 // Dates after 2038 compare as dates; the source must still be 2 seconds newer.
 TEST_F(CopyRunTest, LateDatesCompared) {
     const long long LATE = 4102444800LL; // 2100-01-01
-    std::string spec = "src\\late.txt text=\"12345\" time=" + std::to_string(LATE + 2) +
+    std::string layout = "src\\late.txt text=\"12345\" time=" + std::to_string(LATE + 2) +
                        "\ndst\\late.txt text=\"abc\" time=" + std::to_string(LATE + 1) +
                        "\nsrc\\later.txt text=\"12345\" time=" + std::to_string(LATE + 3) +
                        "\ndst\\later.txt text=\"abc\" time=" + std::to_string(LATE + 1) +
                        "\nsrc\\older.txt text=\"12345\" time=" + std::to_string(1700000000) +
                        "\ndst\\older.txt text=\"abc\" time=" + std::to_string(LATE) + "\n";
-    Build(spec.c_str());
+    Build(layout.c_str());
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
     auto log = Run("\"" + src + "late.txt\" \"" + src + "later.txt\" \"" + src + "older.txt\"", dst);
     EXPECT_EQ((std::vector<std::string>{"  late.txt 日付が同じか古いためコピーしません。",
@@ -222,10 +222,10 @@ TEST_F(CopyRunTest, FileWhereAFolderIsNeededSkipsItsContents) {
 
 TEST_F(CopyRunTest, TwoSourcesWithTheSameLastName) {
     const long long T = 1700000000;
-    std::string spec = "src\\a\\x\\f.txt text=\"first\" time=" + std::to_string(T + 10) +
+    std::string layout = "src\\a\\x\\f.txt text=\"first\" time=" + std::to_string(T + 10) +
                        "\nsrc\\b\\x\\f.txt text=\"second\" time=" + std::to_string(T) +
                        "\nsrc\\b\\x\\g.txt text=\"g\"\ndst\\\n";
-    Build(spec.c_str());
+    Build(layout.c_str());
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
     auto log = Run("\"" + src + "a\\x\" \"" + src + "b\\x\"", dst);
     ASSERT_EQ(5u, log.size());
@@ -282,11 +282,11 @@ TEST_F(CopyRunTest, SourceAtItsOwnDestinationIsLeftAlone) {
 TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
     SIMULATION_ONLY("Wine keeps the archive attribute on every file");
     const long long T = 1700000000;
-    std::string spec = "src\\d\\ attr=A\nsrc\\d\\copied.txt attr=A\nsrc\\d\\pattern.tmp attr=A"
+    std::string layout = "src\\d\\ attr=A\nsrc\\d\\copied.txt attr=A\nsrc\\d\\pattern.tmp attr=A"
                        "\nsrc\\d\\hidden.txt attr=HA\nsrc\\d\\older.txt attr=A text=\"1\" time=" +
                        std::to_string(T) + "\ndst\\d\\older.txt text=\"22\" time=" + std::to_string(T + 10) +
                        "\nsrc\\d\\failed.txt attr=A\nsrc\\d\\skip\\ attr=A\nsrc\\d\\skip\\in.txt attr=A\n";
-    Build(spec.c_str());
+    Build(layout.c_str());
 #ifdef KESTREL_SIM
     SimInjectFault("CopyFileA", (dst + "d\\failed.txt").c_str(), ERROR_ACCESS_DENIED);
 #endif
