@@ -50,14 +50,16 @@ LONG RegistryCreateKey(HKEY root, const char *parentPath, const char *name) {
     return 0;
 }
 
-LONG RegistryQueryValue(HKEY root, const char *path, const char *name, DWORD *type, void *data, DWORD *size) {
+// Opens the key, makes one value call on it and closes it again. A failing step returns its own
+// code and leaves the registry's error code as the last error.
+template <typename ValueCall> static LONG WithOpenKey(HKEY root, const char *path, ValueCall call) {
     HKEY key;
     LONG error = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
     if (error != ERROR_SUCCESS) {
         SetLastError((DWORD)error);
         return REGVALUE_OPEN_FAILED;
     }
-    error = RegQueryValueExA(key, name, nullptr, type, (BYTE *)data, size);
+    error = call(key);
     if (error != ERROR_SUCCESS) {
         RegCloseKey(key);
         SetLastError((DWORD)error);
@@ -69,46 +71,20 @@ LONG RegistryQueryValue(HKEY root, const char *path, const char *name, DWORD *ty
         return REGVALUE_CLOSE_FAILED;
     }
     return 0;
+}
+
+LONG RegistryQueryValue(HKEY root, const char *path, const char *name, DWORD *type, void *data, DWORD *size) {
+    return WithOpenKey(root, path, [&](HKEY key) { return RegQueryValueExA(key, name, nullptr, type, (BYTE *)data, size); });
 }
 
 LONG RegistrySetValue(HKEY root, const char *path, const char *name, DWORD type, const void *data, DWORD size) {
-    HKEY key;
-    LONG error = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
-    if (error != ERROR_SUCCESS) {
-        SetLastError((DWORD)error);
-        return REGVALUE_OPEN_FAILED;
-    }
-    error = RegSetValueExA(key, name, 0, type, (const BYTE *)data, size);
-    if (error != ERROR_SUCCESS) {
-        RegCloseKey(key);
-        SetLastError((DWORD)error);
-        return REGVALUE_CALL_FAILED;
-    }
-    error = RegCloseKey(key);
-    if (error != ERROR_SUCCESS) {
-        SetLastError((DWORD)error);
-        return REGVALUE_CLOSE_FAILED;
-    }
-    return 0;
+    return WithOpenKey(root, path, [&](HKEY key) { return RegSetValueExA(key, name, 0, type, (const BYTE *)data, size); });
 }
 
 LONG RegistryDeleteValue(HKEY root, const char *path, const char *name) {
-    HKEY key;
-    LONG error = RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key);
-    if (error != ERROR_SUCCESS) {
-        SetLastError((DWORD)error);
-        return REGVALUE_OPEN_FAILED;
-    }
-    error = RegDeleteValueA(key, name);
-    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND) {
-        RegCloseKey(key);
-        SetLastError((DWORD)error);
-        return REGVALUE_CALL_FAILED;
-    }
-    error = RegCloseKey(key);
-    if (error != ERROR_SUCCESS) {
-        SetLastError((DWORD)error);
-        return REGVALUE_CLOSE_FAILED;
-    }
-    return 0;
+    return WithOpenKey(root, path, [&](HKEY key) {
+        // A value that is not there is already deleted.
+        LONG error = RegDeleteValueA(key, name);
+        return error == ERROR_FILE_NOT_FOUND ? (LONG)ERROR_SUCCESS : error;
+    });
 }

@@ -4,6 +4,7 @@
 #include "controls.h"
 #include "copyjob.h"
 #include "copylog.h"
+#include "log_lines.h"
 #include "copyrun.h"
 #include "dialog.h"
 #include "dialogwords.h"
@@ -21,33 +22,7 @@
 
 // The records of the log document, one string per record ("<mark> name message"; marks: "  "
 // level 0, "O " level 1, "X " level 2, "! " level 3).
-inline std::vector<std::string> RunLogLines() {
-    std::string text(g_copyLog.text, g_copyLog.length);
-    static const std::string PROLOGUE_END = "\\fs18 ";
-    size_t at = text.find(PROLOGUE_END);
-    if (at == std::string::npos) return {"<no prologue>"};
-    std::string plain;
-    for (size_t i = at + PROLOGUE_END.size(); i < text.size();) {
-        if (text[i] != '\\') {
-            plain += text[i++];
-        } else if (text.compare(i, 3, "\\cf") == 0) {
-            i = text.find(' ', i) + 1;
-        } else if (text.compare(i, 5, "\\par\n") == 0) {
-            plain += '\n';
-            i += 5;
-        } else if (text.compare(i, 2, "\\'") == 0) {
-            plain += (char)strtol(text.substr(i + 2, 2).c_str(), nullptr, 16);
-            i += 4;
-        } else {
-            plain += text[i + 1];
-            i += 2;
-        }
-    }
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; (end = plain.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(plain.substr(start, end - start));
-    return lines;
-}
+inline std::vector<std::string> RunLogLines() { return LogLines(); }
 
 inline std::vector<std::string> Sorted(std::vector<std::string> lines) {
     std::sort(lines.begin(), lines.end());
