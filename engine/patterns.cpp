@@ -147,13 +147,16 @@ static constexpr unsigned short ByteKey(unsigned char b, char cls) {
 
 // The key of every byte value as a single-byte character and as a lead byte candidate, so that
 // the scan of a name costs one table look-up per byte.
+enum { KIND_PLAIN, KIND_LEAD, KIND_WILDCARD };
 struct KeyTables {
     unsigned short single[256];
     bool lead[256];
-    constexpr KeyTables() : single(), lead() {
+    unsigned char kind[256]; // of a byte that does not follow a lead byte
+    constexpr KeyTables() : single(), lead(), kind() {
         for (int b = 0; b < 256; b++) {
             single[b] = ByteKey((unsigned char)b, BYTE_CLASS_SINGLE);
             lead[b] = IsLeadByteValue((unsigned char)b);
+            kind[b] = lead[b] ? KIND_LEAD : (b == '*' || b == '?') ? KIND_WILDCARD : KIND_PLAIN;
         }
     }
 };
@@ -173,10 +176,15 @@ static int CompilePattern(const char *pattern, unsigned short *keys, int *start,
         if (afterLead) {
             keys[n++] = (unsigned short)((BYTE_CLASS_TRAIL << 8) | b);
             afterLead = false;
-        } else if (KEYS.lead[b]) {
+            continue;
+        }
+        unsigned char kind = KEYS.kind[b];
+        if (kind == KIND_PLAIN) {
+            keys[n++] = KEYS.single[b];
+        } else if (kind == KIND_LEAD) {
             keys[n++] = (unsigned short)((BYTE_CLASS_LEAD << 8) | b);
             afterLead = true;
-        } else if (b == '*' || b == '?') {
+        } else {
             // A run of wildcards: its question marks join the current segment, then each star
             // cuts one (two stars side by side leave an empty segment between them).
             int stars = 0;
@@ -189,8 +197,6 @@ static int CompilePattern(const char *pattern, unsigned short *keys, int *start,
                 start[++k] = n;
                 if (i > 0) emptySegments++;
             }
-        } else {
-            keys[n++] = KEYS.single[b];
         }
     }
     keys[n++] = afterLead ? (unsigned short)((BYTE_CLASS_TRAIL << 8) | (unsigned char)END_MARK)
@@ -210,14 +216,14 @@ static int MatchCompiled(const char *name, const unsigned short *keys, const int
     bool afterLead = false;
     for (;;) {
         unsigned short key;
-        if (afterLead) {
+        if (!afterLead && !KEYS.lead[b]) {
+            key = KEYS.single[b];
+        } else if (afterLead) {
             key = (unsigned short)((BYTE_CLASS_TRAIL << 8) | b);
             afterLead = false;
-        } else if (KEYS.lead[b]) {
+        } else {
             key = (unsigned short)((BYTE_CLASS_LEAD << 8) | b);
             afterLead = true;
-        } else {
-            key = KEYS.single[b];
         }
         if (len == 0) {
             // An empty segment (two stars side by side) is complete after one byte.
