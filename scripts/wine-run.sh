@@ -12,7 +12,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
         flock 9
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             "$wine" wineboot -i >/dev/null 2>&1
-            wineserver -w 2>/dev/null
+            WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -w 2>/dev/null || true
         fi
     ) 9>"$WINEPREFIX.lock"
 fi
