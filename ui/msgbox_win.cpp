@@ -20,6 +20,7 @@ struct MessageBoxState {
     int columns;
     int lines;
     int result;
+    bool opened; // the box was created (WM_INITDIALOG came)
 };
 
 static const DWORD MESSAGE_BOX_STYLE = 0x90C80080; // WS_POPUP|WS_VISIBLE|WS_CAPTION|WS_SYSMENU|DS_MODALFRAME
@@ -144,6 +145,7 @@ static INT_PTR CALLBACK MessageBoxProc(HWND box, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(box, DWLP_USER, lParam);
+        ((MessageBoxState *)lParam)->opened = true;
         OpenBox(box, (MessageBoxState *)lParam);
         return TRUE;
     case WM_PAINT:
@@ -208,9 +210,10 @@ int ShowMessageBox(HWND owner, const char *text, const char *caption, UINT type)
     DWORD error = GetLastError();
     GlobalUnlock(memory);
     GlobalFree(memory);
-    // The box ends only through EndDialog with 1–7; Windows returns 0 without showing anything
-    // when the owner is not a valid window, which is a failure too, not a cancelled box.
-    if (r == -1 || r == 0) {
+    // The box ends through EndDialog with 1–7, or without a command (destroyed with its owner,
+    // or a quit message during the box): then it returns 2. Windows returns 0 without showing
+    // anything when the owner is not a valid window: a failure, not a cancelled box.
+    if (r == -1 || (r == 0 && !state.opened)) {
         // Freeing the template must not hide why the box could not be created.
         SetLastError(error);
         return -1;
