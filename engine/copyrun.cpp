@@ -317,6 +317,8 @@ int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf,
         WIN32_FIND_DATAA found;
         HANDLE find = FindFirstFileA(work, &found);
         if (find == INVALID_HANDLE_VALUE) {
+            // Nothing listed: the buffer is the source path again, for the archive clearing below.
+            work[baseLength + relativeLength] = '\0';
             if (GetLastError() != ERROR_FILE_NOT_FOUND) {
                 CopyLogRecord(relative, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
                 LocalFree(work);

@@ -355,8 +355,10 @@ BOOL EnableWindow(HWND window, BOOL enable) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    // The result says whether the window was disabled before.
+    // The result says whether the window was disabled before; a change reaches the window as
+    // WM_ENABLE, as on Windows.
     BOOL wasDisabled = !w->enabled;
+    if (w->enabled != (enable != FALSE) && g_messageHook) g_messageHook(window, WM_ENABLE, enable != FALSE, 0);
     w->enabled = enable != FALSE;
     return wasDisabled;
 }

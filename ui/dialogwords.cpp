@@ -71,8 +71,11 @@ static const struct {
 void SetInputsEnabled(HWND dialog, BOOL on) {
     for (auto &input : INPUTS)
         if (input.from == 0 || PlatformCode >= input.from) EnableWindow(GetDlgItem(dialog, input.id), on);
-    EnableWindow(GetDlgItem(dialog, IDC_START), TRUE);
     HICON image = on ? g_copyButtonImage : g_stopButtonImage;
     if (image) SendDlgItemMessageA(dialog, IDC_START, BM_SETIMAGE, IMAGE_ICON, (LPARAM)image);
+    // The idle flag changes before the start button is enabled: a press that comes as soon as the
+    // button can be pressed again must see the new state. (With the button enabled first, a press
+    // just before the flag turned 1 counted as a stop press and disabled the button for good.)
     g_idleFlag = on ? 1 : 0;
+    EnableWindow(GetDlgItem(dialog, IDC_START), TRUE);
 }

@@ -36,6 +36,14 @@ TEST_F(CopyRunFailureTest, SourceFolderCannotBeListed) {
     EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA(S("d").c_str()));
 }
 
+TEST_F(CopyRunFailureTest, FolderListedAsEmptyStillHasItsArchiveCleared) {
+    Build("src\\d\\a.txt attr=A\nsrc\\d\\ attr=A\ndst\\\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
+    SimInjectFault("FindFirstFileA", S("d\\*").c_str(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。"}), Run(S("d"), dst));
+    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(S("d").c_str()));
+}
+
 TEST_F(CopyRunFailureTest, ListingBreaksOffHalfway) {
     Build("src\\d\\a.txt\nsrc\\d\\b.txt\nsrc\\d\\c.txt\ndst\\\n");
     SimInjectFault("FindNextFileA", S("d\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 4);
@@ -250,6 +258,27 @@ TEST_F(CopyRunFailureTest, SecondPressBeforeTheRunSwitchesStartsNothing) {
     // After the run a press starts the next one.
     PressStartButton(dialog);
     ASSERT_TRUE(WaitFor([&] { return g_logViewerShown.load() == shown + 2 && g_idleFlag.load() == 1; }));
+}
+
+// The idle flag as it was when the start button was enabled again.
+static std::atomic<int> s_idleWhenStartEnabled{-1};
+static HWND s_startButton = nullptr;
+static void WatchStartEnabled(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (window == s_startButton && message == WM_ENABLE && wParam) s_idleWhenStartEnabled = g_idleFlag.load();
+}
+
+TEST_F(CopyRunFailureTest, StartButtonComesBackOnlyWhenTheDialogIsIdle) {
+    // A stop press disables the button; at the end of the run a press that comes as soon as the
+    // button is enabled again must be taken as a start, not as a stop that disables it for good.
+    SetInputsEnabled(dialog, FALSE);
+    EnableWindow(GetDlgItem(dialog, IDC_START), FALSE);
+    s_startButton = GetDlgItem(dialog, IDC_START);
+    s_idleWhenStartEnabled = -1;
+    SimSetMessageHook(WatchStartEnabled);
+    SetInputsEnabled(dialog, TRUE);
+    SimSetMessageHook(nullptr);
+    EXPECT_EQ(1, s_idleWhenStartEnabled.load());
+    EXPECT_TRUE(IsWindowEnabled(s_startButton));
 }
 
 TEST_F(CopyRunFailureTest, RefusedRunLetsTheNextPressStart) {
