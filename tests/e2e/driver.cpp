@@ -362,6 +362,14 @@ TEST_F(GuiBench, MinimisedOwnerOpensNearTheCursorOnTheWorkArea) {
     for (const POINT &spot : spots) {
         SCOPED_TRACE("cursor at " + std::to_string(spot.x) + "," + std::to_string(spot.y));
         ASSERT_TRUE(SetCursorPos(spot.x, spot.y));
+        // Wine passes a moved cursor to other processes through the X server: wait until the move
+        // is seen, so that the box does not read the previous spot.
+        for (int i = 0; i < 40; i++) {
+            POINT seen;
+            if (GetCursorPos(&seen) && seen.x == spot.x && seen.y == spot.y) break;
+            Sleep(50);
+        }
+        Sleep(300);
         Start("box warning short minimised");
         HWND box = WaitForDialog();
         ASSERT_TRUE(box) << "no box appeared";
