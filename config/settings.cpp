@@ -1,5 +1,6 @@
 // The settings store in the current user's registry.
 #include "settings.h"
+#include "controls.h"
 #include "copyjob.h"
 #include "dialogwords.h"
 #include "registry.h"
@@ -18,11 +19,11 @@ void SetSettingsKeyName(const char *name) {
 const char *SettingsKeyPath() { return g_settingsKeyPath; }
 
 const HistoryListInfo HISTORY_LISTS[HISTORY_LIST_COUNT] = {
-    {1003, "Dest-%02d", DEFAULT_DEST},
-    {1005, "Pattern-%02d", DEFAULT_TCF},
-    {1007, "UnPattern-%02d", DEFAULT_TUF},
-    {1006, "DPattern-%02d", DEFAULT_TCD},
-    {1008, "DUnPattern-%02d", DEFAULT_TUD},
+    {IDC_DEST, "Dest-%02d", DEFAULT_DEST},
+    {IDC_TCF, "Pattern-%02d", DEFAULT_TCF},
+    {IDC_TUF, "UnPattern-%02d", DEFAULT_TUF},
+    {IDC_TCD, "DPattern-%02d", DEFAULT_TCD},
+    {IDC_TUD, "DUnPattern-%02d", DEFAULT_TUD},
 };
 
 int EnsureSettingsKey() {

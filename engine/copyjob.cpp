@@ -31,6 +31,8 @@ const char MSG_FILE_NOT_INCLUDED[] = "指定外のファイルなのでコピー
 const char MSG_FILE_EXCLUDED[] = "指定のファイルなのでコピーしません。";
 const char MSG_UNKNOWN_ATTRIBUTE[] = "未知の属性のためコピーできません。";
 const char MSG_DEST_UNKNOWN_ATTRIBUTE[] = "コピー先が未知の属性のためコピーできません。";
+const char MSG_SOURCE_ATTRIBUTES_FAILED[] = "コピー元の属性を取得できません。";
+const char MSG_DEST_ATTRIBUTES_FAILED[] = "コピー先の属性を取得できません。";
 
 AttributeCategory AttributeCategoryOf(DWORD attributes) {
     for (int c = 0; c < CATEGORY_NORMAL; c++)

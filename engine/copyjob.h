@@ -139,3 +139,6 @@ extern const char MSG_FILE_NOT_INCLUDED[];
 extern const char MSG_FILE_EXCLUDED[];
 extern const char MSG_UNKNOWN_ATTRIBUTE[];
 extern const char MSG_DEST_UNKNOWN_ATTRIBUTE[];
+// ---- messages shared by the copy walk and the missing-in-source walk ----
+extern const char MSG_SOURCE_ATTRIBUTES_FAILED[];
+extern const char MSG_DEST_ATTRIBUTES_FAILED[];

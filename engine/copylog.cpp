@@ -58,11 +58,11 @@ static DWORD BuildPrologue() {
     *out = '\0';
     return (DWORD)(out - s_prologue);
 }
-static const DWORD s_prologueLength = BuildPrologue();
-
 static void ResetDocument(LogDocument *doc) {
-    memcpy(doc->text, s_prologue, s_prologueLength + 1);
-    doc->length = s_prologueLength;
+    // Built on the first reset, whenever that comes (even during another file's start-up).
+    static const DWORD prologueLength = BuildPrologue();
+    memcpy(doc->text, s_prologue, prologueLength + 1);
+    doc->length = prologueLength;
     doc->full = 0;
 }
 
@@ -76,13 +76,13 @@ void ResetMissingList() { ResetDocument(&g_missingList); }
 enum { ESC_PLAIN, ESC_LEAD, ESC_BRACE, ESC_LINE };
 struct EscapeTable {
     unsigned char cls[256];
-    EscapeTable() {
+    constexpr EscapeTable() : cls() {
         for (int b = 0; b < 256; b++) cls[b] = IsLeadByteValue((unsigned char)b) ? ESC_LEAD : ESC_PLAIN;
         cls[0x5C] = cls[0x7B] = cls[0x7D] = ESC_BRACE;
         cls[0x0A] = ESC_LINE;
     }
 };
-static const EscapeTable s_escape;
+static constexpr EscapeTable s_escape;
 
 static inline bool IsBraceValue(unsigned char b) { return b == 0x5C || b == 0x7B || b == 0x7D; }
 

@@ -28,14 +28,11 @@ const char MSG_TUF_UNBALANCED[] = "コピーしないファイルの種類（フ
 const char MSG_REGISTRY_SAVE_FAILED[] = "レジストリを設定できません。";
 const char MSG_THREAD_START_FAILED[] = "スレッドを起動できません。";
 const char MSG_RUN_STOPPED[] = "ユーザの指示によりコピーを停止しました。";
-const char MSG_INVALID_PATH[] = "パス名が不正です。";
 const char MSG_SOURCE_IS_DEST_FOLDER[] = "コピー先のフォルダなのでコピーしません。";
 const char MSG_SOURCE_IS_DEST[] = "コピー元とコピー先が同じなのでコピーしません。";
 
-static const char MSG_SOURCE_ATTRIBUTES_FAILED[] = "コピー元の属性を取得できません。";
 static const char MSG_SOURCE_ACCESS_FAILED[] = "コピー元にアクセスできません。";
 static const char MSG_ARCHIVE_NOT_CLEARED[] = "コピー元のアーカイブ属性を解除できません。";
-static const char MSG_DEST_ATTRIBUTES_FAILED[] = "コピー先の属性を取得できません。";
 static const char MSG_DEST_HAS_FILE[] = "コピー先に同名のファイルがあるためコピーできません。";
 static const char MSG_DEST_HAS_FOLDER[] = "コピー先に同名のフォルダがあるのでコピーできません。";
 static const char MSG_FOLDER_CREATED[] = "フォルダを作成しました。";
@@ -424,6 +421,9 @@ static bool ReadCopyJob(HWND dialog, CopyJob *job) {
     return false;
 }
 
+// The five history lists in the order the run saves and reloads them.
+static const HistoryList HISTORY_ORDER[] = {HISTORY_DEST, HISTORY_TCD, HISTORY_TCF, HISTORY_TUD, HISTORY_TUF};
+
 // Saves MODE, CONF and the five lists; false at the first failure.
 static bool SaveRunSettings(HWND dialog, CopyJob *job) {
     LONG mode = SaveModeWord(dialog);
@@ -433,8 +433,7 @@ static bool SaveRunSettings(HWND dialog, CopyJob *job) {
     job->mode = (DWORD)mode;
     job->conf = (DWORD)conf;
     g_runConf = job->conf;
-    static const HistoryList order[] = {HISTORY_DEST, HISTORY_TCD, HISTORY_TCF, HISTORY_TUD, HISTORY_TUF};
-    for (HistoryList list : order)
+    for (HistoryList list : HISTORY_ORDER)
         if (SaveHistory(dialog, list) < 0) return false;
     return true;
 }
@@ -481,8 +480,7 @@ void CopyRunThread(void *argument) {
     SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM) "");
     if (!stopped && (job->conf & CONF_CHECK_MISSING)) ShowMissingViewer(dialog);
     ShowLogViewer(dialog);
-    static const HistoryList order[] = {HISTORY_DEST, HISTORY_TCD, HISTORY_TCF, HISTORY_TUD, HISTORY_TUF};
-    for (HistoryList list : order) LoadHistory(dialog, list);
+    for (HistoryList list : HISTORY_ORDER) LoadHistory(dialog, list);
     SetInputsEnabled(dialog, TRUE);
     ReleaseCopyJob(job);
     LocalFree(job);

@@ -19,7 +19,6 @@ extern const char MSG_TUF_UNBALANCED[];
 extern const char MSG_REGISTRY_SAVE_FAILED[];
 extern const char MSG_THREAD_START_FAILED[];
 extern const char MSG_RUN_STOPPED[];
-extern const char MSG_INVALID_PATH[];
 extern const char MSG_SOURCE_IS_DEST_FOLDER[]; // the walk reached the destination folder itself
 extern const char MSG_SOURCE_IS_DEST[];        // an entry would be copied onto itself
 

@@ -1,14 +1,14 @@
 // The missing-in-source check: a depth-first walk of a source's counterpart in the destination
 // that lists what the source lacks.
 #include "missing.h"
+#include "controls.h"
+#include "copyjob.h"
 #include "copylog.h"
 #include "runstate.h"
 #include <string.h>
 #include <string>
 
-static const char MSG_NO_DEST_ATTRIBUTES[] = "コピー先の属性を取得できません。";
 static const char MSG_NO_DEST_ACCESS[] = "コピー先にアクセスできません。";
-static const char MSG_NO_SOURCE_ATTRIBUTES[] = "コピー元の属性を取得できません。";
 static const char MSG_CHECKING[] = "コピー元に無いファイルの確認中";
 
 // Lists the destination entry when its source counterpart does not exist. Existence only: a
@@ -18,7 +18,7 @@ static void ListWhenMissingInSource(const std::string &relative, const std::stri
     if (GetFileAttributesA(sourcePath.c_str()) != INVALID_FILE_ATTRIBUTES) return;
     DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-        CopyLogRecord(relative.c_str(), MSG_NO_SOURCE_ATTRIBUTES, LOG_LEVEL_ERROR);
+        CopyLogRecord(relative.c_str(), MSG_SOURCE_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
         return;
     }
     std::string line = (folder ? "D " : "F ") + destinationPath;
@@ -32,10 +32,10 @@ int CheckMissingInSource(HWND dialog, const char *relative, const char *sourcePa
     std::string sourcePath = std::string(sourceParent) + relative;
     DWORD attributes = GetFileAttributesA(destinationPath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CopyLogRecord(relative, MSG_NO_DEST_ATTRIBUTES, LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
         return 0;
     }
-    SendDlgItemMessageA(dialog, RUN_PROGRESS_LABEL, WM_SETTEXT, 0, (LPARAM)MSG_CHECKING);
+    SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)MSG_CHECKING);
 
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         ListWhenMissingInSource(relative, sourcePath, destinationPath, false);

@@ -10,7 +10,7 @@
 // file or "D <full path>" for a folder. `sourceParent` and `destination` end in "\\"; `relative`
 // is for the first call the source's name as stored. Each failure writes one log record (level
 // 2, named by the relative path) and the check goes on with the entry's siblings. `dialog` gets
-// the progress note in its label RUN_PROGRESS_LABEL.
+// the progress note in its label IDC_PROGRESS.
 // Returns 0 when the entry and everything below it were checked, -1 when the stop request was
 // found set (on entry to any call of the walk).
 int CheckMissingInSource(HWND dialog, const char *relative, const char *sourceParent, const char *destination);

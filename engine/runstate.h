@@ -7,7 +7,3 @@
 // is pressed during a run; the worker (the copy walk and the missing-in-source check) reads it
 // once per visited entry, so a stop takes effect between two entries.
 extern std::atomic<int> g_stopRequest;
-
-// The main dialog's progress line, written only by the worker: the entry being copied, or the
-// note that the missing-in-source check is running.
-#define RUN_PROGRESS_LABEL 1045

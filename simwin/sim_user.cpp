@@ -56,6 +56,13 @@ static SimWindow *LiveWindow(HWND window) {
     return it == g_windows.end() ? nullptr : it->second.get();
 }
 
+// The window a Win32 call was given, or null with ERROR_INVALID_WINDOW_HANDLE set.
+static SimWindow *WindowOfCall(HWND window) {
+    SimWindow *w = LiveWindow(window);
+    if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return w;
+}
+
 HWND SimCreateDialog() {
     WINDOW_LOCK;
     auto w = std::make_unique<SimWindow>();
@@ -114,11 +121,8 @@ std::vector<SimPostedMessage> SimPostedMessages(HWND window) {
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WINDOW_LOCK;
-    SimWindow *w = LiveWindow(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    SimWindow *w = WindowOfCall(window);
+    if (!w) return FALSE;
     w->posted.push_back({message, wParam, lParam});
     return TRUE;
 }
@@ -130,11 +134,8 @@ BOOL IsWindow(HWND window) {
 
 BOOL DestroyWindow(HWND window) {
     WINDOW_LOCK;
-    SimWindow *w = LiveWindow(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    SimWindow *w = WindowOfCall(window);
+    if (!w) return FALSE;
     if (w->dialog) {
         w->dialog->controls.erase(w->id);
         g_windows.erase(w);
@@ -253,11 +254,8 @@ void SimOnSetText(HWND dialog, int id, SimSetTextHook hook, void *context) {
 
 HWND GetDlgItem(HWND dialog, int id) {
     WINDOW_LOCK;
-    SimWindow *d = LiveWindow(dialog);
-    if (!d) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
+    SimWindow *d = WindowOfCall(dialog);
+    if (!d) return nullptr;
     auto it = d->controls.find(id);
     if (it == d->controls.end()) {
         SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
@@ -284,11 +282,8 @@ static LRESULT CopyText(const std::string &text, char *buffer, size_t size) {
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WINDOW_LOCK;
-    SimWindow *w = LiveWindow(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    SimWindow *w = WindowOfCall(window);
+    if (!w) return 0;
     if (g_messageHook) g_messageHook(window, message, wParam, lParam);
     if (w->comboBox) {
         bool handled;
@@ -350,11 +345,8 @@ UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int size) {
 
 BOOL EnableWindow(HWND window, BOOL enable) {
     WINDOW_LOCK;
-    SimWindow *w = LiveWindow(window);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    SimWindow *w = WindowOfCall(window);
+    if (!w) return FALSE;
     // The result says whether the window was disabled before; a change reaches the window as
     // WM_ENABLE, as on Windows.
     BOOL wasDisabled = !w->enabled;

@@ -1,10 +1,11 @@
 // The missing-in-source check: the list of destination entries that the source lacks, its order,
 // the records of failures, the stop request and a full missing-files document.
+#include "controls.h"
 #include "copylog.h"
 #include "log_lines.h"
 #include "missing.h"
 #include "runstate.h"
-#include "tests/support/tree.h"
+#include "tree.h"
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -36,7 +37,7 @@ class MissingTest : public PlatformTest {
         ResetMissingList();
 #ifdef KESTREL_SIM
         dialog = SimCreateDialog();
-        ASSERT_NE(nullptr, SimAddControl(dialog, RUN_PROGRESS_LABEL, ""));
+        ASSERT_NE(nullptr, SimAddControl(dialog, IDC_PROGRESS, ""));
 #endif
     }
     void TearDown() override {
@@ -49,7 +50,7 @@ class MissingTest : public PlatformTest {
     int Check(const std::string &relative) { return CheckMissingInSource(dialog, relative.c_str(), src.c_str(), dst.c_str()); }
     std::string Label() {
 #ifdef KESTREL_SIM
-        return SimControlText(dialog, RUN_PROGRESS_LABEL);
+        return SimControlText(dialog, IDC_PROGRESS);
 #else
         return CHECKING;
 #endif
@@ -229,7 +230,7 @@ TEST_F(MissingTest, AStopDuringTheCheckEndsTheWholeWalk) {
     struct Counter {
         int updates = 0;
     } counter;
-    SimOnSetText(dialog, RUN_PROGRESS_LABEL,
+    SimOnSetText(dialog, IDC_PROGRESS,
                  [](void *context, const char *) {
                      if (++static_cast<Counter *>(context)->updates == 4) g_stopRequest = 1;
                  },
