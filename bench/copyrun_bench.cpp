@@ -4,6 +4,7 @@
 #include "controls.h"
 #include "copylog.h"
 #include "copyrun.h"
+#include "copyworker.h"
 #include "dialogwords.h"
 #include "runstate.h"
 #include "settings.h"

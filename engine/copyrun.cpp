@@ -1,32 +1,14 @@
-// The copy run: reading and validating the job, saving the settings, the depth-first walk with
-// one log record per visited entry, and the start/stop rules of the start button.
+// The copy run: the depth-first walk of a job's sources with one log record per visited entry.
 #include "copyrun.h"
 #include "attributes.h"
-#include "controls.h"
 #include "copylog.h"
-#include "dialogwords.h"
 #include "missing.h"
-#include "msgbox.h"
 #include "paths.h"
 #include "patterns.h"
 #include "runstate.h"
-#include "settings.h"
-#include "viewers.h"
-#include <process.h>
 #include <sys/stat.h>
 #include <cstring>
 
-const char MSG_SOURCES_UNBALANCED[] = "コピーするフォルダやファイル名の欄に不整合な引用符があります。";
-const char MSG_SOURCES_EMPTY[] = "コピーするフォルダやファイル名を入力してください。";
-const char MSG_DEST_EMPTY[] = "コピー先のフォルダ名を入力してください。";
-const char MSG_DEST_INVALID[] = "コピー先のフォルダ名が不正です。";
-const char MSG_DEST_NOT_FOLDER[] = "コピー先にフォルダを指定してください。";
-const char MSG_TCD_UNBALANCED[] = "コピーするフォルダやファイルの種類（フォルダ）に不整合な引用符があります。";
-const char MSG_TCF_UNBALANCED[] = "コピーするファイルの種類（ファイル）に不整合な引用符があります。";
-const char MSG_TUD_UNBALANCED[] = "コピーしないファイルの種類（フォルダ）に不整合な引用符があります。";
-const char MSG_TUF_UNBALANCED[] = "コピーしないファイルの種類（ファイル）に不整合な引用符があります。";
-const char MSG_REGISTRY_SAVE_FAILED[] = "レジストリを設定できません。";
-const char MSG_THREAD_START_FAILED[] = "スレッドを起動できません。";
 const char MSG_RUN_STOPPED[] = "ユーザの指示によりコピーを停止しました。";
 const char MSG_SOURCE_IS_DEST_FOLDER[] = "コピー先のフォルダなのでコピーしません。";
 const char MSG_SOURCE_IS_DEST[] = "コピー元とコピー先が同じなのでコピーしません。";
@@ -47,8 +29,6 @@ static const char MSG_DEST_ATTRIBUTES_NOT_CHANGED[] = "コピー先の属性を�
 static const char MSG_COPY_FAILED[] = "コピーできません。";
 static const char MSG_COPIED[] = "コピーしました。";
 static const char MSG_COPIED_NO_ATTRIBUTES[] = "コピーしました。（属性未設定）";
-
-std::atomic<int> g_workerStarting{0};
 
 static bool EndsInSeparator(const char *text);
 
@@ -72,26 +52,6 @@ static const char *DestinationFull(const char *destBase) {
     }
     strcpy(s_destinationBase, destBase);
     return s_destinationFull;
-}
-
-// ---- start button ----
-
-void PressStartButton(HWND dialog) {
-    if (g_idleFlag) {
-        // A worker that is still validating or saving has not switched the dialog yet: the idle
-        // flag still reads 1, and a second worker must not start.
-        if (g_workerStarting.exchange(1)) return;
-        g_stopRequest = 0;
-        uintptr_t thread = _beginthread(CopyRunThread, 0, dialog);
-        if (thread == (uintptr_t)-1) {
-            g_workerStarting = 0;
-            ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
-            DestroyWindow(dialog);
-        }
-        return;
-    }
-    g_stopRequest = 1;
-    EnableWindow(GetDlgItem(dialog, IDC_START), FALSE);
 }
 
 // ---- helpers ----
@@ -270,7 +230,7 @@ static bool IsDestinationFolder(const char *sourcePath, const char *destinationF
     return SamePath(sourcePath, folder);
 }
 
-int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
+int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
               const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase) {
     if (g_stopRequest) return -1;
     size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
@@ -289,7 +249,7 @@ int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf,
         LocalFree(work);
         return 0;
     }
-    SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)relative);
+    PublishProgress(progress, relative);
 
     // An entry whose destination path is its own source path is neither entered nor copied, and
     // none of its attributes changes.
@@ -328,7 +288,7 @@ int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf,
             for (;;) {
                 if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
                     strcpy(childName, found.cFileName);
-                    if (WalkEntry(dialog, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase) < 0) {
+                    if (WalkEntry(progress, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase) < 0) {
                         FindClose(find);
                         LocalFree(work);
                         return -1;
@@ -358,110 +318,10 @@ int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf,
     return 0;
 }
 
-// ---- the worker ----
+// ---- the run ----
 
-// Reads a control's text into `text` (`size` bytes), always terminated.
-static void ReadControlText(HWND dialog, int id, char *text, int size) {
-    text[0] = '\0';
-    SendDlgItemMessageA(dialog, id, WM_GETTEXT, (WPARAM)size, (LPARAM)text);
-    text[size - 1] = '\0';
-}
-
-// Splits a field into `list`. False when it cannot be split; `*noMemory` tells an allocation
-// failure from unbalanced quotes.
-static bool SplitField(char *text, WordList *list, bool *noMemory) {
-    list->count = 0;
-    list->words = nullptr;
-    int result = SplitWords(text, &list->count, &list->words);
-    if (result == SPLIT_NO_MEMORY) *noMemory = true;
-    return result >= 0;
-}
-
-// Reads, splits and validates the job. Shows the warning of the first failing step and returns
-// false; the lists built so far are released.
-static bool ReadCopyJob(HWND dialog, CopyJob *job) {
-    memset(job, 0, sizeof *job);
-    const char *warning = nullptr;
-    ReadControlText(dialog, IDC_SOURCES, job->sources, sizeof job->sources);
-    ReadControlText(dialog, IDC_DEST, job->dest, MAX_PATH);
-    ReadControlText(dialog, IDC_TCD, job->tcd, sizeof job->tcd);
-    ReadControlText(dialog, IDC_TCF, job->tcf, sizeof job->tcf);
-    ReadControlText(dialog, IDC_TUD, job->tud, sizeof job->tud);
-    ReadControlText(dialog, IDC_TUF, job->tuf, sizeof job->tuf);
-    DWORD destAttributes;
-    bool noMemory = false;
-    if (!SplitField(job->sources, &job->sourceList, &noMemory))
-        warning = MSG_SOURCES_UNBALANCED;
-    else if (job->sourceList.count == 0)
-        warning = MSG_SOURCES_EMPTY;
-    else if (!job->dest[0])
-        warning = MSG_DEST_EMPTY;
-    else if ((destAttributes = GetFileAttributesA(job->dest)) == INVALID_FILE_ATTRIBUTES)
-        warning = MSG_DEST_INVALID;
-    else if (!(destAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        warning = MSG_DEST_NOT_FOLDER;
-    if (!warning) {
-        if (!EndsInSeparator(job->dest)) strcat(job->dest, "\\");
-        if (!SplitField(job->tcd, &job->tcdList, &noMemory))
-            warning = MSG_TCD_UNBALANCED;
-        else if (!SplitField(job->tcf, &job->tcfList, &noMemory))
-            warning = MSG_TCF_UNBALANCED;
-        else if (!SplitField(job->tud, &job->tudList, &noMemory))
-            warning = MSG_TUD_UNBALANCED;
-        else if (!SplitField(job->tuf, &job->tufList, &noMemory))
-            warning = MSG_TUF_UNBALANCED;
-    }
-    if (!warning) return true;
-    if (noMemory)
-        // Not the user's input: the worker could not get the memory to begin its work.
-        ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
-    else
-        ShowWarningBox(dialog, "%s", warning);
-    ReleaseCopyJob(job);
-    return false;
-}
-
-// The five history lists in the order the run saves and reloads them.
-static const HistoryList HISTORY_ORDER[] = {HISTORY_DEST, HISTORY_TCD, HISTORY_TCF, HISTORY_TUD, HISTORY_TUF};
-
-// Saves MODE, CONF and the five lists; false at the first failure.
-static bool SaveRunSettings(HWND dialog, CopyJob *job) {
-    LONG mode = SaveModeWord(dialog);
-    if (mode < 0) return false;
-    LONG conf = SaveConfWord(dialog);
-    if (conf < 0) return false;
-    job->mode = (DWORD)mode;
-    job->conf = (DWORD)conf;
+int RunCopySources(const CopyJob *job, ProgressLine *progress) {
     g_runConf = job->conf;
-    for (HistoryList list : HISTORY_ORDER)
-        if (SaveHistory(dialog, list) < 0) return false;
-    return true;
-}
-
-void CopyRunThread(void *argument) {
-    HWND dialog = (HWND)argument;
-    // The job is large (the sources field alone takes 4 KiB): it lives in memory of its own.
-    CopyJob *job = (CopyJob *)LocalAlloc(LMEM_FIXED, sizeof(CopyJob));
-    if (!job) {
-        ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
-        g_workerStarting = 0;
-        return;
-    }
-    if (!ReadCopyJob(dialog, job)) {
-        LocalFree(job);
-        g_workerStarting = 0;
-        return;
-    }
-    if (!SaveRunSettings(dialog, job)) {
-        ShowErrorBox(dialog, "%s", MSG_REGISTRY_SAVE_FAILED);
-        ReleaseCopyJob(job);
-        LocalFree(job);
-        PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
-        // g_workerStarting stays 1: the dialog is going away and no run may start.
-        return;
-    }
-    SetInputsEnabled(dialog, FALSE);
-    g_workerStarting = 0;
     ResetCopyLog();
     ResetMissingList();
     s_destinationBase[0] = '\0'; // the current folder may have changed since the last run
@@ -470,18 +330,12 @@ void CopyRunThread(void *argument) {
     for (int i = 0; i < job->sourceList.count && !stopped; i++) {
         char parent[MAX_PATH], name[MAX_PATH];
         if (ResolveSource(job->sourceList.words[i], parent, name) < 0) continue;
-        if (WalkEntry(dialog, job->mode, job->tcdList, job->tcfList, job->tudList, job->tufList, name, parent,
+        if (WalkEntry(progress, job->mode, job->tcdList, job->tcfList, job->tudList, job->tufList, name, parent,
                       job->dest) < 0)
             stopped = true;
-        else if ((job->conf & CONF_CHECK_MISSING) && CheckMissingInSource(dialog, name, parent, job->dest) < 0)
+        else if ((job->conf & CONF_CHECK_MISSING) && CheckMissingInSource(progress, name, parent, job->dest) < 0)
             stopped = true;
         if (stopped) CopyLogRecord("> >", MSG_RUN_STOPPED, LOG_LEVEL_WARNING);
     }
-    SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM) "");
-    if (!stopped && (job->conf & CONF_CHECK_MISSING)) ShowMissingViewer(dialog);
-    ShowLogViewer(dialog);
-    for (HistoryList list : HISTORY_ORDER) LoadHistory(dialog, list);
-    SetInputsEnabled(dialog, TRUE);
-    ReleaseCopyJob(job);
-    LocalFree(job);
+    return stopped ? -1 : 0;
 }

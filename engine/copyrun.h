@@ -1,49 +1,27 @@
-// The copy run: the worker that reads the main dialog into a copy job, validates it, saves the
-// settings, walks every source depth-first and records one log record per visited entry, and the
-// start/stop rules of the start button that starts it.
+// The copy run: the depth-first walk of every source of a job, with one log record per visited
+// entry and the current entry on the progress line. The worker that reads the job from the main
+// dialog and shows the viewers is the user interface's (copyworker.h).
 #pragma once
 #include <windows.h>
-#include <atomic>
 #include "copyjob.h"
+#include "progress.h"
 
-// Messages of the run (validation warnings, the settings error, walk records).
-extern const char MSG_SOURCES_UNBALANCED[];
-extern const char MSG_SOURCES_EMPTY[];
-extern const char MSG_DEST_EMPTY[];
-extern const char MSG_DEST_INVALID[];
-extern const char MSG_DEST_NOT_FOLDER[];
-extern const char MSG_TCD_UNBALANCED[];
-extern const char MSG_TCF_UNBALANCED[];
-extern const char MSG_TUD_UNBALANCED[];
-extern const char MSG_TUF_UNBALANCED[];
-extern const char MSG_REGISTRY_SAVE_FAILED[];
-extern const char MSG_THREAD_START_FAILED[];
+// Messages of the walk.
 extern const char MSG_RUN_STOPPED[];
 extern const char MSG_SOURCE_IS_DEST_FOLDER[]; // the walk reached the destination folder itself
 extern const char MSG_SOURCE_IS_DEST[];        // an entry would be copied onto itself
 
-// UM_CLOSEDIALOG: makes the main dialog destroy itself (the program ends).
-#ifndef UM_CLOSEDIALOG
-#define UM_CLOSEDIALOG (WM_USER + 1)
-#endif
+// The run of a validated job whose settings are saved: resets the two log documents, then, source
+// by source, resolves the source, walks it and, when the job's CONF asks for it, checks what the
+// destination has that the source lacks. The current entry goes to `progress` (may be null), every
+// decision to the log. A stop request ends the loop with the record "> >" "ユーザの指示により
+// コピーを停止しました。". -1 when the run was stopped, 0 when every source was visited.
+int RunCopySources(const CopyJob *job, ProgressLine *progress);
 
-// 1 from the moment the start button starts a worker until that worker has either refused the
-// inputs, failed to save the settings, or switched the dialog to its running appearance; a press
-// of the start button in that interval starts nothing.
-extern std::atomic<int> g_workerStarting;
-
-// The start button (1046) was pressed. Idle: clear the stop request and start one worker; when the
-// thread cannot be started, show "スレッドを起動できません。" and destroy the dialog. Running: set
-// the stop request and disable the button.
-void PressStartButton(HWND dialog);
-
-// The worker: `dialog` is the main dialog. Ends when it returns.
-void CopyRunThread(void *dialog);
-
-// One visited entry: relative path, the folder that holds the source item (ending in "\\") and the
+// One visited entry, shown on `progress`: relative path, the folder that holds the source item (ending in "\\") and the
 // destination (ending in "\\"). Negative when the stop request was found set; 0 otherwise,
 // whatever happened to the entry.
-int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
+int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
               const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase);
 
 // The decision for a source folder: 1 the folder exists at the destination (descend), 0 refused,

@@ -1,7 +1,6 @@
 // The missing-in-source check: a depth-first walk of a source's counterpart in the destination
 // that lists what the source lacks.
 #include "missing.h"
-#include "controls.h"
 #include "copyjob.h"
 #include "copylog.h"
 #include "runstate.h"
@@ -25,7 +24,7 @@ static void ListWhenMissingInSource(const std::string &relative, const std::stri
     MissingListLine(folder ? 1 : 0, line.c_str());
 }
 
-int CheckMissingInSource(HWND dialog, const char *relative, const char *sourceParent, const char *destination) {
+int CheckMissingInSource(ProgressLine *progress, const char *relative, const char *sourceParent, const char *destination) {
     if (g_stopRequest.load()) return -1;
 
     std::string destinationPath = std::string(destination) + relative;
@@ -35,7 +34,7 @@ int CheckMissingInSource(HWND dialog, const char *relative, const char *sourcePa
         CopyLogRecord(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
         return 0;
     }
-    SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)MSG_CHECKING);
+    PublishProgress(progress, MSG_CHECKING);
 
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         ListWhenMissingInSource(relative, sourcePath, destinationPath, false);
@@ -54,7 +53,7 @@ int CheckMissingInSource(HWND dialog, const char *relative, const char *sourcePa
         for (;;) {
             if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
                 std::string child = std::string(relative) + "\\" + found.cFileName;
-                if (CheckMissingInSource(dialog, child.c_str(), sourceParent, destination) < 0) {
+                if (CheckMissingInSource(progress, child.c_str(), sourceParent, destination) < 0) {
                     // A stop ends the whole walk; the listing is closed on the way out.
                     FindClose(find);
                     return -1;

@@ -2,6 +2,7 @@
 // exists in the destination's counterpart of that source but not at the same place in the source.
 #pragma once
 #include <windows.h>
+#include "progress.h"
 
 // Checks the destination entry `destination` + `relative` against the source entry `sourceParent`
 // + `relative` and, for a folder, everything below it, depth first: the lines of a folder's
@@ -9,8 +10,8 @@
 // same name (of either kind) gets one line in the missing-files document, "F <full path>" for a
 // file or "D <full path>" for a folder. `sourceParent` and `destination` end in "\\"; `relative`
 // is for the first call the source's name as stored. Each failure writes one log record (level
-// 2, named by the relative path) and the check goes on with the entry's siblings. `dialog` gets
-// the progress note in its label IDC_PROGRESS.
+// 2, named by the relative path) and the check goes on with the entry's siblings. Each checked
+// entry puts the note "コピー元に無いファイルの確認中" on `progress` (may be null).
 // Returns 0 when the entry and everything below it were checked, -1 when the stop request was
 // found set (on entry to any call of the walk).
-int CheckMissingInSource(HWND dialog, const char *relative, const char *sourceParent, const char *destination);
+int CheckMissingInSource(ProgressLine *progress, const char *relative, const char *sourceParent, const char *destination);

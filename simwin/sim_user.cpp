@@ -25,6 +25,7 @@ struct SimWindow {
     int selection = -1;
     int textLimit = 0;                   // EM_LIMITTEXT / CB_LIMITTEXT (0: none)
     std::vector<SimPostedMessage> posted;
+    std::map<UINT_PTR, UINT> timers; // running timers: id → interval
 };
 
 static SimMessageHook g_messageHook = nullptr;
@@ -125,6 +126,27 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!w) return FALSE;
     w->posted.push_back({message, wParam, lParam});
     return TRUE;
+}
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC) {
+    WINDOW_LOCK;
+    SimWindow *w = WindowOfCall(window);
+    if (!w) return 0;
+    w->timers[id] = elapse;
+    return id;
+}
+
+BOOL KillTimer(HWND window, UINT_PTR id) {
+    WINDOW_LOCK;
+    SimWindow *w = WindowOfCall(window);
+    if (!w) return FALSE;
+    return w->timers.erase(id) ? TRUE : FALSE;
+}
+
+bool SimTimerRunning(HWND window, UINT_PTR id) {
+    WINDOW_LOCK;
+    SimWindow *w = LiveWindow(window);
+    return w && w->timers.count(id) != 0;
 }
 
 BOOL IsWindow(HWND window) {

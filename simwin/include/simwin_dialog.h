@@ -36,6 +36,9 @@ std::vector<std::string> SimComboItems(HWND dialog, int id);
 int SimControlCheck(HWND dialog, int id);
 LPARAM SimControlImage(HWND dialog, int id);
 
+// Is timer `id` of the window running (SetTimer and not yet KillTimer)?
+bool SimTimerRunning(HWND window, UINT_PTR id);
+
 // The messages posted to a window, oldest first (nothing takes them off).
 struct SimPostedMessage {
     UINT message;

@@ -72,3 +72,9 @@ UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int size);
 BOOL CheckDlgButton(HWND dialog, int id, UINT check);
 UINT IsDlgButtonChecked(HWND dialog, int id);
 BOOL MessageBeep(UINT type);
+// Timers are kept per window and never fire by themselves: a test calls the window's procedure
+// with WM_TIMER as the message loop would.
+#define WM_TIMER 0x0113
+typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
+BOOL KillTimer(HWND window, UINT_PTR id);

@@ -298,24 +298,12 @@ TEST_F(CopyRunFailureTest, RefusedRunLetsTheNextPressStart) {
 
 static HWND s_stopDialog;
 static std::string s_stopAt;
-static void PressStopWhenShown(const char *text) {
+// The worker publishes each entry on the progress line as it reaches it; a press of the stop
+// button right then is a user's press between two entries.
+static void PressStopWhenShown(void *, const char *text) {
     if (s_stopAt == text) PressStartButton(s_stopDialog);
 }
-
-#ifdef KESTREL_SIM
-static void StopHook(void *, const char *text) { PressStopWhenShown(text); }
-static void WatchProgress(HWND dialog) { SimOnSetText(dialog, IDC_PROGRESS, StopHook, nullptr); }
-#else
-static WNDPROC s_labelProc;
-static LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = CallWindowProcA(s_labelProc, window, message, wParam, lParam);
-    if (message == WM_SETTEXT && lParam) PressStopWhenShown((const char *)lParam);
-    return result;
-}
-static void WatchProgress(HWND dialog) {
-    s_labelProc = (WNDPROC)SetWindowLongPtrA(GetDlgItem(dialog, IDC_PROGRESS), GWLP_WNDPROC, (LONG_PTR)LabelProc);
-}
-#endif
+static void WatchProgress(HWND) { g_progressLine.watch = PressStopWhenShown; }
 
 TEST_F(CopyRunTest, StopRecordsOnceAndSkipsTheRest) {
     Build("src\\one.txt text=\"1\"\nsrc\\two\\a.txt\nsrc\\two\\b.txt\ndst\\\n");

@@ -6,6 +6,7 @@
 #include "copylog.h"
 #include "log_lines.h"
 #include "copyrun.h"
+#include "copyworker.h"
 #include "dialog.h"
 #include "dialogwords.h"
 #include "runstate.h"
@@ -44,6 +45,7 @@ class CopyRunTest : public PlatformTest {
         g_stopRequest = 0;
         g_idleFlag = 1;
         g_workerStarting = 0;
+        g_progressLine.watch = nullptr;
         ResetCopyLog();
 #ifdef KESTREL_SIM
         ResetMessageBoxRecord();
@@ -61,6 +63,7 @@ class CopyRunTest : public PlatformTest {
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL-TEST");
         SetSettingsKeyName(nullptr);
         g_stopRequest = 0;
+        g_progressLine.watch = nullptr;
         PlatformTest::TearDown();
     }
     void Fields(const std::string &sources, const std::string &dest, const std::string &tcd = "*",

@@ -1,0 +1,204 @@
+// The copy worker: reading and validating the job, saving the settings, the run with the dialog
+// in its running appearance, the viewers at its end; the start button's rules.
+#include "copyworker.h"
+#include "controls.h"
+#include "copylog.h"
+#include "copyrun.h"
+#include "dialogwords.h"
+#include "msgbox.h"
+#include "patterns.h"
+#include "runstate.h"
+#include "settings.h"
+#include "viewers.h"
+#include <process.h>
+#include <cstring>
+
+const char MSG_SOURCES_UNBALANCED[] = "コピーするフォルダやファイル名の欄に不整合な引用符があります。";
+const char MSG_SOURCES_EMPTY[] = "コピーするフォルダやファイル名を入力してください。";
+const char MSG_DEST_EMPTY[] = "コピー先のフォルダ名を入力してください。";
+const char MSG_DEST_INVALID[] = "コピー先のフォルダ名が不正です。";
+const char MSG_DEST_NOT_FOLDER[] = "コピー先にフォルダを指定してください。";
+const char MSG_TCD_UNBALANCED[] = "コピーするフォルダやファイルの種類（フォルダ）に不整合な引用符があります。";
+const char MSG_TCF_UNBALANCED[] = "コピーするファイルの種類（ファイル）に不整合な引用符があります。";
+const char MSG_TUD_UNBALANCED[] = "コピーしないファイルの種類（フォルダ）に不整合な引用符があります。";
+const char MSG_TUF_UNBALANCED[] = "コピーしないファイルの種類（ファイル）に不整合な引用符があります。";
+const char MSG_REGISTRY_SAVE_FAILED[] = "レジストリを設定できません。";
+const char MSG_THREAD_START_FAILED[] = "スレッドを起動できません。";
+
+std::atomic<int> g_workerStarting{0};
+std::atomic<int> g_workerActive{0};
+ProgressLine g_progressLine;
+
+// ---- start button ----
+
+void PressStartButton(HWND dialog) {
+    if (g_idleFlag) {
+        // A worker that is still validating or saving has not switched the dialog yet: the idle
+        // flag still reads 1, and a second worker must not start.
+        if (g_workerStarting.exchange(1)) return;
+        g_stopRequest = 0;
+        g_workerActive = 1;
+        uintptr_t thread = _beginthread(CopyRunThread, 0, dialog);
+        if (thread == (uintptr_t)-1) {
+            g_workerActive = 0;
+            g_workerStarting = 0;
+            ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
+            DestroyWindow(dialog);
+            return;
+        }
+        SetTimer(dialog, PROGRESS_TIMER_ID, PROGRESS_INTERVAL_MS, nullptr);
+        return;
+    }
+    g_stopRequest = 1;
+    EnableWindow(GetDlgItem(dialog, IDC_START), FALSE);
+}
+
+// ---- the progress line ----
+
+void ShowRunProgress(HWND dialog) {
+    char text[PROGRESS_TEXT_SIZE];
+    if (TakeProgress(&g_progressLine, text, sizeof text)) SetDlgItemTextA(dialog, IDC_PROGRESS, text);
+    if (!g_workerActive) KillTimer(dialog, PROGRESS_TIMER_ID);
+}
+
+// The end of the walk (worker): the entry the walk reached last is shown even when the timer has
+// not come round to it (a stopped run shows where it stopped), then the line is emptied. Two
+// messages per run, none per entry.
+static void EndProgress(HWND dialog) {
+    char text[PROGRESS_TEXT_SIZE];
+    if (TakeProgress(&g_progressLine, text, sizeof text))
+        SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)text);
+    PublishProgress(&g_progressLine, "");
+    TakeProgress(&g_progressLine, text, sizeof text);
+    SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM) "");
+}
+
+// ---- reading the job ----
+
+static bool EndsInSeparator(const char *text) {
+    size_t length = strlen(text);
+    const char *separator = FindLastSingleByteChar(text, '\\');
+    return length && separator == text + length - 1;
+}
+
+// Reads a control's text into `text` (`size` bytes), always terminated.
+static void ReadControlText(HWND dialog, int id, char *text, int size) {
+    text[0] = '\0';
+    SendDlgItemMessageA(dialog, id, WM_GETTEXT, (WPARAM)size, (LPARAM)text);
+    text[size - 1] = '\0';
+}
+
+// Splits a field into `list`. False when it cannot be split; `*noMemory` tells an allocation
+// failure from unbalanced quotes.
+static bool SplitField(char *text, WordList *list, bool *noMemory) {
+    list->count = 0;
+    list->words = nullptr;
+    int result = SplitWords(text, &list->count, &list->words);
+    if (result == SPLIT_NO_MEMORY) *noMemory = true;
+    return result >= 0;
+}
+
+// Reads, splits and validates the job. Shows the warning of the first failing step and returns
+// false; the lists built so far are released.
+static bool ReadCopyJob(HWND dialog, CopyJob *job) {
+    memset(job, 0, sizeof *job);
+    const char *warning = nullptr;
+    ReadControlText(dialog, IDC_SOURCES, job->sources, sizeof job->sources);
+    ReadControlText(dialog, IDC_DEST, job->dest, MAX_PATH);
+    ReadControlText(dialog, IDC_TCD, job->tcd, sizeof job->tcd);
+    ReadControlText(dialog, IDC_TCF, job->tcf, sizeof job->tcf);
+    ReadControlText(dialog, IDC_TUD, job->tud, sizeof job->tud);
+    ReadControlText(dialog, IDC_TUF, job->tuf, sizeof job->tuf);
+    DWORD destAttributes;
+    bool noMemory = false;
+    if (!SplitField(job->sources, &job->sourceList, &noMemory))
+        warning = MSG_SOURCES_UNBALANCED;
+    else if (job->sourceList.count == 0)
+        warning = MSG_SOURCES_EMPTY;
+    else if (!job->dest[0])
+        warning = MSG_DEST_EMPTY;
+    else if ((destAttributes = GetFileAttributesA(job->dest)) == INVALID_FILE_ATTRIBUTES)
+        warning = MSG_DEST_INVALID;
+    else if (!(destAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        warning = MSG_DEST_NOT_FOLDER;
+    if (!warning) {
+        if (!EndsInSeparator(job->dest)) strcat(job->dest, "\\");
+        if (!SplitField(job->tcd, &job->tcdList, &noMemory))
+            warning = MSG_TCD_UNBALANCED;
+        else if (!SplitField(job->tcf, &job->tcfList, &noMemory))
+            warning = MSG_TCF_UNBALANCED;
+        else if (!SplitField(job->tud, &job->tudList, &noMemory))
+            warning = MSG_TUD_UNBALANCED;
+        else if (!SplitField(job->tuf, &job->tufList, &noMemory))
+            warning = MSG_TUF_UNBALANCED;
+    }
+    if (!warning) return true;
+    if (noMemory)
+        // Not the user's input: the worker could not get the memory to begin its work.
+        ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
+    else
+        ShowWarningBox(dialog, "%s", warning);
+    ReleaseCopyJob(job);
+    return false;
+}
+
+// The five history lists in the order the run saves and reloads them.
+static const HistoryList HISTORY_ORDER[] = {HISTORY_DEST, HISTORY_TCD, HISTORY_TCF, HISTORY_TUD, HISTORY_TUF};
+
+// Saves MODE, CONF and the five lists; false at the first failure.
+static bool SaveRunSettings(HWND dialog, CopyJob *job) {
+    LONG mode = SaveModeWord(dialog);
+    if (mode < 0) return false;
+    LONG conf = SaveConfWord(dialog);
+    if (conf < 0) return false;
+    job->mode = (DWORD)mode;
+    job->conf = (DWORD)conf;
+    for (HistoryList list : HISTORY_ORDER)
+        if (SaveHistory(dialog, list) < 0) return false;
+    return true;
+}
+
+// ---- the worker ----
+
+// The worker ends: the start button may start the next one.
+static void EndWorker() {
+    // Active first: a press is taken only once starting reads 0, and it sets active again.
+    g_workerActive = 0;
+    g_workerStarting = 0;
+}
+
+void CopyRunThread(void *argument) {
+    HWND dialog = (HWND)argument;
+    // The job is large (the sources field alone takes 4 KiB): it lives in memory of its own.
+    CopyJob *job = (CopyJob *)LocalAlloc(LMEM_FIXED, sizeof(CopyJob));
+    if (!job) {
+        ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
+        EndWorker();
+        return;
+    }
+    if (!ReadCopyJob(dialog, job)) {
+        LocalFree(job);
+        EndWorker();
+        return;
+    }
+    if (!SaveRunSettings(dialog, job)) {
+        ShowErrorBox(dialog, "%s", MSG_REGISTRY_SAVE_FAILED);
+        ReleaseCopyJob(job);
+        LocalFree(job);
+        PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
+        // g_workerStarting stays 1: the dialog is going away and no run may start.
+        g_workerActive = 0;
+        return;
+    }
+    SetInputsEnabled(dialog, FALSE);
+    g_workerStarting = 0;
+    bool stopped = RunCopySources(job, &g_progressLine) < 0;
+    EndProgress(dialog);
+    if (!stopped && (job->conf & CONF_CHECK_MISSING)) ShowMissingViewer(dialog);
+    ShowLogViewer(dialog);
+    for (HistoryList list : HISTORY_ORDER) LoadHistory(dialog, list);
+    ReleaseCopyJob(job);
+    LocalFree(job);
+    g_workerActive = 0;
+    SetInputsEnabled(dialog, TRUE);
+}

@@ -1,0 +1,51 @@
+// The copy worker: the thread that the start button starts with the main dialog as its argument.
+// It reads the dialog into a copy job, validates it, saves the settings, switches the dialog to
+// its running appearance, runs the job (copyrun.h), and at its end shows the viewers, reloads the
+// history lists and switches the dialog back. Also the start button's start/stop rules and the
+// display of the progress line.
+#pragma once
+#include <windows.h>
+#include <atomic>
+#include "progress.h"
+
+// Validation warnings, the settings error and the thread-start error.
+extern const char MSG_SOURCES_UNBALANCED[];
+extern const char MSG_SOURCES_EMPTY[];
+extern const char MSG_DEST_EMPTY[];
+extern const char MSG_DEST_INVALID[];
+extern const char MSG_DEST_NOT_FOLDER[];
+extern const char MSG_TCD_UNBALANCED[];
+extern const char MSG_TCF_UNBALANCED[];
+extern const char MSG_TUD_UNBALANCED[];
+extern const char MSG_TUF_UNBALANCED[];
+extern const char MSG_REGISTRY_SAVE_FAILED[];
+extern const char MSG_THREAD_START_FAILED[];
+
+// UM_CLOSEDIALOG: makes the main dialog destroy itself (the program ends).
+#define UM_CLOSEDIALOG (WM_USER + 1)
+
+// While a worker is active the dialog shows the progress line's latest text on this timer, at
+// most once per interval: the worker never waits for the user-interface thread per entry.
+#define PROGRESS_TIMER_ID 1045
+#define PROGRESS_INTERVAL_MS 50
+
+// 1 from the moment the start button starts a worker until that worker has either refused the
+// inputs, failed to save the settings, or switched the dialog to its running appearance; a press
+// of the start button in that interval starts nothing.
+extern std::atomic<int> g_workerStarting;
+// 1 from the moment the start button starts a worker until the worker ends (viewers included).
+extern std::atomic<int> g_workerActive;
+// The progress line of the run: the walk publishes into it, the dialog shows it.
+extern ProgressLine g_progressLine;
+
+// The start button (1046) was pressed. Idle: clear the stop request and start one worker; when the
+// thread cannot be started, show "スレッドを起動できません。" and destroy the dialog. Running: set
+// the stop request and disable the button.
+void PressStartButton(HWND dialog);
+
+// The worker: `dialog` is the main dialog. Ends when it returns.
+void CopyRunThread(void *dialog);
+
+// The progress timer fired (user-interface thread): shows the line's latest text in 1045 when it
+// changed, and ends the timer once no worker is active.
+void ShowRunProgress(HWND dialog);
