@@ -17,15 +17,11 @@ DWORD ReadHexWord(const char *text) {
     // "0x" counts as a prefix only when a digit follows; otherwise the 0 is the number's only digit.
     if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexDigitValue(p[2]) >= 0) p += 2;
     unsigned long long value = 0;
-    bool overflow = false;
     for (int d; (d = HexDigitValue(*p)) >= 0; p++) {
         value = value * 16 + (unsigned)d;
-        if (value > 0xFFFFFFFFull) {
-            overflow = true;
-            value = 0xFFFFFFFFull; // keeps reading the digits without growing
-        }
+        if (value > 0xFFFFFFFFull) value = 0xFFFFFFFFull; // too large: the largest word
     }
-    if (overflow) return 0xFFFFFFFFu;
+    // The Windows runtime negates after clamping, so "-123456789A" reads as 1.
     return negative ? (DWORD)(0u - (DWORD)value) : (DWORD)value;
 }
 

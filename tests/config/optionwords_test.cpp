@@ -14,7 +14,7 @@ TEST(HexWord, ReadsAsTheShipped32BitProgramReads) {
         {"0xg", 0u},                {"12g4", 0x12u},             {"D", 0xDu},
         {"FFFFFFFF", 0xFFFFFFFFu},  {"100000000", 0xFFFFFFFFu},  {"123456789A", 0xFFFFFFFFu},
         {"-1", 0xFFFFFFFFu},        {"-2", 0xFFFFFFFEu},         {"-FFFFFFFF", 1u},
-        {"-123456789A", 0xFFFFFFFFu}, {"000000000000000001", 1u}, {"- 1", 0u},
+        {"-123456789A", 1u}, {"-100000000", 1u}, {"000000000000000001", 1u}, {"- 1", 0u},
         {"16030180 trailing", 0x16030180u}, {"\x81\x40" "1", 0u},
     };
     for (auto &row : rows) {

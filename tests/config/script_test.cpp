@@ -348,7 +348,9 @@ TEST_F(ScriptTest, WriteFailureLeavesNoFile) {
     for (int nth : {1, 2}) {
         SCOPED_TRACE(nth);
         ForgetBoxes();
+#ifdef KESTREL_SIM
         SimClearFaults();
+#endif
         FillDialog();
         Set(IDC_SOURCES, std::string(4095, 's')); // two buffers' worth: two writes
         SimInjectFault("WriteFile", ScriptPath("FULL").c_str(), ERROR_DISK_FULL, SIM_FAULT_NTH, nth);
