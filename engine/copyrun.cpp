@@ -464,7 +464,8 @@ void CopyRunThread(void *argument) {
         if (WalkEntry(dialog, job->mode, job->tcdList, job->tcfList, job->tudList, job->tufList, name, parent,
                       job->dest) < 0)
             stopped = true;
-        else if ((job->conf & CONF_CHECK_MISSING) && CheckMissingInSource(dialog, name, parent, job->dest) < 0)
+        else if ((job->conf & CONF_CHECK_MISSING) &&
+                 CheckMissingForSource(dialog, job->sourceList, i, name, parent, job->dest) < 0)
             stopped = true;
         if (stopped) CopyLogRecord("> >", MSG_RUN_STOPPED, LOG_LEVEL_WARNING);
     }

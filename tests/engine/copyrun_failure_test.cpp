@@ -468,14 +468,16 @@ TEST_F(CopyRunFailureTest, SweepOfFailingFileSystemCalls) {
 
 // The same with memory: every LocalAlloc of a run may fail; the run ends with a record, a box or
 // nothing copied, never with a crash.
+// The missing-in-source check is part of the run here: it too ends with a record.
 TEST_F(CopyRunFailureTest, SweepOfFailingAllocations) {
-    Build("src\\d\\a.txt text=\"alpha\"\nsrc\\d\\sub\\c.txt text=\"gamma\"\ndst\\\n");
+    Build("src\\d\\a.txt text=\"alpha\"\nsrc\\d\\sub\\c.txt text=\"gamma\"\ndst\\d\\old\\gone.txt\n");
     int n = 1;
     for (; n < 200; n++) {
         SCOPED_TRACE(n);
         ResetMessageBoxRecord();
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL-TEST");
         ASSERT_EQ(0, EnsureSettingsKey());
+        ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
         SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY, SIM_FAULT_NTH, n);
         Run(src + "d", dst);
         bool fired = SimFaultsFired() > 0;
@@ -487,6 +489,8 @@ TEST_F(CopyRunFailureTest, SweepOfFailingAllocations) {
     }
     EXPECT_LT(n, 200);
     EXPECT_EQ("gamma", ReadWholeFile(dst + "d\\sub\\c.txt"));
+    EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "d\\old\\gone.txt", "D " + UpperDest() + "d\\old"}),
+              MissingLines());
 }
 #endif
 

@@ -237,6 +237,38 @@ TEST_F(CopyRunTest, TwoSourcesWithTheSameLastName) {
     EXPECT_EQ("first", ReadWholeFile(dst + "x\\f.txt"));
 }
 
+// Both sources go to DEST\\Data: what the first copied is not missing in the second, and a
+// destination entry that neither has is listed once.
+TEST_F(CopyRunTest, TwoSourcesWithTheSameNameShareTheMissingCheck) {
+    Build("src\\a\\Data\\one.txt\n"
+          "src\\b\\DATA\\two.txt\n"
+          "dst\\Data\\old.txt\n");
+    ShowConfWord(dialog, CONF_CHECK_MISSING | CONF_LOG_NO_DONE);
+    Run("\"" + src + "a\\Data\" \"" + src + "b\\DATA\"", dst);
+    EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "Data\\old.txt"}), MissingLines());
+    EXPECT_EQ(std::vector<std::string>{}, LogLines()) << "nothing failed";
+}
+
+// Wildcard words that find the folder itself (".") or its parent ("..") are invalid path names:
+// nothing of Data lands in the destination's root, nothing is offered for deletion, and the run
+// goes on with the next word.
+TEST_F(CopyRunTest, SourceWordsThatResolveToDotNamesAreInvalid) {
+    Build("src\\Data\\a.txt\n"
+          "src\\Data\\sub\\b.txt\n"
+          "dst\\kept.txt\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
+    std::string sources;
+    std::vector<std::string> expected;
+    for (const char *word : {"Data\\*", "Data\\?", "Data\\.*", "Data\\??", "Data\\.?"}) {
+        sources += "\"" + src + word + "\" ";
+        expected.push_back("X " + src + word + " パス名が不正です。");
+    }
+    expected.push_back("O a.txt コピーしました。");
+    EXPECT_EQ(expected, Run(sources + "\"" + src + "Data\\a.txt\"", dst));
+    EXPECT_EQ("a.txt attr= size=0\nkept.txt attr= size=0\n", Dest());
+    EXPECT_EQ(std::vector<std::string>{}, MissingLines());
+}
+
 // ---- the destination inside a source, and a source inside the destination ----
 
 TEST_F(CopyRunTest, DestinationInsideTheSourceIsNotEntered) {
