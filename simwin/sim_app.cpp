@@ -2,6 +2,8 @@
 #include "simwin.h"
 #include "simwin_dialog.h"
 #include "shlobj.h"
+#include "sim_internal.h"
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -90,4 +92,26 @@ int SimShellNotifyCount() {
 LONG SimLastShellNotifyEvent() {
     std::lock_guard<std::mutex> lock(g_appLock);
     return g_lastNotifyEvent;
+}
+
+static std::atomic<DWORD> g_versionPlatform{VER_PLATFORM_WIN32_NT};
+static std::atomic<DWORD> g_versionMajor{5};
+
+void SimSetVersion(DWORD platformId, DWORD majorVersion) {
+    g_versionPlatform = platformId;
+    g_versionMajor = majorVersion;
+}
+
+BOOL GetVersionExA(OSVERSIONINFOA *info) {
+    if (SimFaultFires("GetVersionExA", nullptr)) return FALSE;
+    if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    info->dwMajorVersion = g_versionMajor;
+    info->dwMinorVersion = g_versionMajor == 5 ? 1 : 0;
+    info->dwBuildNumber = 2600;
+    info->dwPlatformId = g_versionPlatform;
+    info->szCSDVersion[0] = '\0';
+    return TRUE;
 }

@@ -26,6 +26,7 @@ struct SimWindow {
     int textLimit = 0;                   // EM_LIMITTEXT / CB_LIMITTEXT (0: none)
     std::vector<SimPostedMessage> posted;
     std::map<UINT_PTR, UINT> timers; // running timers: id → interval
+    SimWindow *parent = nullptr;     // a dialog's parent window (SimSetParent)
 };
 
 static SimMessageHook g_messageHook = nullptr;
@@ -141,6 +142,19 @@ BOOL KillTimer(HWND window, UINT_PTR id) {
     SimWindow *w = WindowOfCall(window);
     if (!w) return FALSE;
     return w->timers.erase(id) ? TRUE : FALSE;
+}
+
+HWND GetParent(HWND window) {
+    WINDOW_LOCK;
+    SimWindow *w = WindowOfCall(window);
+    if (!w) return nullptr;
+    return w->dialog ? w->dialog : w->parent;
+}
+
+void SimSetParent(HWND dialog, HWND parent) {
+    WINDOW_LOCK;
+    SimWindow *w = LiveWindow(dialog);
+    if (w) w->parent = parent;
 }
 
 bool SimTimerRunning(HWND window, UINT_PTR id) {

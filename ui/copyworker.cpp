@@ -22,11 +22,17 @@ const char MSG_TCD_UNBALANCED[] = "コピーするフォルダやファイルの
 const char MSG_TCF_UNBALANCED[] = "コピーするファイルの種類（ファイル）に不整合な引用符があります。";
 const char MSG_TUD_UNBALANCED[] = "コピーしないファイルの種類（フォルダ）に不整合な引用符があります。";
 const char MSG_TUF_UNBALANCED[] = "コピーしないファイルの種類（ファイル）に不整合な引用符があります。";
+const char MSG_SOURCES_TOO_LONG[] = "コピーするフォルダやファイルが多すぎます。";
+const char MSG_TCD_TOO_LONG[] = "コピーするフォルダやファイルの種類（フォルダ）が長すぎます。";
+const char MSG_TCF_TOO_LONG[] = "コピーするファイルの種類（ファイル）が長すぎます。";
+const char MSG_TUD_TOO_LONG[] = "コピーしないファイルの種類（フォルダ）が長すぎます。";
+const char MSG_TUF_TOO_LONG[] = "コピーしないファイルの種類（ファイル）が長すぎます。";
 const char MSG_REGISTRY_SAVE_FAILED[] = "レジストリを設定できません。";
 const char MSG_THREAD_START_FAILED[] = "スレッドを起動できません。";
 
 std::atomic<int> g_workerStarting{0};
 std::atomic<int> g_workerActive{0};
+std::atomic<int> g_closeRequested{0};
 ProgressLine g_progressLine;
 
 // ---- start button ----
@@ -81,11 +87,23 @@ static bool EndsInSeparator(const char *text) {
     return length && separator == text + length - 1;
 }
 
-// Reads a control's text into `text` (`size` bytes), always terminated.
-static void ReadControlText(HWND dialog, int id, char *text, int size) {
-    text[0] = '\0';
-    SendDlgItemMessageA(dialog, id, WM_GETTEXT, (WPARAM)size, (LPARAM)text);
-    text[size - 1] = '\0';
+// Reads a control's text into `text` (`size` bytes), always terminated. False when the text does
+// not fit: a text put in by a message, a script or the command line is not bounded by the typing
+// limits (and Wine counts those in characters, not bytes), and a cut text is another path or
+// pattern, possibly ending in half a character. The text is read with two bytes to spare, so
+// a control that cuts at a character boundary still shows a text that is too long.
+static bool ReadControlText(HWND dialog, int id, char *text, int size) {
+    char read[SOURCES_TEXT_LIMIT + 3];
+    read[0] = '\0';
+    SendDlgItemMessageA(dialog, id, WM_GETTEXT, (WPARAM)(size + 2), (LPARAM)read);
+    read[size + 1] = '\0';
+    size_t length = strlen(read);
+    if (length > (size_t)size - 1) {
+        text[0] = '\0';
+        return false;
+    }
+    memcpy(text, read, length + 1);
+    return true;
 }
 
 // Splits a field into `list`. False when it cannot be split; `*noMemory` tells an allocation
@@ -103,18 +121,16 @@ static bool SplitField(char *text, WordList *list, bool *noMemory) {
 static bool ReadCopyJob(HWND dialog, CopyJob *job) {
     memset(job, 0, sizeof *job);
     const char *warning = nullptr;
-    ReadControlText(dialog, IDC_SOURCES, job->sources, sizeof job->sources);
-    ReadControlText(dialog, IDC_DEST, job->dest, MAX_PATH);
-    ReadControlText(dialog, IDC_TCD, job->tcd, sizeof job->tcd);
-    ReadControlText(dialog, IDC_TCF, job->tcf, sizeof job->tcf);
-    ReadControlText(dialog, IDC_TUD, job->tud, sizeof job->tud);
-    ReadControlText(dialog, IDC_TUF, job->tuf, sizeof job->tuf);
     DWORD destAttributes;
     bool noMemory = false;
-    if (!SplitField(job->sources, &job->sourceList, &noMemory))
+    if (!ReadControlText(dialog, IDC_SOURCES, job->sources, sizeof job->sources))
+        warning = MSG_SOURCES_TOO_LONG;
+    else if (!SplitField(job->sources, &job->sourceList, &noMemory))
         warning = MSG_SOURCES_UNBALANCED;
     else if (job->sourceList.count == 0)
         warning = MSG_SOURCES_EMPTY;
+    else if (!ReadControlText(dialog, IDC_DEST, job->dest, MAX_PATH))
+        warning = MSG_DEST_INVALID;
     else if (!job->dest[0])
         warning = MSG_DEST_EMPTY;
     else if ((destAttributes = GetFileAttributesA(job->dest)) == INVALID_FILE_ATTRIBUTES)
@@ -123,12 +139,20 @@ static bool ReadCopyJob(HWND dialog, CopyJob *job) {
         warning = MSG_DEST_NOT_FOLDER;
     if (!warning) {
         if (!EndsInSeparator(job->dest)) strcat(job->dest, "\\");
-        if (!SplitField(job->tcd, &job->tcdList, &noMemory))
+        if (!ReadControlText(dialog, IDC_TCD, job->tcd, sizeof job->tcd))
+            warning = MSG_TCD_TOO_LONG;
+        else if (!SplitField(job->tcd, &job->tcdList, &noMemory))
             warning = MSG_TCD_UNBALANCED;
+        else if (!ReadControlText(dialog, IDC_TCF, job->tcf, sizeof job->tcf))
+            warning = MSG_TCF_TOO_LONG;
         else if (!SplitField(job->tcf, &job->tcfList, &noMemory))
             warning = MSG_TCF_UNBALANCED;
+        else if (!ReadControlText(dialog, IDC_TUD, job->tud, sizeof job->tud))
+            warning = MSG_TUD_TOO_LONG;
         else if (!SplitField(job->tud, &job->tudList, &noMemory))
             warning = MSG_TUD_UNBALANCED;
+        else if (!ReadControlText(dialog, IDC_TUF, job->tuf, sizeof job->tuf))
+            warning = MSG_TUF_TOO_LONG;
         else if (!SplitField(job->tuf, &job->tufList, &noMemory))
             warning = MSG_TUF_UNBALANCED;
     }
@@ -160,11 +184,23 @@ static bool SaveRunSettings(HWND dialog, CopyJob *job) {
 
 // ---- the worker ----
 
-// The worker ends: the start button may start the next one.
-static void EndWorker() {
+// The worker ends: the start button may start the next one. When the user closed the main window
+// meanwhile, the program ends now.
+static void EndWorker(HWND dialog) {
     // Active first: a press is taken only once starting reads 0, and it sets active again.
     g_workerActive = 0;
     g_workerStarting = 0;
+    if (g_closeRequested) PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
+}
+
+bool CloseWhenRunEnds(HWND dialog) {
+    if (!g_workerActive) return false;
+    g_closeRequested = 1;
+    g_stopRequest = 1;
+    EnableWindow(GetDlgItem(dialog, IDC_START), FALSE);
+    // The worker may have ended between the test above and the request: then nobody else will.
+    if (!g_workerActive) PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
+    return true;
 }
 
 void CopyRunThread(void *argument) {
@@ -173,12 +209,12 @@ void CopyRunThread(void *argument) {
     CopyJob *job = (CopyJob *)LocalAlloc(LMEM_FIXED, sizeof(CopyJob));
     if (!job) {
         ShowErrorBox(dialog, "%s", MSG_THREAD_START_FAILED);
-        EndWorker();
+        EndWorker(dialog);
         return;
     }
     if (!ReadCopyJob(dialog, job)) {
         LocalFree(job);
-        EndWorker();
+        EndWorker(dialog);
         return;
     }
     if (!SaveRunSettings(dialog, job)) {
@@ -192,13 +228,21 @@ void CopyRunThread(void *argument) {
     }
     SetInputsEnabled(dialog, FALSE);
     g_workerStarting = 0;
+    if (g_closeRequested) g_stopRequest = 1; // closed while the settings were being saved
     bool stopped = RunCopySources(job, &g_progressLine) < 0;
     EndProgress(dialog);
-    if (!stopped && (job->conf & CONF_CHECK_MISSING)) ShowMissingViewer(dialog);
-    ShowLogViewer(dialog);
+    if (!g_closeRequested) {
+        // Closing asked for a stop: the viewers are not shown to a user who has left.
+        if (!stopped && (job->conf & CONF_CHECK_MISSING)) ShowMissingViewer(dialog);
+        ShowLogViewer(dialog);
+    }
     for (HistoryList list : HISTORY_ORDER) LoadHistory(dialog, list);
     ReleaseCopyJob(job);
     LocalFree(job);
+    if (g_closeRequested) {
+        EndWorker(dialog);
+        return;
+    }
     g_workerActive = 0;
     SetInputsEnabled(dialog, TRUE);
 }

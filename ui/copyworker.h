@@ -18,6 +18,12 @@ extern const char MSG_TCD_UNBALANCED[];
 extern const char MSG_TCF_UNBALANCED[];
 extern const char MSG_TUD_UNBALANCED[];
 extern const char MSG_TUF_UNBALANCED[];
+// A field whose text does not fit its reader's buffer.
+extern const char MSG_SOURCES_TOO_LONG[];
+extern const char MSG_TCD_TOO_LONG[];
+extern const char MSG_TCF_TOO_LONG[];
+extern const char MSG_TUD_TOO_LONG[];
+extern const char MSG_TUF_TOO_LONG[];
 extern const char MSG_REGISTRY_SAVE_FAILED[];
 extern const char MSG_THREAD_START_FAILED[];
 
@@ -35,6 +41,13 @@ extern const char MSG_THREAD_START_FAILED[];
 extern std::atomic<int> g_workerStarting;
 // 1 from the moment the start button starts a worker until the worker ends (viewers included).
 extern std::atomic<int> g_workerActive;
+// 1 once the user closed the main window while a worker was active: the run stops at its next
+// entry, shows no viewer, and the worker then closes the dialog (and with it the program).
+extern std::atomic<int> g_closeRequested;
+// The main window is to close (user-interface thread). While a worker is active: asks the run to
+// stop, disables the start button, arranges for the program to end when the worker ends, and
+// returns true (the caller then leaves the window open). Otherwise false: close at once.
+bool CloseWhenRunEnds(HWND dialog);
 // The progress line of the run: the walk publishes into it, the dialog shows it.
 extern ProgressLine g_progressLine;
 

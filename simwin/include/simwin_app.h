@@ -15,7 +15,25 @@ BOOL EndDialog(HWND dialog, INT_PTR result);
 HWND SetFocus(HWND window);
 HWND GetFocus(void);
 
+// The version query. The simulated system is NT 5.1 unless a test sets another answer.
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+typedef struct {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    char szCSDVersion[128];
+} OSVERSIONINFOA;
+// Fails with ERROR_INVALID_PARAMETER unless the size field is sizeof(OSVERSIONINFOA) (148), or
+// with the injected fault "GetVersionExA".
+BOOL GetVersionExA(OSVERSIONINFOA *info);
+
 // ---- test API ----
+// The answer of GetVersionExA (null: NT 5.1 again).
+void SimSetVersion(DWORD platformId, DWORD majorVersion);
 // The path GetModuleFileNameA gives (null: the default again).
 void SimSetModuleFileName(const char *path);
 // Has EndDialog been called for `dialog` since its last SimForgetDialogEnd? The result in *result.

@@ -36,6 +36,9 @@ std::vector<std::string> SimComboItems(HWND dialog, int id);
 int SimControlCheck(HWND dialog, int id);
 LPARAM SimControlImage(HWND dialog, int id);
 
+// Makes `parent` the parent of the dialog (GetParent).
+void SimSetParent(HWND dialog, HWND parent);
+
 // Is timer `id` of the window running (SetTimer and not yet KillTimer)?
 bool SimTimerRunning(HWND window, UINT_PTR id);
 

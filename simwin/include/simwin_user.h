@@ -78,3 +78,5 @@ BOOL MessageBeep(UINT type);
 typedef void(CALLBACK *TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL KillTimer(HWND window, UINT_PTR id);
+// A control's dialog; a dialog's parent window as SimSetParent set it (null: none).
+HWND GetParent(HWND window);

@@ -1,6 +1,7 @@
-// The GUI test bench's driver: starts the GUI test program under Wine, finds its message box or
-// folder picker, checks what a user would see through window messages (sizes, places, captions,
-// buttons), saves screenshots, and ends the box as a user would (a click, Escape).
+// The GUI test bench's tests of the message box and the folder picker: starts the GUI test program
+// under Wine, finds its message box or folder picker, checks what a user would see through window
+// messages (sizes, places, captions, buttons), saves screenshots, and ends the box as a user would
+// (a click, Escape).
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <commctrl.h>
@@ -15,43 +16,7 @@
 #include "messages.h"
 #include "msgbox.h"
 #include "patterns.h"
-#include "png.h"
-
-static const DWORD WAIT_MS = 30000;
-
-static std::string BenchDir() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (n == 0 || n >= sizeof path) return ".\\";
-    char *slash = FindLastSingleByteChar(path, '\\');
-    if (slash) slash[1] = 0;
-    return path;
-}
-
-// Screenshots go to <build>/artefacts (KESTREL_BUILD is the build folder's Unix path, reached
-// through Wine's Z: drive), or beside the driver when it runs on its own.
-static std::string ArtefactDir() {
-    std::string dir;
-    const char *build = getenv("KESTREL_BUILD");
-    if (build && build[0] == '/') {
-        dir = std::string("Z:") + build;
-        for (char &c : dir)
-            if (c == '/') c = '\\';
-        dir += "\\artefacts";
-    } else {
-        dir = BenchDir() + "artefacts";
-    }
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir + "\\";
-}
-
-static ScreenRect ToScreenRect(const RECT &r) { return ScreenRect{r.left, r.top, r.right, r.bottom}; }
-
-static ScreenRect WorkArea() {
-    RECT r;
-    EXPECT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0));
-    return ToScreenRect(r);
-}
+#include "bench.h"
 
 // The box font's character size, measured here the way the box measures it.
 static SIZE MeasureBoxFont() {
@@ -75,42 +40,12 @@ struct Button {
     ScreenRect client; // in the box's client coordinates
 };
 
-struct FindRequest {
-    DWORD pid;
-    HWND found;
-    const char *caption; // null: any
-};
-
-static BOOL CALLBACK FindTopLevel(HWND window, LPARAM data) {
-    FindRequest *request = (FindRequest *)data;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    char caption[64] = "";
-    if (request->caption) GetWindowTextA(window, caption, sizeof caption);
-    if (pid == request->pid && IsWindowVisible(window) && strcmp(cls, MESSAGE_BOX_CLASS) == 0 &&
-        (!request->caption || strcmp(caption, request->caption) == 0)) {
-        request->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 static BOOL CALLBACK CollectButton(HWND window, LPARAM data) {
     std::vector<HWND> *all = (std::vector<HWND> *)data;
     char cls[64] = "";
     GetClassNameA(window, cls, sizeof cls);
     if (_stricmp(cls, "Button") == 0) all->push_back(window);
     return TRUE;
-}
-
-static std::string WindowText(HWND window) {
-    char text[256];
-    memset(text, 0, sizeof text);
-    LRESULT n = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, (PDWORD_PTR)&n);
-    return std::string(text);
 }
 
 static std::vector<Button> Buttons(HWND box) {
@@ -127,98 +62,17 @@ static std::vector<Button> Buttons(HWND box) {
     return buttons;
 }
 
-// Saves the window (frame and caption included) as a PNG screenshot.
-static bool Screenshot(HWND window, const std::string &name) {
-    RECT r;
-    if (!GetWindowRect(window, &r)) return false;
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info;
-    memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h; // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void *bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        ok = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
-        GdiFlush();
-        SelectObject(memory, old);
-        int stride = (w * 3 + 3) & ~3;
-        std::vector<uint8_t> rgb((size_t)w * h * 3);
-        for (int y = 0; y < h; y++)
-            for (int x = 0; x < w; x++) {
-                const uint8_t *p = (const uint8_t *)bits + (size_t)y * stride + x * 3;
-                uint8_t *q = &rgb[((size_t)y * w + x) * 3];
-                q[0] = p[2];
-                q[1] = p[1];
-                q[2] = p[0];
-            }
-        ok = ok && WritePng(ArtefactDir() + name, w, h, rgb);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
 class GuiBench : public ::testing::Test {
   protected:
-    PROCESS_INFORMATION app = {};
-    bool running = false;
+    BenchProcess program;
+    PROCESS_INFORMATION &app = program.info;
 
-    void TearDown() override {
-        if (running) {
-            TerminateProcess(app.hProcess, 99);
-            WaitForSingleObject(app.hProcess, WAIT_MS);
-        }
-        if (app.hProcess) CloseHandle(app.hProcess);
-        if (app.hThread) CloseHandle(app.hThread);
-    }
-
-    void Start(const std::string &args) {
-        std::string command = "\"" + BenchDir() + "kestrel_boxapp.exe\" " + args;
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back(0);
-        STARTUPINFOA si;
-        memset(&si, 0, sizeof si);
-        si.cb = sizeof si;
-        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &app))
-            << command << ": error " << GetLastError();
-        running = true;
-    }
+    void Start(const std::string &args) { program.Start(BenchDir() + "kestrel_boxapp.exe", args); }
 
     // The visible dialog-class window of the test program: the box or the picker.
-    HWND WaitForDialog(const char *caption = nullptr) {
-        FindRequest request = {app.dwProcessId, nullptr, caption};
-        for (DWORD waited = 0; waited < WAIT_MS; waited += 50) {
-            EnumWindows(FindTopLevel, (LPARAM)&request);
-            if (request.found) {
-                // Let the box finish opening (its sound pause, the first paint) before looking.
-                SendMessageTimeoutA(request.found, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
-                Sleep(300);
-                return request.found;
-            }
-            if (WaitForSingleObject(app.hProcess, 50) == WAIT_OBJECT_0) break;
-        }
-        return nullptr;
-    }
+    HWND WaitForDialog(const char *caption = nullptr) { return program.WaitForWindow(MESSAGE_BOX_CLASS, caption); }
 
-    DWORD Finish() {
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, WAIT_MS)) << "the test program did not end";
-        DWORD code = 0xDEAD;
-        GetExitCodeProcess(app.hProcess, &code);
-        running = false;
-        return code;
-    }
-
-    void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }
+    DWORD Finish() { return program.Finish(); }
 };
 
 // The box's client size follows the measured character size; its buttons are centred in the
@@ -252,12 +106,6 @@ static void CheckBoxLayout(HWND box, UINT type, const char *text, const char *co
         EXPECT_GE(right - left, 0);
         EXPECT_LE(right - left, 1);
     }
-}
-
-static ScreenRect WindowRect(HWND window) {
-    RECT r;
-    EXPECT_TRUE(GetWindowRect(window, &r));
-    return ToScreenRect(r);
 }
 
 static const char *const OK_CAPTION[] = {"ＯＫ"};

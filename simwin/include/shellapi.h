@@ -1,0 +1,20 @@
+// Dropped files of the simulated shell: a drop handle holds the names a test put into it.
+#pragma once
+#include "simwin_user.h"
+#include <string>
+#include <vector>
+
+typedef struct SimDrop *HDROP;
+#define WM_DROPFILES 0x0233
+
+// The number of names for index 0xFFFFFFFF; otherwise name `index` copied into `name` (`size`
+// bytes, cut to size - 1 and terminated) and its length as copied, or, with a null `name`, the
+// length of the whole name without the terminator. 0 for an index out of range.
+UINT DragQueryFileA(HDROP drop, UINT index, LPSTR name, UINT size);
+void DragFinish(HDROP drop);
+
+// ---- test API ----
+// A new drop handle holding `names`.
+HDROP SimMakeDrop(const std::vector<std::string> &names);
+// Has DragFinish been called for the handle? (The handle stays readable for this question.)
+bool SimDropFinished(HDROP drop);
