@@ -10,6 +10,7 @@
 #include "script.h"
 #include "settings.h"
 #include <cstring>
+#include <initializer_list>
 
 const char *g_commandLine = "";
 HINSTANCE g_instance = nullptr;

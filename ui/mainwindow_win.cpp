@@ -74,7 +74,14 @@ static HICON LoadIconImage(HINSTANCE instance, const char *name, int width, int 
 
 // The rich-edit library from the system folder only: opening a script from the shell makes the
 // script's folder current, and a library of that name planted there must not run inside KESTREL.
+// Systems that know the search flag look in the system folder by name; older ones refuse the
+// flag (ERROR_INVALID_PARAMETER) and are given the full path instead.
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
 static HMODULE LoadRichEdit() {
+    HMODULE module = LoadLibraryExA("RICHED32.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (length == 0 || length + sizeof "\\RICHED32.DLL" > MAX_PATH) return nullptr;
