@@ -117,6 +117,19 @@ TEST(MatchWildcard, DocumentedResults) {
         EXPECT_EQ(c.expected, MatchWildcard(c.name, c.pattern)) << "pattern " << c.pattern << " name " << c.name;
 }
 
+TEST(MatchWildcard, CaseFoldsTheLettersAndNotTheirNeighbours) {
+    // a–z and A–Z fold at both ends of the alphabet; "@" (0x40) and "`" (0x60), "[" (0x5B) and
+    // "{" (0x7B) lie 32 apart like the letters but are no letters. Each at the start (the plain
+    // scan), at the end (the tail after a star) and after a star (where a star looks ahead).
+    static const MatchCase cases[] = {
+        {"a", "A", 1},   {"A", "a", 1},   {"z", "Z", 1},   {"Z", "z", 1},   {"@", "`", 0},   {"`", "@", 0},
+        {"[", "{", 0},   {"{", "[", 0},   {"*z", "xZ", 1}, {"*A", "xa", 1}, {"*@", "x`", 0}, {"*[", "x{", 0},
+        {"*{", "x[", 0}, {"*`", "x@", 0}, {"*Zx*", "zx", 1}, {"*@x*", "`x", 0}, {"*[x*", "{x", 0},
+    };
+    for (const MatchCase &c : cases)
+        EXPECT_EQ(c.expected, MatchWildcard(c.name, c.pattern)) << "pattern " << c.pattern << " name " << c.name;
+}
+
 TEST(MatchWildcard, CaseFoldsOnlySingleByteAscii) {
     // Full-width Ａ (0x82 0x60) and ａ (0x82 0x81) are different characters.
     EXPECT_EQ(0, MatchWildcard("ａ", "Ａ"));
@@ -176,6 +189,8 @@ TEST(BytePrimitives, UpcaseAsciiLeavesDoubleByteAlone) {
     char text[] = "abc\x82\x61xyz\x81\x7a";  // 0x82 0x61 and 0x81 0x7A are double-byte
     EXPECT_EQ(text, UpcaseAscii(text));
     EXPECT_STREQ("ABC\x82\x61XYZ\x81\x7a", text);
+    char edges[] = "az@[`{AZ";
+    EXPECT_STREQ("AZ@[`{AZ", UpcaseAscii(edges));
 }
 
 // The earlier matching rules transcribed step by step (marks, class maps, the repeated "*?"
