@@ -192,8 +192,14 @@ static int WriteScriptWith(HWND nameDialog, const ScriptSettings &s, TextFile *f
 }
 
 int WriteScriptFile(HWND nameDialog) {
-    // The settings and the file's buffer are too large for a dialog procedure's stack frame.
-    ScriptSettings *s = (ScriptSettings *)LocalAlloc(LMEM_FIXED, sizeof(ScriptSettings) + sizeof(TextFile));
+    // The settings and the file's buffer are too large for a dialog procedure's stack frame. One
+    // structure holds both, so that the file's buffer is aligned for its members.
+    struct ScriptWork {
+        ScriptSettings settings;
+        TextFile file;
+    };
+    ScriptWork *work = (ScriptWork *)LocalAlloc(LMEM_FIXED, sizeof(ScriptWork));
+    ScriptSettings *s = work ? &work->settings : nullptr;
     if (!s) {
         ShowWarningBox(nameDialog, "%s", WRITE_FAILED_MESSAGE);
         return 0;
@@ -205,8 +211,8 @@ int WriteScriptFile(HWND nameDialog) {
     }
     s->mode = ReadModeWord(g_mainDialog);
     s->conf = ReadConfWord(g_mainDialog);
-    int result = WriteScriptWith(nameDialog, *s, (TextFile *)(s + 1));
-    LocalFree(s);
+    int result = WriteScriptWith(nameDialog, *s, &work->file);
+    LocalFree(work);
     return result;
 }
 
