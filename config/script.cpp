@@ -192,18 +192,17 @@ static int WriteScriptWith(HWND nameDialog, const ScriptSettings &s, TextFile *f
 }
 
 int WriteScriptFile(HWND nameDialog) {
-    // The settings and the file's buffer are too large for a dialog procedure's stack frame. One
-    // structure holds both, so that the file's buffer is aligned for its members.
-    struct ScriptWork {
+    // The settings and the file's buffer are too large for a dialog procedure's stack frame.
+    struct Writing {
         ScriptSettings settings;
         TextFile file;
     };
-    ScriptWork *work = (ScriptWork *)LocalAlloc(LMEM_FIXED, sizeof(ScriptWork));
-    ScriptSettings *s = work ? &work->settings : nullptr;
-    if (!s) {
+    Writing *w = (Writing *)LocalAlloc(LMEM_FIXED, sizeof(Writing));
+    if (!w) {
         ShowWarningBox(nameDialog, "%s", WRITE_FAILED_MESSAGE);
         return 0;
     }
+    ScriptSettings *s = &w->settings;
     GetDlgItemTextA(nameDialog, IDC_SCRIPT_NAME, s->name, sizeof s->name);
     for (int i = 0; i < 6; i++) {
         s->texts[i][0] = '\0';
@@ -211,8 +210,8 @@ int WriteScriptFile(HWND nameDialog) {
     }
     s->mode = ReadModeWord(g_mainDialog);
     s->conf = ReadConfWord(g_mainDialog);
-    int result = WriteScriptWith(nameDialog, *s, &work->file);
-    LocalFree(work);
+    int result = WriteScriptWith(nameDialog, *s, &w->file);
+    LocalFree(w);
     return result;
 }
 
