@@ -21,3 +21,9 @@
 #define IDC_CHECK_MISSING 1044  // CONF bit 3
 #define IDC_PROGRESS 1045       // progress line, written only by the worker
 #define IDC_START 1046          // start button; the stop button during a run
+
+// ---- DIALOG_LOG and DIALOG_SYNC (the viewers) ----
+// Each holds one rich-edit control and a hidden default OK button (IDOK) that takes the focus.
+#define IDC_LOG_VIEW 1048     // DIALOG_LOG: the log document
+#define IDC_MISSING_VIEW 1049 // DIALOG_SYNC: the missing-files document, read-only
+#define IDM_MAKEBATCH 1052    // DIALOG_SYNC's system-menu command "バッチファイルの作成(&B)"
