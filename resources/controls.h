@@ -22,6 +22,9 @@
 #define IDC_PROGRESS 1045       // progress line, written only by the worker
 #define IDC_START 1046          // start button; the stop button during a run
 
+// ---- DIALOG_MKSCRIPT ----
+#define IDC_SCRIPT_NAME 1047    // the script's name, without ".kjb"
+
 // ---- DIALOG_LOG and DIALOG_SYNC (the viewers) ----
 // Each holds one rich-edit control and a hidden default OK button (IDOK) that takes the focus.
 #define IDC_LOG_VIEW 1048     // DIALOG_LOG: the log document

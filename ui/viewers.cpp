@@ -4,6 +4,7 @@
 #include "folder.h"
 #include "msgbox.h"
 #include "patterns.h"
+#include "textfile.h"
 #include <string.h>
 
 std::atomic<int> g_missingViewerShown{0};
@@ -84,8 +85,8 @@ void KeepViewerMinimumSize(int edge, LONG &left, LONG &top, LONG &right, LONG &b
 
 // ---- the batch file's text ----
 
-static const char BATCH_HEADER[] = "REM KESTREL Delete Destination BAT File\r\n\r\n"
-                                   "setlocal DisableDelayedExpansion\r\n";
+static const char BATCH_HEADER[] = "REM KESTREL Delete Destination BAT File\n\n"
+                                   "setlocal DisableDelayedExpansion\n";
 
 // The second byte of a double-byte character in code page 932; a lead byte followed by anything
 // else stands alone, as cmd.exe reads it.
@@ -156,7 +157,7 @@ static size_t PutBatchName(const unsigned char *name, size_t n, char *out, int *
 int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size) {
     static const char RMDIR[] = "rmdir \"";
     static const char DEL[] = "del   \"";
-    static const char END[] = "\"\r\n";
+    static const char END[] = "\"\n";
     const unsigned char *t = (const unsigned char *)text;
     size_t total = sizeof BATCH_HEADER - 1;
     if (out) memcpy(out, BATCH_HEADER, total);
@@ -177,8 +178,8 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size)
                 *size = 0;
                 return failure;
             }
-            if (out) memcpy(out + total, END, 3);
-            total += 3;
+            if (out) memcpy(out + total, END, 2);
+            total += 2;
         }
         // The next line starts after CR LF, or after a CR or LF standing alone.
         if (end < length && t[end] == '\r' && end + 1 < length && t[end + 1] == '\n')
@@ -191,20 +192,6 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size)
 }
 
 // ---- writing the batch file ----
-
-// Writes all of `data` and closes the file; false when a write or the close failed.
-static bool WriteAllAndClose(HANDLE file, const char *data, size_t size) {
-    bool ok = true;
-    while (ok && size > 0) {
-        DWORD chunk = size > 0x100000 ? 0x100000 : (DWORD)size;
-        DWORD written = 0;
-        if (!WriteFile(file, data, chunk, &written, nullptr) || written != chunk) ok = false;
-        data += chunk;
-        size -= chunk;
-    }
-    if (!CloseHandle(file)) ok = false;
-    return ok;
-}
 
 int WriteDeleteBatch(HWND owner, const char *text) {
     size_t length = strlen(text), size = 0;
@@ -229,26 +216,27 @@ int WriteDeleteBatch(HWND owner, const char *text) {
         ShowWarningBox(owner, "%s", MSG_BATCH_EXISTS);
         return 0;
     }
-    char *batch = (char *)LocalAlloc(LMEM_FIXED, size);
+    char *batch = (char *)LocalAlloc(LMEM_FIXED, size + 1);
     if (!batch) {
         ShowWarningBox(owner, "%s", MSG_BATCH_CANNOT_WRITE);
         return 0;
     }
     ComposeDeleteBatch(text, length, batch, &size);
+    batch[size] = '\0';
     // Created only when nothing has that name, also if something appeared since the test above:
     // an existing file is never overwritten.
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    TextFile file;
+    if (CreateTextFile(&file, path) < 0) {
         DWORD error = GetLastError();
         LocalFree(batch);
-        ShowWarningBox(owner, "%s",
-                       error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? MSG_BATCH_EXISTS
-                                                                                   : MSG_BATCH_CANNOT_OPEN);
+        ShowWarningBox(owner, "%s", error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? MSG_BATCH_EXISTS
+                                                                                                : MSG_BATCH_CANNOT_OPEN);
         return 0;
     }
-    bool written = WriteAllAndClose(file, batch, size);
+    int written = WriteText(&file, batch);
+    int closed = CloseTextFile(&file);
     LocalFree(batch);
-    if (!written) {
+    if (written < 0 || closed < 0) {
         // A cut last line such as del   "E:\BAK\Data would delete a whole folder's files: the
         // partial file does not stay.
         ShowWarningBox(owner, "%s", DeleteFileA(path) ? MSG_BATCH_CANNOT_WRITE : MSG_BATCH_PARTIAL_LEFT);

@@ -72,16 +72,17 @@ extern const char MSG_BATCH_PARTIAL_LEFT[];   // … and the partial file could 
 extern const char MSG_BATCH_NOT_FULL_PATH[];  // a listed name is not a full path; nothing written
 extern const char MSG_BATCH_UNSAFE_NAME[];    // a listed name cmd.exe would misread; nothing written
 
-// The batch file's text for the missing-files viewer's plain text (`length` bytes): the header
+// The batch file's text for the missing-files viewer's plain text (`length` bytes), with line
+// feeds (the file is written in text mode, each line feed as CR LF): the header
 // "REM KESTREL Delete Destination BAT File" and an empty line, the line
 // "setlocal DisableDelayedExpansion", then for each line of the text that begins with "D " or
-// "F " and has a name after it, "rmdir \"name\"" or "del   \"name\"" (del and three spaces),
-// every line ending in CR LF. Lines of the text end at CR, LF or CR LF; other lines are skipped.
+// "F " and has a name after it, "rmdir \"name\"" or "del   \"name\"" (del and three spaces).
+// Lines of the text end at CR, LF or CR LF; other lines are skipped.
 // Each single-byte "%" of a name is written "%%", so that cmd.exe takes the name as it is (it
 // expands percent signs even inside quotes); "!" stays as it is, because the setlocal line turns
 // delayed expansion off whatever the user's setting (and a caret would then stay in the name).
-// `out` receives the text when it is not null; *size is the text's length either way (measure
-// first, then compose into a buffer of that size).
+// `out` receives the text (not terminated) when it is not null; *size is the text's length
+// either way (measure first, then compose into a buffer of that size).
 // Returns 0; 0x80000001 when a listed name is not a full path below a root ("X:\…" or
 // "\\server\share\…"): cmd.exe would delete it relative to wherever the batch file is run;
 // 0x80000002 when a name holds "*" or "?" or a part ending in a space or a dot: cmd.exe would

@@ -161,7 +161,7 @@ TEST(ViewerFrame, TheDraggedEdgeKeeps400By300) {
 
 // ---- the batch text ----
 
-static const std::string HEADER = "REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n";
+static const std::string HEADER = "REM KESTREL Delete Destination BAT File\n\nsetlocal DisableDelayedExpansion\n";
 
 // The batch text for `text`, or "<0x8000000N>" when it is refused.
 static std::string Batch(const std::string &text) {
@@ -183,9 +183,9 @@ static std::string Batch(const std::string &text) {
 
 TEST(DeleteBatch, GoldenBytesForAFolderWithTwoFiles) {
     EXPECT_EQ(HEADER +
-                  "del   \"E:\\BACKUP\\Data\\old.txt\"\r\n"
-                  "del   \"E:\\BACKUP\\Data\\Sub\\x.txt\"\r\n"
-                  "rmdir \"E:\\BACKUP\\Data\\Sub\"\r\n",
+                  "del   \"E:\\BACKUP\\Data\\old.txt\"\n"
+                  "del   \"E:\\BACKUP\\Data\\Sub\\x.txt\"\n"
+                  "rmdir \"E:\\BACKUP\\Data\\Sub\"\n",
               Batch("F E:\\BACKUP\\Data\\old.txt\r\nF E:\\BACKUP\\Data\\Sub\\x.txt\r\nD E:\\BACKUP\\Data\\Sub\r\n"));
     // An empty list is the header alone.
     EXPECT_EQ(HEADER, Batch(""));
@@ -200,17 +200,17 @@ struct BatchCase {
 
 TEST(DeleteBatch, NamesAreWrittenSoThatCmdTakesThemAsTheyAre) {
     const BatchCase cases[] = {
-        {"percent doubled", "F E:\\BAK\\50%.txt", "del   \"E:\\BAK\\50%%.txt\"\r\n"},
-        {"variable-like name", "F E:\\BAK\\%PATH%.txt", "del   \"E:\\BAK\\%%PATH%%.txt\"\r\n"},
-        {"percent in a folder", "D E:\\BAK\\%1%~", "rmdir \"E:\\BAK\\%%1%%~\"\r\n"},
-        {"exclamation marks as they are", "F E:\\BAK\\a!b!.txt", "del   \"E:\\BAK\\a!b!.txt\"\r\n"},
-        {"ampersand, caret, parentheses", "F E:\\BAK\\a&b^c(d).txt", "del   \"E:\\BAK\\a&b^c(d).txt\"\r\n"},
-        {"spaces", "F E:\\My Files\\a b.txt", "del   \"E:\\My Files\\a b.txt\"\r\n"},
-        {"trail byte 0x5C", "F E:\\BAK\\\x83\x5C\\\x83\x5C.txt", "del   \"E:\\BAK\\\x83\x5C\\\x83\x5C.txt\"\r\n"},
-        {"double-byte name", "D E:\\BAK\\漢字フォルダ", "rmdir \"E:\\BAK\\漢字フォルダ\"\r\n"},
-        {"lead byte without a trail byte, then a percent", "F E:\\BAK\\\x81%", "del   \"E:\\BAK\\\x81%%\"\r\n"},
-        {"half-width katakana are single bytes", "F E:\\BAK\\ｶﾅ%.txt", "del   \"E:\\BAK\\ｶﾅ%%.txt\"\r\n"},
-        {"a network path", "F \\\\SERVER\\SHARE\\x.txt", "del   \"\\\\SERVER\\SHARE\\x.txt\"\r\n"},
+        {"percent doubled", "F E:\\BAK\\50%.txt", "del   \"E:\\BAK\\50%%.txt\"\n"},
+        {"variable-like name", "F E:\\BAK\\%PATH%.txt", "del   \"E:\\BAK\\%%PATH%%.txt\"\n"},
+        {"percent in a folder", "D E:\\BAK\\%1%~", "rmdir \"E:\\BAK\\%%1%%~\"\n"},
+        {"exclamation marks as they are", "F E:\\BAK\\a!b!.txt", "del   \"E:\\BAK\\a!b!.txt\"\n"},
+        {"ampersand, caret, parentheses", "F E:\\BAK\\a&b^c(d).txt", "del   \"E:\\BAK\\a&b^c(d).txt\"\n"},
+        {"spaces", "F E:\\My Files\\a b.txt", "del   \"E:\\My Files\\a b.txt\"\n"},
+        {"trail byte 0x5C", "F E:\\BAK\\\x83\x5C\\\x83\x5C.txt", "del   \"E:\\BAK\\\x83\x5C\\\x83\x5C.txt\"\n"},
+        {"double-byte name", "D E:\\BAK\\漢字フォルダ", "rmdir \"E:\\BAK\\漢字フォルダ\"\n"},
+        {"lead byte without a trail byte, then a percent", "F E:\\BAK\\\x81%", "del   \"E:\\BAK\\\x81%%\"\n"},
+        {"half-width katakana are single bytes", "F E:\\BAK\\ｶﾅ%.txt", "del   \"E:\\BAK\\ｶﾅ%%.txt\"\n"},
+        {"a network path", "F \\\\SERVER\\SHARE\\x.txt", "del   \"\\\\SERVER\\SHARE\\x.txt\"\n"},
     };
     for (const BatchCase &c : cases) {
         SCOPED_TRACE(c.why);
@@ -220,12 +220,12 @@ TEST(DeleteBatch, NamesAreWrittenSoThatCmdTakesThemAsTheyAre) {
 
 TEST(DeleteBatch, TheLineWalkNeverReadsPastTheEndAndKeepsEveryFirstByte) {
     const BatchCase cases[] = {
-        {"text ending in a bare CR", "F E:\\a\\x.txt\r", "del   \"E:\\a\\x.txt\"\r\n"},
+        {"text ending in a bare CR", "F E:\\a\\x.txt\r", "del   \"E:\\a\\x.txt\"\n"},
         {"paragraphs ending in CR alone", "F E:\\a\\x\rF E:\\a\\y\rD E:\\a",
-         "del   \"E:\\a\\x\"\r\ndel   \"E:\\a\\y\"\r\nrmdir \"E:\\a\"\r\n"},
-        {"lines ending in LF alone", "F E:\\a\\x\nD E:\\a\n", "del   \"E:\\a\\x\"\r\nrmdir \"E:\\a\"\r\n"},
-        {"the last line without an end", "F E:\\a\\x\r\nF E:\\a\\y", "del   \"E:\\a\\x\"\r\ndel   \"E:\\a\\y\"\r\n"},
-        {"empty last line and empty lines between", "\r\n\r\nF E:\\a\\x\r\n\r\n", "del   \"E:\\a\\x\"\r\n"},
+         "del   \"E:\\a\\x\"\ndel   \"E:\\a\\y\"\nrmdir \"E:\\a\"\n"},
+        {"lines ending in LF alone", "F E:\\a\\x\nD E:\\a\n", "del   \"E:\\a\\x\"\nrmdir \"E:\\a\"\n"},
+        {"the last line without an end", "F E:\\a\\x\r\nF E:\\a\\y", "del   \"E:\\a\\x\"\ndel   \"E:\\a\\y\"\n"},
+        {"empty last line and empty lines between", "\r\n\r\nF E:\\a\\x\r\n\r\n", "del   \"E:\\a\\x\"\n"},
         {"short lines", "D\r\nF\r\nD \r\nF \r\nD\rF", ""},
         {"no space after the kind", "DE:\\a\r\nFE:\\a\\x\r\n", ""},
         {"other first bytes", "X E:\\a\r\nd E:\\a\r\n f E:\\a\r\nE:\\a\r\n", ""},
@@ -241,7 +241,7 @@ TEST(DeleteBatch, TheLineWalkNeverReadsPastTheEndAndKeepsEveryFirstByte) {
     ASSERT_EQ(0, ComposeDeleteBatch(unterminated, 7, nullptr, &size));
     std::string out(size, '\0');
     ASSERT_EQ(0, ComposeDeleteBatch(unterminated, 7, &out[0], &size));
-    EXPECT_EQ(HEADER + "del   \"E:\\xy\"\r\n", out);
+    EXPECT_EQ(HEADER + "del   \"E:\\xy\"\n", out);
 }
 
 TEST(DeleteBatch, NamesThatAreNotFullPathsOrThatCmdWouldMisreadAreRefused) {
@@ -307,7 +307,9 @@ class DeleteBatchFile : public PlatformTest {
 };
 
 static const char LIST[] = "F E:\\BAK\\Data\\old.txt\r\nD E:\\BAK\\Data\r\n";
-static const std::string LIST_BATCH = HEADER + "del   \"E:\\BAK\\Data\\old.txt\"\r\nrmdir \"E:\\BAK\\Data\"\r\n";
+// The file as written: every line ends in CR LF.
+static const std::string LIST_BATCH = "REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"
+                                      "del   \"E:\\BAK\\Data\\old.txt\"\r\nrmdir \"E:\\BAK\\Data\"\r\n";
 
 TEST_F(DeleteBatchFile, WrittenOnTheDesktopWithoutAWordAndNeverOverwritten) {
     EXPECT_EQ(1, WriteDeleteBatch(owner, LIST));
