@@ -148,7 +148,34 @@ class KestrelBench : public PlatformTest {
         Click(Item(IDC_START));
         return WaitUntil([&] { return Running(); }, 20000);
     }
-    bool WaitIdle(DWORD ms = 120000) { return WaitUntil([&] { return Enabled(IDC_SOURCES) && Enabled(IDC_START); }, ms); }
+    // Waits until the run has ended: the viewers it shows at its end (every visible window of the
+    // program besides the main window) are closed as a user would close them.
+    bool WaitIdle(DWORD ms = 120000) {
+        return WaitUntil(
+            [&] {
+                struct Others {
+                    DWORD pid;
+                    HWND main;
+                    std::vector<HWND> found;
+                } others{program.info.dwProcessId, window, {}};
+                EnumWindows(
+                    [](HWND w, LPARAM data) -> BOOL {
+                        Others *o = (Others *)data;
+                        DWORD pid = 0;
+                        GetWindowThreadProcessId(w, &pid);
+                        if (pid == o->pid && w != o->main && IsWindowVisible(w)) o->found.push_back(w);
+                        return TRUE;
+                    },
+                    (LPARAM)&others);
+                for (HWND viewer : others.found) {
+                    if (!logShot) logShot = Screenshot(viewer, "viewer-after-run.png");
+                    PostMessageA(viewer, WM_SYSCOMMAND, SC_CLOSE, 0); // the close box
+                }
+                return Enabled(IDC_SOURCES) && Enabled(IDC_START);
+            },
+            ms);
+    }
+    bool logShot = false;
     void CloseWindow() { PostMessageA(window, WM_CLOSE, 0, 0); }
     // A tree of `files` files of `bytes` bytes each in folders of 50.
     void BuildBigSource(int files, size_t bytes) {

@@ -176,7 +176,7 @@ int main(int argc, char **argv) {
         if (!name) return 102;
         std::string parent = source.substr(0, (size_t)(name - source.c_str()) + 1);
         std::string destination = std::string(argv[3]) + "\\";
-        CheckMissingInSource(owner, name + 1, parent.c_str(), destination.c_str());
+        CheckMissingInSource(nullptr, name + 1, parent.c_str(), destination.c_str());
         ShowMissingViewer(owner);
         ShowLogViewer(owner);
         return 0;
