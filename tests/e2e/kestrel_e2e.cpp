@@ -109,6 +109,20 @@ static void SetProgramVersion(const char *version) {
     RegCloseKey(k);
 }
 
+// The visible top-level windows of a program besides its main window.
+struct OtherWindows {
+    DWORD pid;
+    HWND main;
+    std::vector<HWND> found;
+};
+static BOOL CALLBACK CollectOtherWindows(HWND w, LPARAM data) {
+    OtherWindows *o = (OtherWindows *)data;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == o->pid && w != o->main && IsWindowVisible(w)) o->found.push_back(w);
+    return TRUE;
+}
+
 class KestrelBench : public PlatformTest {
   protected:
     BenchProcess program;
@@ -153,20 +167,8 @@ class KestrelBench : public PlatformTest {
     bool WaitIdle(DWORD ms = 120000) {
         return WaitUntil(
             [&] {
-                struct Others {
-                    DWORD pid;
-                    HWND main;
-                    std::vector<HWND> found;
-                } others{program.info.dwProcessId, window, {}};
-                EnumWindows(
-                    [](HWND w, LPARAM data) -> BOOL {
-                        Others *o = (Others *)data;
-                        DWORD pid = 0;
-                        GetWindowThreadProcessId(w, &pid);
-                        if (pid == o->pid && w != o->main && IsWindowVisible(w)) o->found.push_back(w);
-                        return TRUE;
-                    },
-                    (LPARAM)&others);
+                OtherWindows others{program.info.dwProcessId, window, {}};
+                EnumWindows(CollectOtherWindows, (LPARAM)&others);
                 for (HWND viewer : others.found) {
                     if (!logShot) logShot = Screenshot(viewer, "viewer-after-run.png");
                     PostMessageA(viewer, WM_SYSCOMMAND, SC_CLOSE, 0); // the close box
