@@ -41,6 +41,7 @@ static const char MSG_FOLDER_EXISTS[] = "すでに存在します。";
 static const char MSG_FOLDER_EXISTS_NO_ATTRIBUTES[] = "すでに存在します。（属性未設定）";
 static const char MSG_FOLDER_NOT_CREATED[] = "フォルダを作成できません。";
 static const char MSG_DEST_STATUS_FAILED[] = "コピー先のファイル情報を取得できません。";
+static const char MSG_SOURCE_STATUS_FAILED[] = "コピー元のファイル情報を取得できません。";
 static const char MSG_SAME_SIZE[] = "サイズが同じためコピーしません。";
 static const char MSG_NOT_NEWER[] = "日付が同じか古いためコピーしません。";
 static const char MSG_DEST_ATTRIBUTES_NOT_CHANGED[] = "コピー先の属性を変更できないのでコピーできません。";
@@ -52,26 +53,25 @@ std::atomic<int> g_workerStarting{0};
 
 static bool EndsInSeparator(const char *text);
 
-// The full path of the destination base that the walk was last given, ending in "\\" (empty
-// when it could not be made): the walk never descends into it and never copies an entry onto
-// itself. Only the worker uses them; the full path is made again only when the base changes.
-static char s_destinationBase[MAX_PATH + 2];
-static char s_destinationFull[MAX_PATH + 2];
+// Where the walk of the current source item comes from and goes to: full paths with every
+// component's name as stored on disk, each ending in "\\" (empty when it could not be made).
+// Comparing these, not the paths as written, recognises one folder written with a short 8.3
+// name or in another case: the walk never descends into the destination folder and never copies
+// an entry onto itself. Made again at the top of each source item's walk; only the worker uses them.
+static char s_sourceStored[MAX_PATH + 2];
+static char s_destinationStored[MAX_PATH + 2];
 
-static const char *DestinationFull(const char *destBase) {
-    if (strcmp(destBase, s_destinationBase) == 0) return s_destinationFull;
-    s_destinationFull[0] = '\0';
-    s_destinationBase[0] = '\0';
-    if (strlen(destBase) > MAX_PATH) return s_destinationFull;
+// The full path of `path` with the names as stored, ending in "\\", into `out` (MAX_PATH + 2
+// bytes); when a name cannot be looked up, the full path as written; empty when there is none.
+static void StoredFolderPath(const char *path, char *out) {
+    out[0] = '\0';
+    if (strlen(path) >= MAX_PATH) return;
+    char full[MAX_PATH];
     char *filePart;
-    DWORD length = GetFullPathNameA(destBase, MAX_PATH, s_destinationFull, &filePart);
-    if (length == 0 || length >= MAX_PATH) {
-        s_destinationFull[0] = '\0';
-    } else if (!EndsInSeparator(s_destinationFull)) {
-        strcat(s_destinationFull, "\\");
-    }
-    strcpy(s_destinationBase, destBase);
-    return s_destinationFull;
+    DWORD length = GetFullPathNameA(path, MAX_PATH, full, &filePart);
+    if (length == 0 || length >= MAX_PATH) return;
+    if (CanonicalizePath(full, out) < 0) strcpy(out, full);
+    if (!EndsInSeparator(out)) strcat(out, "\\");
 }
 
 // ---- start button ----
@@ -140,11 +140,37 @@ static char *JoinPath(const char *base, const char *relative) {
 
 // ---- the decisions ----
 
+// Writes one record and returns its level.
+static int Record(const char *name, const char *message, int level) {
+    CopyLogRecord(name, message, (unsigned)level);
+    return level;
+}
+
+// The message when handling source base + `relative` would copy an entry onto itself or, for a
+// folder, copy the destination folder into itself; null when it would not. Asked only of an entry
+// that the selection tests let through, so a folder the user excludes keeps its own record.
+static const char *CyclicCopy(const char *relative, bool folder) {
+    if (!s_sourceStored[0] || !s_destinationStored[0]) return nullptr;
+    if (SamePath(s_sourceStored, s_destinationStored)) return MSG_SOURCE_IS_DEST;
+    if (!folder) return nullptr;
+    size_t base = strlen(s_sourceStored), length = strlen(relative);
+    if (base + length + 1 != strlen(s_destinationStored)) return nullptr;
+    char path[MAX_PATH + 2];
+    memcpy(path, s_sourceStored, base);
+    memcpy(path + base, relative, length);
+    memcpy(path + base + length, "\\", 2);
+    return SamePath(path, s_destinationStored) ? MSG_SOURCE_IS_DEST_FOLDER : nullptr;
+}
+
 int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
                 const char *relative) {
     Selection selection = SelectFolder(LastName(relative), attributes, mode, tcd, tud);
     if (selection.result != SELECTED) {
         CopyLogRecord(relative, selection.message, (unsigned)selection.level);
+        return 0;
+    }
+    if (const char *cyclic = CyclicCopy(relative, true)) {
+        CopyLogRecord(relative, cyclic, LOG_LEVEL_ERROR);
         return 0;
     }
     char *destination = JoinPath(destBase, relative);
@@ -183,96 +209,74 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
     return result;
 }
 
-// The decision for a file whose source and destination paths are known; one record.
-static void DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                          const char *source, const char *destination) {
+// The decision for a file whose source and destination paths are known; one record, whose level
+// is returned.
+static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
+                         const char *source, const char *destination) {
     Selection selection = SelectFile(LastName(source), attributes, mode, tcf, tuf);
-    if (selection.result != SELECTED) {
-        CopyLogRecord(relative, selection.message, (unsigned)selection.level);
-        return;
-    }
+    if (selection.result != SELECTED) return Record(relative, selection.message, selection.level);
+    if (const char *cyclic = CyclicCopy(relative, false)) return Record(relative, cyclic, LOG_LEVEL_ERROR);
     DWORD existing = GetFileAttributesA(destination);
+    bool protectionRemoved = false;
     if (existing == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-            CopyLogRecord(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
-            return;
-        }
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return Record(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
     } else {
-        if (existing & UNKNOWN_ATTRIBUTE_MASK) {
-            CopyLogRecord(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
-            return;
-        }
-        if (existing & FILE_ATTRIBUTE_DIRECTORY) {
-            CopyLogRecord(relative, MSG_DEST_HAS_FOLDER, LOG_LEVEL_ERROR);
-            return;
-        }
+        if (existing & UNKNOWN_ATTRIBUTE_MASK) return Record(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
+        if (existing & FILE_ATTRIBUTE_DIRECTORY) return Record(relative, MSG_DEST_HAS_FOLDER, LOG_LEVEL_ERROR);
         Selection judged = JudgeDestinationFile(existing, mode);
-        if (judged.result != SELECTED) {
-            CopyLogRecord(relative, judged.message, (unsigned)judged.level);
-            return;
-        }
+        if (judged.result != SELECTED) return Record(relative, judged.message, judged.level);
         // Size and time: the whole 64-bit size and the whole time in seconds, so that files that
         // differ only above 4 GiB, or dates after 2038, are judged correctly. The source must be at
-        // least 2 seconds newer (file systems that keep times in 2-second steps).
-        struct _stat64 destStatus, sourceStatus;
-        if (_stat64(destination, &destStatus) == 0) {
-            if (_stat64(source, &sourceStatus) != 0) {
-                CopyLogRecord(relative, MSG_DEST_STATUS_FAILED, LOG_LEVEL_ERROR);
-                return;
-            }
-            if ((mode & MODE_SKIP_SAME_SIZE) && (int64_t)sourceStatus.st_size == (int64_t)destStatus.st_size) {
-                CopyLogRecord(relative, MSG_SAME_SIZE, LOG_LEVEL_NOT_COPIED);
-                return;
-            }
-            if ((mode & MODE_SKIP_NOT_NEWER) && (int64_t)sourceStatus.st_mtime <= (int64_t)destStatus.st_mtime + 1) {
-                CopyLogRecord(relative, MSG_NOT_NEWER, LOG_LEVEL_NOT_COPIED);
-                return;
-            }
+        // least 2 seconds newer (file systems that keep times in 2-second steps). Without the
+        // destination's status neither test can be made, and copying anyway could put an older
+        // file over a newer one.
+        if (mode & (MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER)) {
+            struct _stat64 destStatus, sourceStatus;
+            if (_stat64(destination, &destStatus) != 0)
+                return Record(relative, MSG_DEST_STATUS_FAILED, LOG_LEVEL_ERROR);
+            if (_stat64(source, &sourceStatus) != 0)
+                return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
+            if ((mode & MODE_SKIP_SAME_SIZE) && (int64_t)sourceStatus.st_size == (int64_t)destStatus.st_size)
+                return Record(relative, MSG_SAME_SIZE, LOG_LEVEL_NOT_COPIED);
+            if ((mode & MODE_SKIP_NOT_NEWER) && (int64_t)sourceStatus.st_mtime <= (int64_t)destStatus.st_mtime + 1)
+                return Record(relative, MSG_NOT_NEWER, LOG_LEVEL_NOT_COPIED);
         }
         if (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
-            if (!SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL)) {
-                CopyLogRecord(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
-                return;
-            }
+            if (!SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL))
+                return Record(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
+            protectionRemoved = true;
         }
     }
     if (!CopyFileA(source, destination, FALSE)) {
-        CopyLogRecord(relative, MSG_COPY_FAILED, LOG_LEVEL_ERROR);
-        return;
+        // The old file stays: it gets back the protection that was taken off for the copy.
+        if (protectionRemoved) SetFileAttributesA(destination, existing);
+        return Record(relative, MSG_COPY_FAILED, LOG_LEVEL_ERROR);
     }
-    if (TransferAttributes(destination, attributes) < 0)
-        CopyLogRecord(relative, MSG_COPIED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
-    else
-        CopyLogRecord(relative, MSG_COPIED, LOG_LEVEL_DONE);
+    if (TransferAttributes(destination, attributes) < 0) return Record(relative, MSG_COPIED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
+    return Record(relative, MSG_COPIED, LOG_LEVEL_DONE);
 }
 
-void CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                 const char *sourceBase, const char *destBase) {
+int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
+                const char *sourceBase, const char *destBase) {
     char *source = JoinPath(sourceBase, relative);
     char *destination = source ? JoinPath(destBase, relative) : nullptr;
-    if (!destination)
-        CopyLogRecord(relative, MSG_COPY_FAILED, LOG_LEVEL_ERROR);
-    else
-        DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination);
+    int level = destination ? DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination)
+                            : Record(relative, MSG_COPY_FAILED, LOG_LEVEL_ERROR);
     if (destination) LocalFree(destination);
     if (source) LocalFree(source);
+    return level;
 }
 
 // ---- the walk ----
 
-// Is source base + relative the destination folder itself? (s_destinationFull ends in "\\".)
-static bool IsDestinationFolder(const char *sourcePath, const char *destinationFull) {
-    size_t length = strlen(sourcePath);
-    if (!destinationFull[0] || strlen(destinationFull) != length + 1) return false;
-    char folder[MAX_PATH + 2];
-    memcpy(folder, destinationFull, length);
-    folder[length] = '\0';
-    return SamePath(sourcePath, folder);
-}
-
 int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
               const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase) {
     if (g_stopRequest) return -1;
+    if (!FindSingleByteChar(relative, '\\')) {
+        // A source item: the top of a walk. The current folder may have changed since the last one.
+        StoredFolderPath(sourceBase, s_sourceStored);
+        StoredFolderPath(destBase, s_destinationStored);
+    }
     size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
     // One work buffer per visit: the source path, then the search pattern, then each child's
     // relative path (a child name has at most 259 bytes).
@@ -291,21 +295,7 @@ int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf,
     }
     SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)relative);
 
-    // An entry whose destination path is its own source path is neither entered nor copied, and
-    // none of its attributes changes.
-    const char *destinationFull = DestinationFull(destBase);
-    if (destinationFull[0] && SamePath(sourceBase, destinationFull)) {
-        CopyLogRecord(relative, MSG_SOURCE_IS_DEST, LOG_LEVEL_ERROR);
-        LocalFree(work);
-        return 0;
-    }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // The destination folder inside a source: copying it would copy the copy, level after level.
-        if (IsDestinationFolder(work, destinationFull)) {
-            CopyLogRecord(relative, MSG_SOURCE_IS_DEST_FOLDER, LOG_LEVEL_ERROR);
-            LocalFree(work);
-            return 0;
-        }
         if (EnterFolder(mode, tcd, tud, attributes, destBase, relative) != 1) {
             LocalFree(work);
             return 0;
@@ -347,8 +337,11 @@ int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf,
             memcpy(work, sourceBase, baseLength);
             memcpy(work + baseLength, relative, relativeLength + 1);
         }
-    } else {
-        CopyOneFile(mode, attributes, tcf, tuf, relative, sourceBase, destBase);
+    } else if (CopyOneFile(mode, attributes, tcf, tuf, relative, sourceBase, destBase) > LOG_LEVEL_DONE) {
+        // A file that was not copied for a fault (or copied without its attributes) keeps its
+        // archive attribute: it has not been backed up, and the next archive-driven run must see it.
+        LocalFree(work);
+        return 0;
     }
     if (g_runConf & CONF_CLEAR_ARCHIVE) {
         if (!SetFileAttributesA(work, attributes & ~(DWORD)FILE_ATTRIBUTE_ARCHIVE))
@@ -464,8 +457,6 @@ void CopyRunThread(void *argument) {
     g_workerStarting = 0;
     ResetCopyLog();
     ResetMissingList();
-    s_destinationBase[0] = '\0'; // the current folder may have changed since the last run
-    s_destinationFull[0] = '\0';
     bool stopped = false;
     for (int i = 0; i < job->sourceList.count && !stopped; i++) {
         char parent[MAX_PATH], name[MAX_PATH];
@@ -473,7 +464,8 @@ void CopyRunThread(void *argument) {
         if (WalkEntry(dialog, job->mode, job->tcdList, job->tcfList, job->tudList, job->tufList, name, parent,
                       job->dest) < 0)
             stopped = true;
-        else if ((job->conf & CONF_CHECK_MISSING) && CheckMissingInSource(dialog, name, parent, job->dest) < 0)
+        else if ((job->conf & CONF_CHECK_MISSING) &&
+                 CheckMissingForSource(dialog, job->sourceList, i, name, parent, job->dest) < 0)
             stopped = true;
         if (stopped) CopyLogRecord("> >", MSG_RUN_STOPPED, LOG_LEVEL_WARNING);
     }

@@ -47,12 +47,15 @@ int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf,
               const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase);
 
 // The decision for a source folder: 1 the folder exists at the destination (descend), 0 refused,
-// -1 a destination problem. Writes exactly one record.
+// -1 a destination problem. Writes exactly one record. A folder that would be the destination
+// folder itself, or whose source folder is the destination, is refused (level 2) after the
+// selection tests.
 int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
                 const char *relative);
 
-// The decision for a source file and, when it is to be copied, the copy. Writes exactly one record.
-void CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
+// The decision for a source file and, when it is to be copied, the copy. Writes exactly one record
+// and returns its level (0-3).
+int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
                  const char *sourceBase, const char *destBase);
 
 // ASCII-case-insensitive comparison of two full paths; double-byte characters compare exactly.

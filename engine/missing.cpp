@@ -4,74 +4,159 @@
 #include "controls.h"
 #include "copyjob.h"
 #include "copylog.h"
+#include "copyrun.h"
+#include "paths.h"
+#include "patterns.h"
 #include "runstate.h"
 #include <string.h>
-#include <string>
 
 static const char MSG_NO_DEST_ACCESS[] = "コピー先にアクセスできません。";
 static const char MSG_CHECKING[] = "コピー元に無いファイルの確認中";
 
-// Lists the destination entry when its source counterpart does not exist. Existence only: a
-// source entry of the other kind (a file where the destination has a folder) counts as present.
-static void ListWhenMissingInSource(const std::string &relative, const std::string &sourcePath,
-                                    const std::string &destinationPath, bool folder) {
-    if (GetFileAttributesA(sourcePath.c_str()) != INVALID_FILE_ATTRIBUTES) return;
-    DWORD error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-        CopyLogRecord(relative.c_str(), MSG_SOURCE_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
-        return;
+// The parent folders of the other sources copied into the same destination folder as the one
+// being checked (each ending in "\\"), and the longest of their lengths; only the worker uses them.
+static const char *const *s_otherParents;
+static int s_otherCount;
+static size_t s_otherLongest;
+
+// Does any source copied into this destination folder have the entry `relative` (of either kind)?
+// 1 yes, 0 no; -1 when an answer could not be read. `path` has room for the longest parent and
+// `relative`.
+static int SourceHas(char *path, const char *sourceParent, const char *relative) {
+    for (int i = -1; i < s_otherCount; i++) {
+        strcpy(path, i < 0 ? sourceParent : s_otherParents[i]);
+        strcat(path, relative);
+        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 1;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return -1;
     }
-    std::string line = (folder ? "D " : "F ") + destinationPath;
-    MissingListLine(folder ? 1 : 0, line.c_str());
+    return 0;
 }
 
 int CheckMissingInSource(HWND dialog, const char *relative, const char *sourceParent, const char *destination) {
     if (g_stopRequest.load()) return -1;
 
-    std::string destinationPath = std::string(destination) + relative;
-    std::string sourcePath = std::string(sourceParent) + relative;
-    DWORD attributes = GetFileAttributesA(destinationPath.c_str());
+    // One buffer per call, in three parts: the missing-list line "F " + destination + relative
+    // (whose text after the kind letter is the destination path), the path of a source
+    // counterpart or the destination's search pattern, and a child's relative path.
+    size_t relativeLength = strlen(relative), destinationLength = strlen(destination);
+    size_t parentLength = strlen(sourceParent);
+    if (parentLength < s_otherLongest) parentLength = s_otherLongest;
+    size_t lineRoom = 2 + destinationLength + relativeLength + 1;
+    size_t pathRoom = (parentLength > destinationLength ? parentLength : destinationLength) + relativeLength + 3;
+    size_t childRoom = relativeLength + 1 + MAX_PATH;
+    char *line = (char *)LocalAlloc(LMEM_FIXED, lineRoom + pathRoom + childRoom);
+    if (!line) {
+        // No memory to look at this entry: one record, as for an entry that cannot be reached.
+        CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+        return 0;
+    }
+    char *destinationPath = line + 2, *path = line + lineRoom, *child = path + pathRoom;
+    memcpy(destinationPath, destination, destinationLength);
+    memcpy(destinationPath + destinationLength, relative, relativeLength + 1);
+
+    DWORD attributes = GetFileAttributesA(destinationPath);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         CopyLogRecord(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
+        LocalFree(line);
         return 0;
     }
     SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)MSG_CHECKING);
 
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        ListWhenMissingInSource(relative, sourcePath, destinationPath, false);
-        return 0;
+    bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (folder) {
+        memcpy(path, destinationPath, destinationLength + relativeLength);
+        memcpy(path + destinationLength + relativeLength, "\\*", 3);
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA(path, &found);
+        if (find == INVALID_HANDLE_VALUE) {
+            // Only a folder without even "." and ".." (a root) lists nothing: it counts as empty.
+            if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+                CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+                LocalFree(line);
+                return 0;
+            }
+        } else {
+            memcpy(child, relative, relativeLength);
+            child[relativeLength] = '\\';
+            for (;;) {
+                if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
+                    found.cFileName[MAX_PATH - 1] = '\0';
+                    strcpy(child + relativeLength + 1, found.cFileName);
+                    if (CheckMissingInSource(dialog, child, sourceParent, destination) < 0) {
+                        // A stop ends the whole walk; the listing is closed on the way out.
+                        FindClose(find);
+                        LocalFree(line);
+                        return -1;
+                    }
+                }
+                if (!FindNextFileA(find, &found)) {
+                    DWORD error = GetLastError();
+                    FindClose(find);
+                    if (error != ERROR_NO_MORE_FILES) {
+                        CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+                        LocalFree(line);
+                        return 0;
+                    }
+                    break;
+                }
+            }
+        }
     }
+    // A file's line, or a folder's line after the lines of its contents. Existence only: a source
+    // entry of the other kind (a file where the destination has a folder) counts as present.
+    int has = SourceHas(path, sourceParent, relative);
+    if (has < 0) {
+        CopyLogRecord(relative, MSG_SOURCE_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
+    } else if (has == 0) {
+        line[0] = folder ? 'D' : 'F';
+        line[1] = ' ';
+        MissingListLine(folder ? 1 : 0, line);
+    }
+    LocalFree(line);
+    return 0;
+}
 
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((destinationPath + "\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) {
-        // Only a folder without even "." and ".." (a root) lists nothing: it counts as empty.
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-            CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+int CheckMissingForSource(HWND dialog, const WordList &sources, int index, const char *name,
+                          const char *sourceParent, const char *destination) {
+    // Every source of the same name is copied into destination + name. The check runs once, for
+    // the first of them, and an entry counts as present when any of them has it: the second
+    // source must not offer for deletion what the first has just copied.
+    char (*parents)[MAX_PATH] = nullptr;
+    const char **others = nullptr;
+    int count = 0;
+    size_t longest = 0;
+    if (sources.count > 1) {
+        parents = (char(*)[MAX_PATH])LocalAlloc(LMEM_FIXED, (size_t)sources.count * MAX_PATH);
+        others = parents ? (const char **)LocalAlloc(LMEM_FIXED, (size_t)sources.count * sizeof(char *)) : nullptr;
+        if (!others) {
+            if (parents) LocalFree(parents);
+            CopyLogRecord(name, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
             return 0;
         }
-    } else {
-        for (;;) {
-            if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
-                std::string child = std::string(relative) + "\\" + found.cFileName;
-                if (CheckMissingInSource(dialog, child.c_str(), sourceParent, destination) < 0) {
-                    // A stop ends the whole walk; the listing is closed on the way out.
-                    FindClose(find);
-                    return -1;
-                }
-            }
-            if (!FindNextFileA(find, &found)) {
-                DWORD error = GetLastError();
-                FindClose(find);
-                if (error != ERROR_NO_MORE_FILES) {
-                    CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
-                    return 0;
-                }
-                break;
-            }
-        }
     }
-    // The folder's own line comes after the lines of its contents.
-    ListWhenMissingInSource(relative, sourcePath, destinationPath, true);
-    return 0;
+    bool first = true;
+    for (int i = 0; i < sources.count && first; i++) {
+        char otherName[MAX_PATH];
+        if (i == index || ResolveSourceQuietly(sources.words[i], parents[count], otherName) < 0) continue;
+        if (!SamePath(otherName, name)) continue;
+        if (i < index) first = false;
+        size_t length = strlen(parents[count]);
+        if (length > longest) longest = length;
+        others[count] = parents[count];
+        count++;
+    }
+    int result = 0;
+    if (first) {
+        s_otherParents = others;
+        s_otherCount = count;
+        s_otherLongest = longest;
+        result = CheckMissingInSource(dialog, name, sourceParent, destination);
+        s_otherParents = nullptr;
+        s_otherCount = 0;
+        s_otherLongest = 0;
+    }
+    if (others) LocalFree(others);
+    if (parents) LocalFree(parents);
+    return result;
 }

@@ -2,6 +2,7 @@
 // exists in the destination's counterpart of that source but not at the same place in the source.
 #pragma once
 #include <windows.h>
+#include "copyjob.h"
 
 // Checks the destination entry `destination` + `relative` against the source entry `sourceParent`
 // + `relative` and, for a folder, everything below it, depth first: the lines of a folder's
@@ -14,3 +15,10 @@
 // Returns 0 when the entry and everything below it were checked, -1 when the stop request was
 // found set (on entry to any call of the walk).
 int CheckMissingInSource(HWND dialog, const char *relative, const char *sourceParent, const char *destination);
+
+// The check as the copy run makes it after the source `sources.words[index]`, resolved to
+// `sourceParent` + `name`. Every source of the same name is copied into `destination` + `name`,
+// so the check runs only for the first of them, and a destination entry counts as present when
+// any of them has it. Returns as CheckMissingInSource (0 without checking for a later source).
+int CheckMissingForSource(HWND dialog, const WordList &sources, int index, const char *name,
+                          const char *sourceParent, const char *destination);

@@ -143,40 +143,35 @@ int FindEntryName(const char *path, char *name) {
     return 0;
 }
 
-int ResolveSource(const char *word, char *parent, char *name) {
+// ResolveSource and ResolveSourceQuietly: the same steps, with or without the log record.
+static int Resolve(const char *word, char *parent, char *name, bool record) {
+    auto refuse = [&](int result, const char *message) {
+        if (record) CopyLogRecord(word, message, LOG_LEVEL_ERROR);
+        return result;
+    };
     char full[MAX_PATH];
     char *filePart = nullptr;
     DWORD n = GetFullPathNameA(word, MAX_PATH, full, &filePart);
-    if (n == 0) {
-        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
-        return RESOLVE_FULL_PATH_FAILED;
-    }
-    if (n >= MAX_PATH) {
-        // The size needed came back: the full path does not fit, and nothing was written.
-        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
-        return RESOLVE_FULL_PATH_TOO_LONG;
-    }
+    if (n == 0) return refuse(RESOLVE_FULL_PATH_FAILED, MSG_INVALID_PATH);
+    // The size needed came back: the full path does not fit, and nothing was written.
+    if (n >= MAX_PATH) return refuse(RESOLVE_FULL_PATH_TOO_LONG, MSG_INVALID_PATH);
     int root = IsRootFolder(full);
-    if (root < 0) {
-        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
-        return RESOLVE_ROOT_TEST_FAILED;
-    }
-    if (root == 1) {
-        CopyLogRecord(word, MSG_ROOT_FOLDER, LOG_LEVEL_ERROR);
-        return RESOLVE_ROOT_FOLDER;
-    }
-    if (!filePart || !*filePart) {
-        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
-        return RESOLVE_NO_NAME;
-    }
+    if (root < 0) return refuse(RESOLVE_ROOT_TEST_FAILED, MSG_INVALID_PATH);
+    if (root == 1) return refuse(RESOLVE_ROOT_FOLDER, MSG_ROOT_FOLDER);
+    if (!filePart || !*filePart) return refuse(RESOLVE_NO_NAME, MSG_INVALID_PATH);
     char found[MAX_PATH];
-    if (FindEntryName(full, found) < 0) {
-        CopyLogRecord(word, MSG_INVALID_PATH, LOG_LEVEL_ERROR);
-        return RESOLVE_NOT_FOUND;
-    }
+    if (FindEntryName(full, found) < 0) return refuse(RESOLVE_NOT_FOUND, MSG_INVALID_PATH);
+    // A wildcard word such as Data\* or Data\?? can find the folder itself (".") or its parent
+    // (".."): walking that would copy the folder's contents into the destination's root, or the
+    // parent of what the user named.
+    if (strcmp(found, ".") == 0 || strcmp(found, "..") == 0) return refuse(RESOLVE_DOT_NAME, MSG_INVALID_PATH);
     size_t parentLength = (size_t)(filePart - full);
     memcpy(parent, full, parentLength);
     parent[parentLength] = 0;
     strcpy(name, found);
     return 0;
 }
+
+int ResolveSource(const char *word, char *parent, char *name) { return Resolve(word, parent, name, true); }
+
+int ResolveSourceQuietly(const char *word, char *parent, char *name) { return Resolve(word, parent, name, false); }

@@ -56,9 +56,13 @@ int FindEntryName(const char *path, char *name);
 #define RESOLVE_ROOT_FOLDER ((int)0x80000004)      // "ルートフォルダは指定できません。"
 #define RESOLVE_NO_NAME ((int)0x80000005)          // "パス名が不正です。" (ends in a backslash)
 #define RESOLVE_NOT_FOUND ((int)0x80000006)        // "パス名が不正です。"
+#define RESOLVE_DOT_NAME ((int)0x80000007)         // "パス名が不正です。" (a wildcard found "." or "..")
 
 // One source word of a copy run, as split from the sources field: on success returns 0 with
 // `parent` (260 bytes) holding the full path of its folder, ending in "\\", and `name` (260
 // bytes) the entry's name as stored on disk; the walk starts at parent + name. Otherwise writes
 // one log record and returns a refusal (negative); the run goes on with the next word.
 int ResolveSource(const char *word, char *parent, char *name);
+
+// The same resolution without the log record, for comparing one source with the others.
+int ResolveSourceQuietly(const char *word, char *parent, char *name);

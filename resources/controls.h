@@ -21,3 +21,6 @@
 #define IDC_CHECK_MISSING 1044  // CONF bit 3
 #define IDC_PROGRESS 1045       // progress line, written only by the worker
 #define IDC_START 1046          // start button; the stop button during a run
+
+// ---- DIALOG_MKSCRIPT ----
+#define IDC_SCRIPT_NAME 1047    // the script's name, without ".kjb"

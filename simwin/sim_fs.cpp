@@ -577,10 +577,34 @@ DWORD GetTempPathA(DWORD size, LPSTR buffer) {
     return (DWORD)sizeof temp - 1;
 }
 
+// Is the last component of `path` one of the DOS device names, which open the device in every
+// folder, with or without an extension ("C:\\X\\NUL.KJB" is NUL)?
+static bool IsDosDeviceName(const char *path) {
+    bool trailing;
+    std::vector<std::string> parts = SplitComponents(path, &trailing);
+    if (parts.empty() || trailing) return false;
+    std::string name = SimUpper(parts.back());
+    if (name.size() >= 2 && name[1] == ':') name = name.substr(2);
+    name = name.substr(0, name.find_first_of(".:"));
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (name == "CON" || name == "PRN" || name == "AUX" || name == "NUL" || name == "CONIN$" || name == "CONOUT$")
+        return true;
+    return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) && name[3] >= '1' &&
+           name[3] <= '9';
+}
+
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
                    HANDLE) {
     SIM_LOCK;
     if (SimFaultFires("CreateFileA", path)) return INVALID_HANDLE_VALUE;
+    if (IsDosDeviceName(path)) {
+        // The simulated machine's devices all behave as NUL: nothing to read, writes vanish; the
+        // disposition does not matter (CREATE_NEW opens the device too).
+        SimHandle *h = SimNewHandle(SIM_HANDLE_DEVICE, nullptr);
+        h->access = access;
+        SetLastError(ERROR_SUCCESS);
+        return h;
+    }
     SimLookup l = SimFind(path);
     SimNode *n = l.node;
     bool existed = n != nullptr;
@@ -630,6 +654,10 @@ BOOL CloseHandle(HANDLE handle) {
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
     SIM_LOCK;
+    if (SimGetHandle(file, SIM_HANDLE_DEVICE)) {
+        if (read) *read = 0;
+        return TRUE;
+    }
     SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
     if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     if (!(h->access & GENERIC_READ) || h->node->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
@@ -648,6 +676,10 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
     SIM_LOCK;
+    if (SimGetHandle(file, SIM_HANDLE_DEVICE)) {
+        if (written) *written = toWrite;
+        return TRUE;
+    }
     SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
     if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     if (!(h->access & GENERIC_WRITE) || h->node->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
@@ -662,6 +694,14 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
     n->lastWrite = SimNow();
     if (written) *written = toWrite;
     return TRUE;
+}
+
+DWORD GetFileType(HANDLE file) {
+    SIM_LOCK;
+    if (SimGetHandle(file, SIM_HANDLE_FILE)) return FILE_TYPE_DISK;
+    if (SimGetHandle(file, SIM_HANDLE_DEVICE)) return FILE_TYPE_CHAR;
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
 }
 
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method) {

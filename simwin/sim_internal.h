@@ -20,7 +20,8 @@ struct SimNode {
     bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
 };
 
-enum SimHandleKind { SIM_HANDLE_FILE = 1, SIM_HANDLE_FIND = 2, SIM_HANDLE_HOLD = 3, SIM_HANDLE_OTHER = 4 };
+enum SimHandleKind { SIM_HANDLE_FILE = 1, SIM_HANDLE_FIND = 2, SIM_HANDLE_HOLD = 3, SIM_HANDLE_OTHER = 4,
+                    SIM_HANDLE_DEVICE = 5 };
 
 struct SimHandle {
     SimHandleKind kind;

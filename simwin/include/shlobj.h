@@ -7,3 +7,8 @@
 #define CSIDL_PERSONAL 0x0005
 #define CSIDL_DRIVES 0x0011
 #define BIF_RETURNONLYFSDIRS 0x0001
+
+// Tells the shell that something it shows has changed (KESTREL: file associations).
+#define SHCNE_ASSOCCHANGED 0x08000000L
+#define SHCNF_IDLIST 0x0000
+void SHChangeNotify(LONG event, UINT flags, LPCVOID item1, LPCVOID item2);

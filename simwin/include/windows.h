@@ -7,3 +7,4 @@
 #include "simwin_registry.h"
 #include "simwin_controls.h"
 #include "simwin_ntfs.h"
+#include "simwin_app.h"

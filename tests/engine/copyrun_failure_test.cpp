@@ -2,6 +2,7 @@
 // validation failures are warnings; a settings failure is an error that closes the dialog; the
 // start button's rules. Fault injection and recorded boxes are the simulation's.
 #include "copyrun_fixture.h"
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -91,7 +92,7 @@ TEST_F(CopyRunFailureTest, FolderDecisionsInTheirOrder) {
 TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
     Build("src\\unknown.txt\nsrc\\denied.txt\nsrc\\nostat.txt text=\"1\"\ndst\\nostat.txt\n"
           "src\\odd.txt\ndst\\odd.txt\nsrc\\ro.txt text=\"newer\"\ndst\\ro.txt text=\"old\" attr=R\nsrc\\nocopy.txt\nsrc\\bare.txt\n"
-          "src\\deststat.txt text=\"1\"\ndst\\deststat.txt text=\"1\"\n");
+          "src\\deststat.txt text=\"older\"\ndst\\deststat.txt text=\"newer\"\n");
     SimSetRawAttributes(S("unknown.txt").c_str(), FILE_ATTRIBUTE_ARCHIVE | 0x00000008);
     SimSetRawAttributes(D("odd.txt").c_str(), 0x00020000);
     SimInjectFault("GetFileAttributesA", D("denied.txt").c_str(), ERROR_ACCESS_DENIED);
@@ -99,7 +100,8 @@ TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
     SimInjectFault("SetFileAttributesA", D("ro.txt").c_str(), ERROR_ACCESS_DENIED);
     SimInjectFault("CopyFileA", D("nocopy.txt").c_str(), ERROR_DISK_FULL);
     SimInjectFault("SetFileAttributesA", D("bare.txt").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
-    // The destination's status cannot be read: the size test does not apply, the file is copied.
+    // The destination's status cannot be read: neither test can be made, and the destination (here
+    // the newer file) is not overwritten.
     SimInjectFault("stat", D("deststat.txt").c_str(), ERROR_ACCESS_DENIED);
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE);
     std::string sources;
@@ -109,12 +111,13 @@ TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
     EXPECT_EQ((std::vector<std::string>{"X unknown.txt 未知の属性のためコピーできません。",
                                         "X denied.txt コピー先の属性を取得できません。",
                                         "X odd.txt コピー先が未知の属性のためコピーできません。",
-                                        "X nostat.txt コピー先のファイル情報を取得できません。",
+                                        "X nostat.txt コピー元のファイル情報を取得できません。",
                                         "X ro.txt コピー先の属性を変更できないのでコピーできません。",
                                         "X nocopy.txt コピーできません。",
                                         "! bare.txt コピーしました。（属性未設定）",
-                                        "O deststat.txt コピーしました。"}),
+                                        "X deststat.txt コピー先のファイル情報を取得できません。"}),
               Run(sources, dst));
+    EXPECT_EQ("newer", ReadWholeFile(D("deststat.txt")));
     EXPECT_EQ("old", ReadWholeFile(D("ro.txt")));
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_READONLY, GetFileAttributesA(D("ro.txt").c_str()) & 0x7);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(D("nocopy.txt").c_str()));
@@ -297,9 +300,13 @@ TEST_F(CopyRunFailureTest, RefusedRunLetsTheNextPressStart) {
 // ---- stopping (both platforms) ----
 
 static HWND s_stopDialog;
-static std::string s_stopAt;
+static std::string s_stopAt;   // the button is pressed once, when the progress label shows this text
+static bool s_stopOnPrefix;    // ... or, when set, a text that starts with it
 static void PressStopWhenShown(const char *text) {
-    if (s_stopAt == text) PressStartButton(s_stopDialog);
+    if (s_stopAt.empty()) return;
+    if (s_stopOnPrefix ? strncmp(text, s_stopAt.c_str(), s_stopAt.size()) != 0 : s_stopAt != text) return;
+    s_stopAt.clear();
+    PressStartButton(s_stopDialog);
 }
 
 #ifdef KESTREL_SIM
@@ -335,6 +342,49 @@ TEST_F(CopyRunTest, StopRecordsOnceAndSkipsTheRest) {
     EXPECT_EQ(logShown + 1, g_logViewerShown.load());
     EXPECT_TRUE(ControlEnabled(dialog, IDC_START)); // enabled again at the end
     EXPECT_EQ(1, g_idleFlag.load());
+}
+
+// A stop pressed while the walk is deep inside the first of two sources: the entry being handled
+// completes, nothing after it is visited (not its siblings, not the rest of its parent folders, not
+// the second source), there is exactly one stop record, and no archive attribute is cleared beyond
+// the files visited (the folders were not enumerated to their end).
+TEST_F(CopyRunTest, StopInsideAFolderEndsTheWalkThere) {
+    Build("src\\one\\ attr=A\nsrc\\one\\a.txt attr=A\nsrc\\one\\deep\\ attr=A\nsrc\\one\\deep\\b1.txt attr=A\n"
+          "src\\one\\deep\\b2.txt attr=A\nsrc\\one\\deep\\b3.txt attr=A\nsrc\\one\\z.txt attr=A\n"
+          "src\\two\\ attr=A\nsrc\\two\\c.txt attr=A\ndst\\\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
+    s_stopDialog = dialog;
+    s_stopAt = "one\\deep\\"; // the first file of deep that the listing gives
+    s_stopOnPrefix = true;
+    WatchProgress(dialog);
+    int missingShown = g_missingViewerShown;
+    auto log = Run("\"" + src + "one\" \"" + src + "two\"", dst);
+    s_stopAt.clear();
+    s_stopOnPrefix = false;
+    const std::string STOP = "! > > ユーザの指示によりコピーを停止しました。";
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(STOP, log.back());
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), STOP));
+    const std::string &stoppedAt = log[log.size() - 2];
+    EXPECT_EQ(0u, stoppedAt.find("O one\\deep\\b")) << stoppedAt;
+    for (size_t i = 0; i + 2 < log.size(); i++) {
+        EXPECT_EQ(0u, log[i].find("O one")) << log[i];
+        EXPECT_EQ(std::string::npos, log[i].find("one\\deep\\")) << log[i]; // one file of deep only
+    }
+    // What the destination holds is exactly what the records say was made; the archive attribute
+    // is gone from the files visited only.
+    for (const char *entry : {"one", "one\\a.txt", "one\\deep", "one\\deep\\b1.txt", "one\\deep\\b2.txt",
+                              "one\\deep\\b3.txt", "one\\z.txt", "two", "two\\c.txt"}) {
+        SCOPED_TRACE(entry);
+        bool recorded = false;
+        for (auto &line : log) recorded |= line.compare(0, strlen(entry) + 3, std::string("O ") + entry + " ") == 0;
+        EXPECT_EQ(recorded, GetFileAttributesA((dst + entry).c_str()) != INVALID_FILE_ATTRIBUTES);
+        if (ON_SIMULATION) {
+            bool file = strchr(entry, '.') != nullptr;
+            EXPECT_EQ(recorded && file, !(GetFileAttributesA((src + entry).c_str()) & FILE_ATTRIBUTE_ARCHIVE));
+        }
+    }
+    EXPECT_EQ(missingShown, g_missingViewerShown.load());
 }
 
 TEST_F(CopyRunTest, MissingViewerShownAfterACompleteRun) {
@@ -418,14 +468,16 @@ TEST_F(CopyRunFailureTest, SweepOfFailingFileSystemCalls) {
 
 // The same with memory: every LocalAlloc of a run may fail; the run ends with a record, a box or
 // nothing copied, never with a crash.
+// The missing-in-source check is part of the run here: it too ends with a record.
 TEST_F(CopyRunFailureTest, SweepOfFailingAllocations) {
-    Build("src\\d\\a.txt text=\"alpha\"\nsrc\\d\\sub\\c.txt text=\"gamma\"\ndst\\\n");
+    Build("src\\d\\a.txt text=\"alpha\"\nsrc\\d\\sub\\c.txt text=\"gamma\"\ndst\\d\\old\\gone.txt\n");
     int n = 1;
     for (; n < 200; n++) {
         SCOPED_TRACE(n);
         ResetMessageBoxRecord();
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL-TEST");
         ASSERT_EQ(0, EnsureSettingsKey());
+        ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
         SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY, SIM_FAULT_NTH, n);
         Run(src + "d", dst);
         bool fired = SimFaultsFired() > 0;
@@ -437,6 +489,8 @@ TEST_F(CopyRunFailureTest, SweepOfFailingAllocations) {
     }
     EXPECT_LT(n, 200);
     EXPECT_EQ("gamma", ReadWholeFile(dst + "d\\sub\\c.txt"));
+    EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "d\\old\\gone.txt", "D " + UpperDest() + "d\\old"}),
+              MissingLines());
 }
 #endif
 

@@ -6,6 +6,7 @@
 #include "copylog.h"
 #include "log_lines.h"
 #include "copyrun.h"
+#include "patterns.h"
 #include "dialog.h"
 #include "dialogwords.h"
 #include "runstate.h"
@@ -82,6 +83,12 @@ class CopyRunTest : public PlatformTest {
     }
     void Build(const char *layout) { ASSERT_EQ("", BuildTree(root, layout)); }
     std::string Dest(DWORD ignore = FILE_ATTRIBUTE_ARCHIVE) { return ReadTree(dst, ignore); }
+    // The destination as the run uses it: the dialog keeps the saved history entry, upper-cased.
+    std::string UpperDest() {
+        std::string upper = dst;
+        UpcaseAscii(&upper[0]);
+        return upper;
+    }
     HWND dialog = nullptr;
     std::string src, dst;
 };

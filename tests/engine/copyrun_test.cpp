@@ -237,6 +237,38 @@ TEST_F(CopyRunTest, TwoSourcesWithTheSameLastName) {
     EXPECT_EQ("first", ReadWholeFile(dst + "x\\f.txt"));
 }
 
+// Both sources go to DEST\\Data: what the first copied is not missing in the second, and a
+// destination entry that neither has is listed once.
+TEST_F(CopyRunTest, TwoSourcesWithTheSameNameShareTheMissingCheck) {
+    Build("src\\a\\Data\\one.txt\n"
+          "src\\b\\DATA\\two.txt\n"
+          "dst\\Data\\old.txt\n");
+    ShowConfWord(dialog, CONF_CHECK_MISSING | CONF_LOG_NO_DONE);
+    Run("\"" + src + "a\\Data\" \"" + src + "b\\DATA\"", dst);
+    EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "Data\\old.txt"}), MissingLines());
+    EXPECT_EQ(std::vector<std::string>{}, LogLines()) << "nothing failed";
+}
+
+// Wildcard words that find the folder itself (".") or its parent ("..") are invalid path names:
+// nothing of Data lands in the destination's root, nothing is offered for deletion, and the run
+// goes on with the next word.
+TEST_F(CopyRunTest, SourceWordsThatResolveToDotNamesAreInvalid) {
+    Build("src\\Data\\a.txt\n"
+          "src\\Data\\sub\\b.txt\n"
+          "dst\\kept.txt\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
+    std::string sources;
+    std::vector<std::string> expected;
+    for (const char *word : {"Data\\*", "Data\\?", "Data\\.*", "Data\\??", "Data\\.?"}) {
+        sources += "\"" + src + word + "\" ";
+        expected.push_back("X " + src + word + " パス名が不正です。");
+    }
+    expected.push_back("O a.txt コピーしました。");
+    EXPECT_EQ(expected, Run(sources + "\"" + src + "Data\\a.txt\"", dst));
+    EXPECT_EQ("a.txt attr= size=0\nkept.txt attr= size=0\n", Dest());
+    EXPECT_EQ(std::vector<std::string>{}, MissingLines());
+}
+
 // ---- the destination inside a source, and a source inside the destination ----
 
 TEST_F(CopyRunTest, DestinationInsideTheSourceIsNotEntered) {
@@ -256,6 +288,79 @@ TEST_F(CopyRunTest, DestinationGivenInAnotherCaseIsStillRecognised) {
     auto log = Run(src + "data", src + "DATA\\bAK\\");
     EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "X data\\Bak コピー先のフォルダなのでコピーしません。"}),
               Sorted(log));
+}
+
+// The short 8.3 name that the platform lists for the entry at `path`; "" when it lists none.
+static std::string ListedShortName(const std::string &path) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(path.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return "";
+    FindClose(find);
+    return found.cAlternateFileName;
+}
+
+TEST_F(CopyRunTest, DestinationGivenByItsShortNameIsStillRecognised) {
+    Build("src\\data\\a.txt\n"
+          "src\\data\\backupcopies\\ short=BACKUP~1\n"
+          "src\\data\\backupcopies\\old.txt\n");
+    std::string shortName = ListedShortName(src + "data\\backupcopies");
+    ASSERT_NE("", shortName);
+    std::string dest = src + "data\\" + shortName;
+    auto log = Run(src + "data", dest);
+    EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "O data\\a.txt コピーしました。",
+                      "X data\\backupcopies コピー先のフォルダなのでコピーしません。"}),
+              Sorted(log));
+    EXPECT_EQ("data\\ attr=\ndata\\a.txt attr= size=0\nold.txt attr= size=0\n",
+              ReadTree(dest + "\\", FILE_ATTRIBUTE_ARCHIVE));
+}
+
+// A file whose destination is the file itself, the folder being written with its short name: it
+// keeps its attributes and its contents (it must not lose read-only for a copy onto itself).
+TEST_F(CopyRunTest, FileCopiedOntoItselfThroughAShortNameIsLeftAlone) {
+    Build("src\\longfoldername\\ short=LONGFO~1\n"
+          "src\\longfoldername\\f.txt text=\"keep\" attr=RH\n");
+    std::string shortName = ListedShortName(src + "longfoldername");
+    ASSERT_NE("", shortName);
+    auto log = Run(src + "longfoldername\\f.txt", src + shortName);
+    EXPECT_EQ((std::vector<std::string>{"X f.txt コピー元とコピー先が同じなのでコピーしません。"}), log);
+    EXPECT_EQ("longfoldername\\ attr=\nlongfoldername\\f.txt attr=RH size=4 text=\"keep\"\n",
+              ReadTree(src, FILE_ATTRIBUTE_ARCHIVE));
+}
+
+// The same folder in another case of a non-ASCII letter (full-width Latin letters, which the file
+// system folds like ASCII ones).
+TEST_F(CopyRunTest, DestinationInAnotherCaseOfAFullWidthNameIsStillRecognised) {
+    if (ON_SIMULATION) GTEST_SKIP() << "the simulation folds ASCII letters only";
+    Build("src\\data\\ｂａｋ\\old.txt\n");
+    auto log = Run(src + "data", src + "data\\ＢＡＫ");
+    EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "X data\\ｂａｋ コピー先のフォルダなのでコピーしません。"}),
+              Sorted(log));
+}
+
+// The cyclic checks come after the selection tests: a destination folder that the user excludes,
+// or a file that the patterns refuse, keeps its own level-0 record.
+TEST_F(CopyRunTest, SelectionTestsComeBeforeTheCyclicChecks) {
+    Build("src\\data\\a.txt\n"
+          "src\\data\\_bak\\old.txt\n");
+    EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "O data\\a.txt コピーしました。",
+                      "  data\\_bak 指定のフォルダなのでコピーしません。"}),
+              Sorted(Run(src + "data", src + "data\\_bak", "*", "*", "_*")));
+    EXPECT_EQ((std::vector<std::string>{"  a.txt 指定のファイルなのでコピーしません。"}),
+              Run(src + "data\\a.txt", src + "data", "*", "*", "", "*.TXT"));
+}
+
+// A copy that fails leaves the old destination file as it was, its read-only and hidden
+// attributes included (they are taken off only for the copy).
+TEST_F(CopyRunTest, FailedCopyGivesTheDestinationItsProtectionBack) {
+    Build("src\\f.txt text=\"new\"\n"
+          "dst\\f.txt text=\"old\" attr=RH\n");
+    // Held open without sharing, the destination cannot be written.
+    HANDLE hold = CreateFileA((dst + "f.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hold);
+    auto log = Run(src + "f.txt", dst);
+    CloseHandle(hold);
+    EXPECT_EQ((std::vector<std::string>{"X f.txt コピーできません。"}), log);
+    EXPECT_EQ("f.txt attr=RH size=3 text=\"old\"\n", Dest());
 }
 
 TEST_F(CopyRunTest, SourceThatIsTheDestinationItselfIsNotEntered) {
@@ -299,11 +404,11 @@ TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
                       "  d\\older.txt 日付が同じか古いためコピーしません。", "X d\\failed.txt コピーできません。",
                       "  d\\skip 指定外のフォルダなのでコピーしません。"}),
               Sorted(log));
-    // Every file reached and the folder enumerated lose archive; the refused folder and what lies
-    // below it keep it.
+    // Every file reached and the folder enumerated lose archive, except the file whose copy failed:
+    // it was never backed up. The refused folder and what lies below it keep it.
     EXPECT_EQ("d\\ attr=\n"
               "d\\copied.txt attr= size=0\n"
-              "d\\failed.txt attr= size=0\n"
+              "d\\failed.txt attr=A size=0\n"
               "d\\hidden.txt attr=H size=0\n"
               "d\\older.txt attr= size=1 text=\"1\"\n"
               "d\\pattern.tmp attr= size=0\n"

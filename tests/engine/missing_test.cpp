@@ -311,6 +311,18 @@ TEST_F(MissingTest, DestinationAttributesThatCannotBeReadAreOneRecord) {
 #endif
 }
 
+TEST_F(MissingTest, NoMemoryForAnEntryIsOneRecord) {
+    SIMULATION_ONLY("Wine cannot refuse memory on demand");
+#ifdef KESTREL_SIM
+    ASSERT_EQ("", BuildTree(dst, "Data\\a.txt\nData\\b.txt\n"));
+    ASSERT_EQ("", BuildTree(src, "Data\\\n"));
+    SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY, SIM_FAULT_NTH, 2); // for a.txt
+    EXPECT_EQ(0, Check("Data"));
+    EXPECT_EQ((Lines{std::string("X Data\\a.txt ") + NO_DEST_ACCESS}), LogLines());
+    EXPECT_EQ((Lines{"F " + dst + "Data\\b.txt"}), MissingLines());
+#endif
+}
+
 TEST_F(MissingTest, APathTooLongForTheDestinationIsOneRecord) {
     // The source was copied where the paths fit; the destination's counterpart would be longer
     // than 259 bytes.

@@ -345,6 +345,9 @@ TEST_F(PathsTest, AWildcardWordTakesTheFirstEntryOfTheListing) {
         EXPECT_EQ("a.txt", r.name);
     }
     EXPECT_EQ(RESOLVE_NOT_FOUND, Resolve(Path("Data\\*.none")).result);
+    // A word whose first entry is the folder itself or its parent is no source.
+    EXPECT_EQ(RESOLVE_DOT_NAME, Resolve(Path("Data\\*")).result);
+    EXPECT_EQ(RESOLVE_DOT_NAME, Resolve(Path("Data\\.?")).result);
 }
 
 TEST_F(PathsTest, AShortNameResolvesToTheLongStoredName) {

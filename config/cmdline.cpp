@@ -1,0 +1,124 @@
+// The command line: options fill the main dialog's fields, every other word is a source.
+#include "cmdline.h"
+#include "controls.h"
+#include "dialogwords.h"
+#include "msgbox.h"
+#include "optionwords.h"
+#include "paths.h"
+#include "patterns.h"
+#include "script.h"
+#include <cstring>
+
+// The source field holds at most 4095 bytes; the text fields of the other options at most 259.
+static const size_t SOURCE_TEXT_SIZE = 4096;
+static const size_t FIELD_TEXT_SIZE = 260;
+
+struct CommandOption {
+    const char *name;
+    int control;         // the field a text option sets; 0 for the two words
+    const char *message; // shown when no word follows, or the text does not fit its field
+};
+
+static const CommandOption OPTIONS[] = {
+    {"/conf", 0, "引数が不正です。\n   /conf 設定"},
+    {"/mode", 0, "引数が不正です。\n   /mode コピーモード"},
+    {"/tuf", IDC_TUF, "引数が不正です。\n   /tuf コピーしないファイルの種類"},
+    {"/tud", IDC_TUD, "引数が不正です。\n   /tud コピーしないファイルの種類"},
+    {"/tcf", IDC_TCF, "引数が不正です。\n   /tcf コピーするファイルの種類"},
+    {"/tcd", IDC_TCD, "引数が不正です。\n   /tcd コピーするフォルダの種類"},
+    {"/dest", IDC_DEST, "引数が不正です。\n   /dest コピー先のフォルダ名"},
+};
+
+static const char SCRIPT_MESSAGE[] = "引数が不正です。\n   /script スクリプトファイル";
+static const char UNBALANCED_MESSAGE[] = "引数に不整合な引用符があります。";
+static const char TOO_MANY_MESSAGE[] = "コピーするフォルダやファイルが多すぎます。";
+static const char NO_MEMORY_MESSAGE[] = "メモリが不足しています。";
+
+static const CommandOption *FindOption(const char *word) {
+    for (const CommandOption &option : OPTIONS)
+        if (IsName(word, option.name)) return &option;
+    return nullptr;
+}
+
+// Applies one option with its value; false when the value does not fit its field.
+static bool ApplyOption(HWND dialog, const CommandOption &option, const char *value) {
+    if (option.control == 0) {
+        DWORD word = ReadHexWord(value);
+        if (option.name[1] == 'm')
+            ShowModeWord(dialog, word);
+        else
+            ShowConfWord(dialog, word);
+        return true;
+    }
+    if (strlen(value) >= FIELD_TEXT_SIZE) return false;
+    SendDlgItemMessageA(dialog, option.control, WM_SETTEXT, 0, (LPARAM)value);
+    return true;
+}
+
+// Walks the words; the source text collects the sources. 0, or -1 after a warning.
+static int ApplyWords(HWND dialog, int count, char **words, char *sources) {
+    size_t length = 0;
+    sources[0] = '\0';
+    for (int i = 0; i < count; i++) {
+        if (const CommandOption *option = FindOption(words[i])) {
+            if (i + 1 >= count || !ApplyOption(dialog, *option, words[i + 1])) {
+                ShowWarningBox(dialog, "%s", option->message);
+                return -1;
+            }
+            i++;
+            continue;
+        }
+        // A source that cannot be resolved is taken as typed; the copy run reports it.
+        char canonical[MAX_PATH];
+        const char *candidate = CanonicalizePath(words[i], canonical) == 0 ? canonical : words[i];
+        size_t candidateLength = strlen(candidate);
+        if (candidateLength + length + 3 >= SOURCE_TEXT_SIZE) {
+            ShowWarningBox(dialog, "%s", TOO_MANY_MESSAGE);
+            return -1;
+        }
+        // The space depends on the word's position: a first source after options gets one too.
+        if (i != 0) sources[length++] = ' ';
+        sources[length++] = '"';
+        memcpy(sources + length, candidate, candidateLength);
+        length += candidateLength;
+        sources[length++] = '"';
+        sources[length] = '\0';
+    }
+    SendDlgItemMessageA(dialog, IDC_SOURCES, WM_SETTEXT, 0, (LPARAM)sources);
+    return 0;
+}
+
+int ApplyCommandLine(HWND dialog, const char *text) {
+    // SplitWords works in place: on a copy, so that the caller's text stays as it was.
+    size_t textLength = strlen(text);
+    char *copy = (char *)LocalAlloc(LMEM_FIXED, textLength + 1 + SOURCE_TEXT_SIZE);
+    if (!copy) {
+        ShowWarningBox(dialog, "%s", NO_MEMORY_MESSAGE);
+        return -1;
+    }
+    memcpy(copy, text, textLength + 1);
+    char *sources = copy + textLength + 1;
+    int count = 0;
+    char **words = nullptr;
+    int result;
+    int split = SplitWords(copy, &count, &words);
+    if (split == SPLIT_UNBALANCED_QUOTES) {
+        ShowWarningBox(dialog, "%s", UNBALANCED_MESSAGE);
+        result = -1;
+    } else if (split != 0) {
+        ShowWarningBox(dialog, "%s", NO_MEMORY_MESSAGE);
+        result = -1;
+    } else if (count > 0 && IsName(words[0], "/script")) {
+        if (count == 2) {
+            result = ReadScriptFile(dialog, words[1]) == 0 ? 0 : -1;
+        } else {
+            ShowWarningBox(dialog, "%s", SCRIPT_MESSAGE);
+            result = -1;
+        }
+    } else {
+        result = ApplyWords(dialog, count, words, sources);
+    }
+    if (words) LocalFree(words);
+    LocalFree(copy);
+    return result;
+}

@@ -1,0 +1,179 @@
+// The command line on the test main dialog: options, sources, quoting, messages and limits.
+#include "automation_fixture.h"
+#include "cmdline.h"
+
+class CommandLineTest : public AutomationTest {
+  protected:
+    void SetUp() override {
+        AutomationTest::SetUp();
+        if (HasFatalFailure() || IsSkipped()) return;
+        ASSERT_EQ("", BuildTree(root, "Data\\\nData\\a.txt text=\"a\""));
+        // Sources are resolved relative to the current folder: "data" becomes "Data" as stored.
+        GetCurrentDirectoryA(sizeof savedFolder, savedFolder);
+        ASSERT_TRUE(SetCurrentDirectoryA(root.c_str()));
+    }
+    void TearDown() override {
+        SetCurrentDirectoryA(savedFolder);
+        AutomationTest::TearDown();
+    }
+    char savedFolder[MAX_PATH] = "C:\\";
+};
+
+TEST_F(CommandLineTest, AcceptedLinesFillTheFields) {
+    static const struct {
+        const char *line;
+        const char *sources;
+        const char *dest;
+        const char *tcf;
+        const char *tud;
+    } rows[] = {
+        {"", "", "OLD", "OLD", "OLD"},
+        {"data /dest E:\\BACKUP", "\"Data\"", "E:\\BACKUP", "OLD", "OLD"},
+        // The space goes by the word's position: a first source after an option gets one.
+        {"/dest E:\\BACKUP data", " \"Data\"", "E:\\BACKUP", "OLD", "OLD"},
+        {"/DEST x", "", "X", "OLD", "OLD"},
+        {"/destination /foo", "\"/destination\" \"/foo\"", "OLD", "OLD", "OLD"},
+        {"/dest /tcf *.TXT", " \"*.TXT\"", "/TCF", "OLD", "OLD"},
+        {"/tcf \"*.TXT *.DOC\" /tud '\"MY *\"'", "", "OLD", "*.TXT *.DOC", "\"MY *\""},
+        {"x:\\missing", "\"x:\\missing\"", "OLD", "OLD", "OLD"},
+        {"a /script", "\"a\" \"/script\"", "OLD", "OLD", "OLD"},
+        {"/dest A /dest B", "", "B", "OLD", "OLD"},
+        {"\"data\"\t'data'", "\"Data\" \"Data\"", "OLD", "OLD", "OLD"},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        Set(IDC_SOURCES, "old");
+        Set(IDC_DEST, "OLD");
+        Set(IDC_TCF, "OLD");
+        Set(IDC_TUD, "OLD");
+        EXPECT_EQ(0, ApplyCommandLine(dialog, row.line));
+        EXPECT_EQ(row.sources, Text(IDC_SOURCES));
+        EXPECT_EQ(row.dest, Text(IDC_DEST));
+        EXPECT_EQ(row.tcf, Text(IDC_TCF));
+        EXPECT_EQ(row.tud, Text(IDC_TUD));
+    }
+    EXPECT_EQ(NoBox(), Boxes());
+}
+
+TEST_F(CommandLineTest, EachTextOptionSetsItsField) {
+    EXPECT_EQ(0, ApplyCommandLine(dialog, "/tuf A /tud B /tcf C /tcd D /dest E"));
+    EXPECT_EQ("A", Text(IDC_TUF));
+    EXPECT_EQ("B", Text(IDC_TUD));
+    EXPECT_EQ("C", Text(IDC_TCF));
+    EXPECT_EQ("D", Text(IDC_TCD));
+    EXPECT_EQ("E", Text(IDC_DEST));
+    EXPECT_EQ("", Text(IDC_SOURCES));
+}
+
+TEST_F(CommandLineTest, ModeAndConfWords) {
+    EXPECT_EQ(0, ApplyCommandLine(dialog, "/mode 16030180"));
+    EXPECT_EQ(0x16030180u, ReadModeWord(dialog));
+    ShowModeWord(dialog, 0);
+    EXPECT_EQ(0, ApplyCommandLine(dialog, "/MODE 0x16030180"));
+    EXPECT_EQ(0x16030180u, ReadModeWord(dialog));
+    EXPECT_EQ(0, ApplyCommandLine(dialog, "/mode xyz"));
+    EXPECT_EQ(0u, ReadModeWord(dialog));
+    EXPECT_EQ(0, ApplyCommandLine(dialog, "/mode 123456789A"));
+    EXPECT_EQ(0x1FFFFFFFu, ReadModeWord(dialog)); // 0xFFFFFFFF: all 29 boxes
+    EXPECT_EQ(0, ApplyCommandLine(dialog, "/conf D"));
+    EXPECT_EQ("ログにエラーと未コピーを表示する", Text(IDC_LOG_LEVEL));
+    EXPECT_EQ(BST_CHECKED, ControlCheck(dialog, IDC_CHECK_MISSING));
+    EXPECT_EQ(BST_UNCHECKED, ControlCheck(dialog, IDC_CLEAR_ARCHIVE));
+    EXPECT_EQ(0xDu, ReadConfWord(dialog));
+}
+
+TEST_F(CommandLineTest, SourceTextUpTo4095Bytes) {
+    // 4000 bytes collected ("…" of 3998), then a source of 92 bytes: 4000 + 92 + 3 < 4096.
+    std::string first(3998, 'a'), second(92, 'b');
+    EXPECT_EQ(0, ApplyCommandLine(dialog, (first + " " + second).c_str()));
+    std::string expected = "\"" + first + "\" \"" + second + "\"";
+    EXPECT_EQ(4095u, expected.size());
+    EXPECT_EQ(expected, Text(IDC_SOURCES));
+}
+
+TEST_F(CommandLineTest, OptionTextsUpTo259Bytes) {
+    std::string value(259, 'A');
+    EXPECT_EQ(0, ApplyCommandLine(dialog, ("/dest " + value + " /tcd " + value).c_str()));
+    EXPECT_EQ(value, Text(IDC_DEST));
+    EXPECT_EQ(value, Text(IDC_TCD));
+}
+
+// ---- refusals (each shows one warning and keeps what was applied before it) ----
+
+TEST_F(CommandLineTest, RefusedLines) {
+    SHOWS_A_BOX();
+    static const struct {
+        const char *line;
+        const char *box;
+        const char *dest; // after the refusal; the source field keeps "KEEP"
+    } rows[] = {
+        {"/script", "Warning: 引数が不正です。\n   /script スクリプトファイル", "OLD"},
+        {"/SCRIPT a.kjb b", "Warning: 引数が不正です。\n   /script スクリプトファイル", "OLD"},
+        {"/dest E:\\X /tcf", "Warning: 引数が不正です。\n   /tcf コピーするファイルの種類", "E:\\X"},
+        {"/conf", "Warning: 引数が不正です。\n   /conf 設定", "OLD"},
+        {"/mode", "Warning: 引数が不正です。\n   /mode コピーモード", "OLD"},
+        {"/tuf", "Warning: 引数が不正です。\n   /tuf コピーしないファイルの種類", "OLD"},
+        {"/tud", "Warning: 引数が不正です。\n   /tud コピーしないファイルの種類", "OLD"},
+        {"/tcd", "Warning: 引数が不正です。\n   /tcd コピーするフォルダの種類", "OLD"},
+        {"data /dest", "Warning: 引数が不正です。\n   /dest コピー先のフォルダ名", "OLD"},
+        {"/dest E:\\Y \"C:\\My Data", "Warning: 引数に不整合な引用符があります。", "OLD"},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        ForgetBoxes();
+        Set(IDC_SOURCES, "KEEP");
+        Set(IDC_DEST, "OLD");
+        EXPECT_EQ(-1, ApplyCommandLine(dialog, row.line));
+        EXPECT_EQ(OneBox(row.box), Boxes());
+        EXPECT_EQ("KEEP", Text(IDC_SOURCES));
+        EXPECT_EQ(row.dest, Text(IDC_DEST));
+    }
+}
+
+TEST_F(CommandLineTest, TooManySources) {
+    SHOWS_A_BOX();
+    std::string first(3998, 'a'), second(93, 'b');
+    Set(IDC_SOURCES, "KEEP");
+    EXPECT_EQ(-1, ApplyCommandLine(dialog, ("/dest E:\\Z " + first + " " + second).c_str()));
+    EXPECT_EQ(OneBox("Warning: コピーするフォルダやファイルが多すぎます。"), Boxes());
+    EXPECT_EQ("KEEP", Text(IDC_SOURCES));
+    EXPECT_EQ("E:\\Z", Text(IDC_DEST));
+    // A single word that cannot fit on its own.
+    ForgetBoxes();
+    EXPECT_EQ(-1, ApplyCommandLine(dialog, std::string(4093, 'c').c_str()));
+    EXPECT_EQ(OneBox("Warning: コピーするフォルダやファイルが多すぎます。"), Boxes());
+}
+
+// An option text that its field could not hand back whole (260 bytes or more) gets the option's
+// own message instead of being stored and read back cut.
+TEST_F(CommandLineTest, OverlongOptionTextIsRefused) {
+    SHOWS_A_BOX();
+    static const struct {
+        const char *option;
+        int control;
+        const char *box;
+    } rows[] = {
+        {"/dest", IDC_DEST, "Warning: 引数が不正です。\n   /dest コピー先のフォルダ名"},
+        {"/tcf", IDC_TCF, "Warning: 引数が不正です。\n   /tcf コピーするファイルの種類"},
+        {"/tcd", IDC_TCD, "Warning: 引数が不正です。\n   /tcd コピーするフォルダの種類"},
+        {"/tuf", IDC_TUF, "Warning: 引数が不正です。\n   /tuf コピーしないファイルの種類"},
+        {"/tud", IDC_TUD, "Warning: 引数が不正です。\n   /tud コピーしないファイルの種類"},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.option);
+        ForgetBoxes();
+        Set(row.control, "OLD");
+        EXPECT_EQ(-1, ApplyCommandLine(dialog, (std::string(row.option) + " " + std::string(260, 'A')).c_str()));
+        EXPECT_EQ(OneBox(row.box), Boxes());
+        EXPECT_EQ("OLD", Text(row.control));
+    }
+}
+
+TEST_F(CommandLineTest, OutOfMemoryIsReportedNotIgnored) {
+    SIMULATION_ONLY("needs an injected allocation failure");
+    SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY);
+    Set(IDC_SOURCES, "KEEP");
+    EXPECT_EQ(-1, ApplyCommandLine(dialog, "data"));
+    EXPECT_EQ(OneBox("Warning: メモリが不足しています。"), Boxes());
+    EXPECT_EQ("KEEP", Text(IDC_SOURCES));
+}

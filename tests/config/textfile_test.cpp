@@ -1,0 +1,94 @@
+// The text-file layer on both platforms: line ends, long lines, device names, exclusive creation.
+#include "textfile.h"
+#include "sim_api.h"
+#include "tree.h"
+#include <cstring>
+
+class TextFileTest : public PlatformTest {};
+
+static std::vector<std::string> Lines(const std::string &path, int size, std::vector<int> *results = nullptr) {
+    std::vector<std::string> lines;
+    TextFile file;
+    if (OpenTextFile(&file, path.c_str()) != 0) return {"<cannot open>"};
+    std::vector<char> line((size_t)size);
+    for (;;) {
+        int length = -1;
+        int r = ReadTextLine(&file, line.data(), size, &length);
+        if (results) results->push_back(r);
+        if (r == 0 || r == TEXT_LINE_READ_FAILED) break;
+        lines.push_back(r == 1 ? std::string(line.data(), (size_t)length) : "<too long>");
+    }
+    EXPECT_EQ(0, CloseTextFile(&file));
+    return lines;
+}
+
+TEST_F(TextFileTest, LineEnds) {
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "one\r\ntwo\nthree\rstill\r\r\n\nlast"));
+    std::vector<std::string> expected = {"one", "two", "three\rstill\r", "", "last"};
+    EXPECT_EQ(expected, Lines(Path("a.txt"), 100));
+    // A CR LF split across the layer's buffer is still one line end.
+    std::string big(TEXT_FILE_BUFFER - 1, 'x');
+    ASSERT_TRUE(WriteWholeFile(Path("b.txt"), big + "\r\nnext\r\n"));
+    expected = {big, "next"};
+    EXPECT_EQ(expected, Lines(Path("b.txt"), 8000));
+}
+
+TEST_F(TextFileTest, LongLinesAreSkippedWhole) {
+    ASSERT_TRUE(WriteWholeFile(Path("a.txt"), "12345\n123456\nabc\n1234567"));
+    std::vector<int> results;
+    std::vector<std::string> expected = {"12345", "<too long>", "abc", "<too long>"};
+    EXPECT_EQ(expected, Lines(Path("a.txt"), 6, &results));
+    EXPECT_EQ((std::vector<int>{1, TEXT_LINE_TOO_LONG, 1, TEXT_LINE_TOO_LONG, 0}), results);
+    // Zero bytes are bytes of the line.
+    ASSERT_TRUE(WriteWholeFile(Path("z.txt"), std::string("a\0b\n", 4)));
+    EXPECT_EQ((std::vector<std::string>{std::string("a\0b", 3)}), Lines(Path("z.txt"), 6));
+}
+
+TEST_F(TextFileTest, WritingTurnsLineFeedsIntoCrLf) {
+    TextFile file;
+    ASSERT_EQ(0, CreateTextFile(&file, Path("w.txt").c_str()));
+    std::string big(TEXT_FILE_BUFFER + 10, 'y');
+    EXPECT_EQ(0, WriteText(&file, "a\nb\n"));
+    EXPECT_EQ(0, WriteText(&file, big.c_str()));
+    EXPECT_EQ(0, WriteText(&file, "\n"));
+    EXPECT_EQ(0, CloseTextFile(&file));
+    EXPECT_EQ("a\r\nb\r\n" + big + "\r\n", ReadWholeFile(Path("w.txt")));
+}
+
+TEST_F(TextFileTest, CreationIsExclusive) {
+    ASSERT_TRUE(WriteWholeFile(Path("taken.txt"), "mine"));
+    TextFile file;
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(TEXT_OPEN_FAILED, CreateTextFile(&file, Path("taken.txt").c_str()));
+    EXPECT_EQ((DWORD)ERROR_FILE_EXISTS, GetLastError());
+    EXPECT_EQ("mine", ReadWholeFile(Path("taken.txt")));
+}
+
+TEST_F(TextFileTest, DevicesAreNotTextFiles) {
+    for (const char *name : {"NUL", "nul.kjb", "CON", "Com1.txt", "AUX .x", "lpt9"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(IsDeviceName((root + name).c_str()));
+        TextFile file;
+        SetLastError(0xdeadbeef);
+        EXPECT_EQ(TEXT_NOT_DISK_FILE, CreateTextFile(&file, (root + name).c_str()));
+        EXPECT_EQ((DWORD)ERROR_INVALID_NAME, GetLastError());
+    }
+    for (const char *name : {"NULL", "CONSOLE.kjb", "COM0", "COM10", "xCON", "CON\\x"})
+        EXPECT_FALSE(IsDeviceName(name)) << name;
+    // Reading a device: opened by the platform, then refused.
+    TextFile file;
+    EXPECT_EQ(TEXT_NOT_DISK_FILE, OpenTextFile(&file, "NUL"));
+    EXPECT_EQ(TEXT_NOT_DISK_FILE, OpenTextFile(&file, (root + "nul.txt").c_str()));
+}
+
+TEST_F(TextFileTest, WriteFailureIsSeenAtClose) {
+    SIMULATION_ONLY("needs an injected write failure");
+    TextFile file;
+    ASSERT_EQ(0, CreateTextFile(&file, Path("w.txt").c_str()));
+    SimInjectFault("WriteFile", Path("w.txt").c_str(), ERROR_DISK_FULL);
+    EXPECT_EQ(0, WriteText(&file, "buffered\n"));
+    SetLastError(0);
+    EXPECT_EQ(TEXT_CLOSE_WRITE_FAILED, CloseTextFile(&file));
+    EXPECT_EQ((DWORD)ERROR_DISK_FULL, GetLastError());
+    EXPECT_TRUE(DeleteFileA(Path("w.txt").c_str())) << "the handle was left open";
+}
