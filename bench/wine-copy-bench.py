@@ -33,6 +33,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -46,7 +47,8 @@ WINE = "/usr/lib/wine/wine64" if os.access("/usr/lib/wine/wine64", os.X_OK) else
 WINESERVER = "/usr/lib/wine/wineserver" if os.access("/usr/lib/wine/wineserver", os.X_OK) else "wineserver"
 
 TOOLS = ["kestrel", "walker", "xcopy"]
-DEST = {"kestrel": "DSTK", "walker": "DSTW", "xcopy": "DSTX"}
+DEST = {"kestrel": "DSTK", "walker": "DSTW", "xcopy": "DSTX", "before": "DSTB"}
+KESTREL = {"kestrel": os.path.join(BIN, "kestrel_copyrun_bench.exe")}
 
 
 def env(debug="-all"):
@@ -159,8 +161,8 @@ def server_persistent():
 
 def command(tool, again, source="K:\\SRC"):
     dest = "K:\\" + DEST[tool]
-    if tool == "kestrel":
-        return [WINE, os.path.join(BIN, "kestrel_copyrun_bench.exe"), source, dest]
+    if tool in KESTREL:
+        return [WINE, KESTREL[tool], source, dest]
     if tool == "walker":
         return [WINE, os.path.join(BIN, "kestrel_plainwalk.exe"), source, dest] + (["--newer"] if again else [])
     return [WINE, "xcopy", source, dest + "\\SRC", "/E", "/I", "/Y", "/Q"] + (["/D"] if again else [])
@@ -215,7 +217,7 @@ def time_rounds(rounds):
         clear_dest(tool)
         run(tool, False, "K:\\EMPTY\\SRC")
     for r in range(rounds):
-        order = TOOLS[r % 3:] + TOOLS[:r % 3]
+        order = TOOLS[r % len(TOOLS):] + TOOLS[:r % len(TOOLS)]
         if r % 2:
             order.reverse()
         for tool in order:
@@ -246,59 +248,82 @@ def seconds(result, startup):
 
 # ---- counting ----
 
-def count_requests(tool, again, source="K:\\SRC"):
-    """Every request the wine server receives while the tool runs (a fresh server traces them)."""
-    subprocess.run([WINESERVER, "-k"], env=env(), stderr=subprocess.DEVNULL)
-    subprocess.run([WINESERVER, "-w"], env=env(), stderr=subprocess.DEVNULL)
-    server = subprocess.Popen([WINESERVER, "-f", "-d1"], env=env(), stderr=subprocess.PIPE)
-    time.sleep(0.3)
-    counter = subprocess.Popen([sys.executable, "-c", COUNTER], stdin=server.stderr, stdout=subprocess.PIPE)
-    server.stderr.close()
-    result = run(tool, again, source)
-    subprocess.run([WINESERVER, "-k"], env=env(), stderr=subprocess.DEVNULL)
-    server.wait()
-    counts = json.loads(counter.communicate()[0])
-    return counts, result
+class RequestCounter:
+    """A wine server of its own that traces every request; requests are counted while a
+    measurement is on. The trace is read until it has been quiet for a moment, so that no request
+    of the measured program is left in the pipe."""
 
+    def __init__(self):
+        subprocess.run([WINESERVER, "-k"], env=env(), stderr=subprocess.DEVNULL)
+        subprocess.run([WINESERVER, "-w"], env=env(), stderr=subprocess.DEVNULL)
+        self.server = subprocess.Popen([WINESERVER, "-f", "-d1"], env=env(), stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        self.counts = None
+        self.last = time.monotonic()
+        self.reader = threading.Thread(target=self.read, daemon=True)
+        self.reader.start()
 
-COUNTER = r"""
-import json, re, sys
-request = re.compile(rb"^[0-9a-f]{4}: (\w+)\(")
-counts = {}
-for line in sys.stdin.buffer:
-    m = request.match(line)
-    if m and b") = " not in line[:80]:
-        name = m.group(1).decode()
-        counts[name] = counts.get(name, 0) + 1
-print(json.dumps(counts))
-"""
+    def read(self):
+        request = re.compile(rb"^[0-9a-f]{4}: (\w+)\(")
+        for line in self.server.stderr:
+            self.last = time.monotonic()
+            counts = self.counts
+            if counts is None:
+                continue
+            m = request.match(line)
+            if m and b") = " not in line[:80]:
+                name = m.group(1).decode()
+                counts[name] = counts.get(name, 0) + 1
+
+    def settle(self, quiet=0.5, limit=60):
+        end = time.monotonic() + limit
+        while time.monotonic() - self.last < quiet and time.monotonic() < end:
+            time.sleep(0.1)
+
+    def measure(self, tool, again, source="K:\\SRC"):
+        self.settle()
+        self.counts = {}
+        run(tool, again, source)
+        self.settle()
+        counts, self.counts = self.counts, None
+        return counts
+
+    def close(self):
+        subprocess.run([WINESERVER, "-k"], env=env(), stderr=subprocess.DEVNULL)
+        self.server.wait()
 
 
 def count_all(entries):
     table = {}
-    for tool in TOOLS:
-        clear_dest(tool)
-        base, _ = count_requests(tool, False, "K:\\EMPTY\\SRC")
-        clear_dest(tool)
-        fresh, fresh_run = count_requests(tool, False)
-        check_copy(tool)
-        again, again_run = count_requests(tool, True)
-        check_copy(tool)
-        calls = {}
-        if tool != "xcopy":
+    counter = RequestCounter()
+    try:
+        # The platform's own processes start with the first program; let them come to rest.
+        for tool in TOOLS:
             clear_dest(tool)
-            calls["fresh"] = run(tool, False, extra=["--count"])["calls"]
-            calls["again"] = run(tool, True, extra=["--count"])["calls"]
+            run(tool, False, "K:\\EMPTY\\SRC")
+        time.sleep(2)
+        for tool in TOOLS:
+            clear_dest(tool)
+            base = counter.measure(tool, False, "K:\\EMPTY\\SRC")
+            clear_dest(tool)
+            fresh = counter.measure(tool, False)
             check_copy(tool)
-        table[tool] = {
-            "base": sum(base.values()),
-            "fresh": sum(fresh.values()), "again": sum(again.values()),
-            "fresh_by_request": top(fresh, base), "again_by_request": top(again, base),
-            "calls": calls,
-        }
-        print("requests %-8s fresh %.2f/entry again %.2f/entry" %
-              (tool, (table[tool]["fresh"] - table[tool]["base"]) / entries,
-               (table[tool]["again"] - table[tool]["base"]) / entries), flush=True)
+            again = counter.measure(tool, True)
+            check_copy(tool)
+            table[tool] = {"base": sum(base.values()), "fresh": sum(fresh.values()), "again": sum(again.values()),
+                           "fresh_by_request": top(fresh, base), "again_by_request": top(again, base)}
+            print("requests %-8s fresh %.2f/entry again %.2f/entry" %
+                  (tool, (table[tool]["fresh"] - table[tool]["base"]) / entries,
+                   (table[tool]["again"] - table[tool]["base"]) / entries), flush=True)
+    finally:
+        counter.close()
+    server_persistent()
+    for tool in [t for t in TOOLS if t != "xcopy"]:
+        clear_dest(tool)
+        table[tool]["calls"] = {"fresh": run(tool, False, extra=["--count"])["calls"],
+                                "again": run(tool, True, extra=["--count"])["calls"]}
+        check_copy(tool)
+    table["xcopy"]["calls"] = {}
     return table
 
 
@@ -324,8 +349,8 @@ def report(label, rounds, results, startup, counts, entries, loads):
                    for k in ("fresh", "again")} for t in TOOLS}
         lines += ["| tool | fresh copy | ratio | nothing changed | ratio |", "|---|---|---|---|---|"]
         names = {"walker": "plain `CopyFileW` walker", "xcopy": "Wine `xcopy /E /I /Y` (again: `/D`)",
-                 "kestrel": "KESTREL copy run"}
-        for t in ["walker", "xcopy", "kestrel"]:
+                 "kestrel": "KESTREL copy run", "before": "KESTREL copy run (%s)" % os.path.basename(KESTREL.get("before", ""))}
+        for t in [t for t in ["walker", "xcopy", "before", "kestrel"] if t in TOOLS]:
             lines.append("| %s | %.2f s | %.2f× | %.2f s | %.2f× |" %
                          (names[t], med[t]["fresh"], med[t]["fresh"] / med["walker"]["fresh"], med[t]["again"],
                           med[t]["again"] / med["walker"]["again"]))
@@ -337,8 +362,9 @@ def report(label, rounds, results, startup, counts, entries, loads):
         data["median"] = med
         data["times"] = {t: {k: [seconds(x, s) for x, s in zip(results[t][k], startup[t])] for k in results[t]}
                          for t in TOOLS}
-        kes = results["kestrel"]["fresh"] + results["kestrel"]["again"]
-        lines += ["KESTREL peak private memory: %s KiB" % max(int(x["fields"]["peak_private_KiB"]) for x in kes), ""]
+        for t in KESTREL:
+            kes = results[t]["fresh"] + results[t]["again"]
+            lines += ["%s: peak private memory %s KiB" % (t, max(int(x["fields"]["peak_private_KiB"]) for x in kes)), ""]
     if counts:
         lines += ["| tool | server requests per entry, fresh | nothing changed |", "|---|---|---|"]
         for t in TOOLS:
@@ -351,7 +377,7 @@ def report(label, rounds, results, startup, counts, entries, loads):
                 lines.append("- %s %s, requests per entry by kind: %s" % (t, k, ", ".join(
                     "%s %.2f" % (n, v / entries) for n, v in counts[t][k + "_by_request"].items())))
         lines.append("")
-        for t in ("kestrel", "walker"):
+        for t in [t for t in TOOLS if t != "xcopy"]:
             for k in ("fresh", "again"):
                 calls = counts[t]["calls"].get(k, {})
                 lines.append("- %s %s, platform calls per entry: %s" % (t, k, ", ".join(
@@ -374,7 +400,14 @@ def main():
     parser.add_argument("--no-count", action="store_true")
     parser.add_argument("--no-time", action="store_true")
     parser.add_argument("--label", default=time.strftime("%H%M"))
+    parser.add_argument("--kestrel", help="the KESTREL bench program to time (default: the build's)")
+    parser.add_argument("--before", help="another KESTREL bench program (an earlier build) timed alongside")
     args = parser.parse_args()
+    if args.kestrel:
+        KESTREL["kestrel"] = os.path.abspath(args.kestrel)
+    if args.before:
+        KESTREL["before"] = os.path.abspath(args.before)
+        TOOLS.insert(1, "before")
     for program in ("kestrel_copyrun_bench.exe", "kestrel_plainwalk.exe"):
         if not os.path.exists(os.path.join(BIN, program)):
             raise SystemExit("build the win64 preset first: %s is missing" % program)
