@@ -21,11 +21,33 @@ class CopyRunFailureTest : public CopyRunTest {
 // ---- walk failures ----
 
 TEST_F(CopyRunFailureTest, SourceAttributesUnreadable) {
-    Build("src\\d\\a.txt\nsrc\\d\\b.txt\ndst\\\n");
-    SimInjectFault("GetFileAttributesA", S("d\\a.txt").c_str(), ERROR_ACCESS_DENIED);
-    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "X d\\a.txt コピー元の属性を取得できません。",
-                                        "O d\\b.txt コピーしました。"}),
+    // A source item's attributes are read; an entry inside a folder has them from the listing.
+    Build("src\\a.txt\nsrc\\b.txt\ndst\\\n");
+    SimInjectFault("GetFileAttributesA", S("a.txt").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ((std::vector<std::string>{"X a.txt コピー元の属性を取得できません。", "O b.txt コピーしました。"}),
+              Run("\"" + S("a.txt") + "\" \"" + S("b.txt") + "\"", dst));
+}
+
+TEST_F(CopyRunFailureTest, EntriesInsideAFolderAreJudgedByWhatTheListingSaid) {
+    // The listing gave the source's attributes, size and time: they are not asked for again, and
+    // the destination's come in one call.
+    Build("src\\d\\a.txt text=\"new\" time=1700000100\nsrc\\d\\b.txt text=\"new\" time=1700000000\n"
+          "dst\\d\\a.txt text=\"old\" time=1700000000\ndst\\d\\b.txt text=\"old\" time=1700000000\n");
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    SimInjectFault("GetFileAttributesA", S("d\\a.txt").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    SimInjectFault("stat", nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    EXPECT_EQ((std::vector<std::string>{"  d すでに存在します。", "O d\\a.txt コピーしました。",
+                                        "  d\\b.txt 日付が同じか古いためコピーしません。"}),
               Run(S("d"), dst));
+    EXPECT_EQ(0, SimFaultsFired());
+    SimClearFaults();
+    // The destination's facts cannot be read: the same record as for a source item.
+    SimInjectFault("GetFileAttributesExA", D("d\\a.txt").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ((std::vector<std::string>{"  d すでに存在します。", "X d\\a.txt コピー先の属性を取得できません。",
+                                        "  d\\b.txt 日付が同じか古いためコピーしません。"}),
+              Run(S("d"), dst));
+    EXPECT_EQ(1, SimFaultsFired());
+    SimClearFaults();
 }
 
 TEST_F(CopyRunFailureTest, SourceFolderCannotBeListed) {
