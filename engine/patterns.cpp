@@ -1,7 +1,6 @@
 // Word splitting, wildcard matching and the code page 932 byte primitives.
 #include "patterns.h"
 #include <string.h>
-#include <string>
 
 // Walks a string keeping track of byte classes: Next() gives the class of the next byte.
 struct ByteClassWalker {
@@ -125,172 +124,138 @@ int SplitWords(char *text, int *count, char ***words) {
 
 // ---- MatchWildcard ----
 //
-// Both strings are read as if marked: a start mark (0x1E) before and an end mark (0x1F) after.
-// Every byte becomes a key that holds its class and, for single-byte letters, the upper-case
-// letter, so that "equal with the same class, or single-byte and equal after folding a–z" is
-// one comparison of keys. The pattern is cut at its single-byte stars into segments; a run of
-// stars and question marks is read with its question marks first ("*?" is "?*"), so no segment
-// after the first starts with "?". The name is then scanned once, never going back: when the
-// current segment fails part-way, only the failing byte is tried against its first byte.
+// The pattern is read element by element: a literal byte (its class must equal the name byte's
+// class; single-byte letters compare folded to upper case), or a run of single-byte wildcards.
+// In a run every "?" takes one byte of the name, of any class; the stars of a run take any number
+// of bytes together, and every star after the first takes one byte more ("**" is "?*": two stars
+// side by side leave a segment between them that takes one byte). A star remembers where it
+// began; when the rest of the pattern fails, the last star takes one byte more and the rest is
+// tried again from there. Only the last star ever needs to go back, so a pair costs at most name
+// length times pattern length steps, and nothing is allocated.
 
-static const char START_MARK = 0x1E;
-static const char END_MARK = 0x1F;
-static const unsigned short KEY_ANY = 0xFFFF; // a single-byte "?" in the pattern
-// Names and patterns are at most 259 bytes; longer ones (which no field lets through) are
-// matched in a heap buffer instead of being cut.
-static const size_t MATCH_STACK_BYTES = 600;
-
-static constexpr unsigned short ByteKey(unsigned char b, char cls) {
-    if (cls == BYTE_CLASS_SINGLE && b >= 'a' && b <= 'z') b = (unsigned char)(b - 32);
-    return (unsigned short)(((unsigned)cls << 8) | b);
-}
-
-// The key of every byte value as a single-byte character and as a lead byte candidate, so that
-// the scan of a name costs one table look-up per byte.
-enum { KIND_PLAIN, KIND_LEAD, KIND_WILDCARD };
-struct KeyTables {
-    unsigned short single[256];
-    bool lead[256];
-    unsigned char kind[256]; // of a byte that does not follow a lead byte
-    constexpr KeyTables() : single(), lead(), kind() {
-        for (int b = 0; b < 256; b++) {
-            single[b] = ByteKey((unsigned char)b, BYTE_CLASS_SINGLE);
-            lead[b] = IsLeadByteValue((unsigned char)b);
-            kind[b] = lead[b] ? KIND_LEAD : (b == '*' || b == '?') ? KIND_WILDCARD : KIND_PLAIN;
-        }
+struct FoldTable {
+    unsigned char upper[256];
+    constexpr FoldTable() : upper() {
+        for (int b = 0; b < 256; b++) upper[b] = (unsigned char)(b >= 'a' && b <= 'z' ? b - 32 : b);
     }
 };
-static constexpr KeyTables KEYS;
+static constexpr FoldTable FOLD;
 
-// `keys` gets the pattern's segments one after another (stars removed); segment i covers
-// keys[start[i]] .. keys[start[i+1] - 1]. Returns the number of stars; *empty gets the number of
-// empty segments.
-static int CompilePattern(const char *pattern, unsigned short *keys, int *start, int *empty) {
-    int n = 0, k = 0, emptySegments = 0;
-    start[0] = 0;
-    keys[n++] = KEYS.single[(unsigned char)START_MARK];
-    bool afterLead = false;
-    const unsigned char *p = (const unsigned char *)pattern;
-    for (; *p; p++) {
-        unsigned char b = *p;
-        if (afterLead) {
-            keys[n++] = (unsigned short)((BYTE_CLASS_TRAIL << 8) | b);
-            afterLead = false;
-            continue;
-        }
-        unsigned char kind = KEYS.kind[b];
-        if (kind == KIND_PLAIN) {
-            keys[n++] = KEYS.single[b];
-        } else if (kind == KIND_LEAD) {
-            keys[n++] = (unsigned short)((BYTE_CLASS_LEAD << 8) | b);
-            afterLead = true;
-        } else {
-            // A run of wildcards: its question marks join the current segment, then each star
-            // cuts one (two stars side by side leave an empty segment between them).
-            int stars = 0;
-            for (; *p == '*' || *p == '?'; p++) {
-                if (*p == '?') keys[n++] = KEY_ANY;
-                else stars++;
-            }
-            p--;
-            for (int i = 0; i < stars; i++) {
-                start[++k] = n;
-                if (i > 0) emptySegments++;
-            }
-        }
+// A quick refusal, before any matching: the pattern's last literal bytes (after its last
+// wildcard) must end the name. Class-blind, so it only ever refuses pairs that cannot match.
+static bool TailCannotMatch(const unsigned char *name, size_t nameLength, const unsigned char *pattern) {
+    const unsigned char *tail = pattern;
+    bool trail = false;
+    for (const unsigned char *p = pattern; *p; p++) {
+        if (!trail && (*p == '*' || *p == '?')) tail = p + 1;
+        trail = !trail && IsLeadByteValue(*p);
     }
-    keys[n++] = afterLead ? (unsigned short)((BYTE_CLASS_TRAIL << 8) | (unsigned char)END_MARK)
-                          : KEYS.single[(unsigned char)END_MARK];
-    start[k + 1] = n;
-    *empty = emptySegments;
-    return k;
-}
-
-static int MatchCompiled(const char *name, const unsigned short *keys, const int *start, int k) {
-    int i = 0, progress = 0;
-    const unsigned short *seg = keys + start[0];
-    int len = start[1] - start[0];
-    const unsigned char *np = (const unsigned char *)name;
-    bool atEnd = false;
-    unsigned char b = (unsigned char)START_MARK;
-    bool afterLead = false;
-    for (;;) {
-        unsigned short key;
-        if (!afterLead && !KEYS.lead[b]) {
-            key = KEYS.single[b];
-        } else if (afterLead) {
-            key = (unsigned short)((BYTE_CLASS_TRAIL << 8) | b);
-            afterLead = false;
-        } else {
-            key = (unsigned short)((BYTE_CLASS_LEAD << 8) | b);
-            afterLead = true;
-        }
-        if (len == 0) {
-            // An empty segment (two stars side by side) is complete after one byte.
-            progress = len;
-        } else if (seg[progress] == key || seg[progress] == KEY_ANY) {
-            progress++;
-        } else {
-            progress = seg[0] == key ? 1 : 0;
-        }
-        if (progress == len) {
-            if (++i > k) break;
-            seg = keys + start[i];
-            len = start[i + 1] - start[i];
-            progress = 0;
-        }
-        if (atEnd) break;
-        if (*np) {
-            b = *np++;
-        } else {
-            b = (unsigned char)END_MARK;
-            atEnd = true;
-        }
-    }
-    return i == k + 1 && atEnd;
-}
-
-// Could a name byte ever equal this pattern key? Cheap and class-blind: a "no" is certain (equal
-// keys mean an equal byte, or a lower-case letter whose upper case is the key's byte).
-static inline bool MayEqual(unsigned short key, unsigned char b) {
-    unsigned char low = (unsigned char)key;
-    return key == KEY_ANY || low == b || (b >= 'a' && b <= 'z' && low == b - 32);
-}
-
-// Rejects most names that cannot match without the full scan: the first segment must match the
-// name's first bytes and the last segment its last bytes, since neither can restart.
-static bool CannotMatch(const char *name, size_t nameLen, const unsigned short *keys, const int *start, int k,
-                        int empty) {
-    // Every key takes one byte of the marked name, and so does every empty segment.
-    if ((size_t)(start[k + 1] + empty) > nameLen + 2) return true;
-    auto byteAt = [&](size_t t) -> unsigned char {
-        return t == 0 ? (unsigned char)START_MARK : t <= nameLen ? (unsigned char)name[t - 1] : (unsigned char)END_MARK;
-    };
-    for (int t = 1; t < start[1]; t++)
-        if (!MayEqual(keys[t], byteAt((size_t)t))) return true;
-    size_t lastLen = (size_t)(start[k + 1] - start[k]);
-    for (size_t t = 0; t + 1 < lastLen; t++)
-        if (!MayEqual(keys[start[k] + t], byteAt(nameLen + 2 - lastLen + t))) return true;
+    if (tail == pattern) return false; // no wildcard: the scan compares the whole name anyway
+    size_t tailLength = strlen((const char *)tail);
+    if (tailLength > nameLength) return true;
+    const unsigned char *end = name + nameLength - tailLength;
+    for (size_t i = 0; i < tailLength; i++)
+        if (FOLD.upper[tail[i]] != FOLD.upper[end[i]]) return true;
     return false;
 }
 
-static int Match(const char *name, const char *pattern, unsigned short *keys, int *start) {
-    int empty;
-    int k = CompilePattern(pattern, keys, start, &empty);
-    if (CannotMatch(name, strlen(name), keys, start, k, empty)) return 0;
-    return MatchCompiled(name, keys, start, k);
+// The first byte in [from, end) that equals `folded` after folding, or null.
+static const unsigned char *FindFolded(const unsigned char *from, const unsigned char *end, unsigned char folded) {
+    const unsigned char *found = (const unsigned char *)memchr(from, folded, (size_t)(end - from));
+    if (folded >= 'A' && folded <= 'Z') {
+        const unsigned char *lower = (const unsigned char *)memchr(from, folded + 32, (size_t)(end - from));
+        if (lower && (!found || lower < found)) found = lower;
+    }
+    return found;
+}
+
+// Whether the byte at `at` is a trail byte, given that the byte at `from` (at or before `at`) is
+// one when `fromTrail`. Only the lead-valued bytes right before `at` need looking at: the byte
+// after any other byte starts a character, and from there they pair up.
+static bool IsTrailAt(const unsigned char *from, bool fromTrail, const unsigned char *at) {
+    if (at == from) return fromTrail;
+    size_t run = 0;
+    const unsigned char *q = at;
+    while (q > from && IsLeadByteValue(q[-1])) {
+        q--;
+        run++;
+    }
+    if (q == from && fromTrail) return (run - 1) % 2 == 1; // `from` ends a character
+    return run % 2 == 1;
 }
 
 int MatchWildcard(const char *name, const char *pattern) {
     if (pattern[0] == '*' && pattern[1] == 0) return 1;
     if (pattern[0] == 0) return 0;
-    if (strnlen(pattern, MATCH_STACK_BYTES - 2) == MATCH_STACK_BYTES - 2) {
-        size_t patLen = strlen(pattern);
-        std::basic_string<unsigned short> keys(patLen + 2, 0);
-        std::basic_string<int> start(patLen + 3, 0);
-        return Match(name, pattern, &keys[0], &start[0]);
+    const unsigned char *p = (const unsigned char *)pattern, *n = (const unsigned char *)name;
+    const unsigned char *nameEnd = n + strlen(name);
+    if (TailCannotMatch(n, (size_t)(nameEnd - n), p)) return 0;
+    // Whether the byte at p, and at n, follows a lead byte (is a trail byte).
+    bool pTrail = false, nTrail = false;
+    // Where the last star began in the pattern (just after its run) and in the name, and the
+    // pattern byte after it, folded, when that is a literal (0 otherwise): the star skips name
+    // bytes that cannot equal it.
+    const unsigned char *starP = nullptr, *starN = nullptr;
+    bool starTrail = false;
+    unsigned char starNext = 0;
+    for (;;) {
+        if (!pTrail && (*p == '*' || *p == '?')) {
+            unsigned any = 0, stars = 0;
+            for (; *p == '*' || *p == '?'; p++) {
+                if (*p == '*') stars++;
+                else any++;
+            }
+            if (stars) any += stars - 1;
+            for (; any && *n; any--) {
+                nTrail = !nTrail && IsLeadByteValue(*n);
+                n++;
+            }
+            if (any == 0) {
+                // A star that ends the pattern takes the rest of the name (unless the name ends in
+                // a lone lead byte, which only a pattern ending the same way matches).
+                if (stars && *p == 0) return IsTrailAt(n, nTrail, nameEnd) ? 0 : 1;
+                if (stars) {
+                    starP = p;
+                    starN = n;
+                    starTrail = nTrail;
+                    starNext = FOLD.upper[*p];
+                }
+                continue;
+            }
+            // The name ended inside the run: fall through to going back.
+        } else if (*p == 0) {
+            // Both ends reached; a name or pattern that ends in a lone lead byte matches only its
+            // like (the end itself then counts as that lead byte's trail byte).
+            if (*n == 0 && pTrail == nTrail) return 1;
+        } else if (*n) {
+            unsigned char pb = *p, nb = *n;
+            bool pLead = !pTrail && IsLeadByteValue(pb), nLead = !nTrail && IsLeadByteValue(nb);
+            bool same;
+            if (pTrail != nTrail || pLead != nLead) same = false;
+            else if (pTrail || pLead) same = pb == nb;
+            else same = FOLD.upper[pb] == FOLD.upper[nb];
+            if (same) {
+                pTrail = pLead;
+                nTrail = nLead;
+                p++;
+                n++;
+                continue;
+            }
+        }
+        // The rest of the pattern does not match here: the last star takes one byte more, or as
+        // many more as it takes to reach a byte that can begin the rest.
+        if (!starP || starN == nameEnd) return 0;
+        starTrail = !starTrail && IsLeadByteValue(*starN);
+        starN++;
+        if (starNext) {
+            const unsigned char *found = FindFolded(starN, nameEnd, starNext);
+            if (!found) return 0; // nothing further on can begin the rest
+            starTrail = IsTrailAt(starN, starTrail, found);
+            starN = found;
+        }
+        p = starP;
+        pTrail = false;
+        n = starN;
+        nTrail = starTrail;
     }
-    unsigned short keys[MATCH_STACK_BYTES];
-    int start[MATCH_STACK_BYTES + 1];
-    return Match(name, pattern, keys, start);
 }

@@ -35,6 +35,8 @@ int SplitWords(char *text, int *count, char ***words);
 
 // 1 when `name` (one folder or file name, no folder part) matches `pattern`, else 0. `*` takes
 // any run of bytes, `?` any one byte; both are wildcards only as single-byte characters, ASCII
-// letters compare without regard to case, every other byte is literal. "*" matches every name,
-// "" none. The scan never goes back in the name (so "*aab*" does not match "aaab").
+// letters compare without regard to case, every other byte is literal; a literal double-byte
+// character matches only the same character. Two stars side by side take at least one byte
+// ("a**" does not match "a"). "*" matches every name, "" none. Allocates nothing; a pair costs
+// at most name length times pattern length steps.
 int MatchWildcard(const char *name, const char *pattern);

@@ -374,33 +374,40 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
 }
 
 // Win32 name matching for FindFirstFileA: * and ? (a double-byte character is one character),
-// ASCII case ignored; "*.*" is the same as "*".
+// ASCII case ignored; "*.*" is the same as "*". Only the last star ever goes back, so a mask
+// with many stars costs at most name length times mask length steps.
 static bool MaskMatches(const char *mask, const char *name) {
     if (strcmp(mask, "*.*") == 0 || strcmp(mask, "*") == 0) return true;
     auto charLen = [](const char *s) { return (SimIsLead((unsigned char)*s) && s[1]) ? 2 : 1; };
     auto upper = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; };
-    while (*mask) {
+    const char *starMask = nullptr, *starName = nullptr;
+    for (;;) {
         if (*mask == '*') {
-            mask++;
-            for (const char *s = name;; s += charLen(s)) {
-                if (MaskMatches(mask, s)) return true;
-                if (!*s) return false;
-            }
-        }
-        if (!*name) return false;
-        int ml = charLen(mask), nl = charLen(name);
-        if (*mask == '?') {
-            mask++;
-            name += nl;
+            starMask = ++mask;
+            starName = name;
             continue;
         }
-        if (ml != nl) return false;
-        if (ml == 1 ? upper((unsigned char)*mask) != upper((unsigned char)*name) : strncmp(mask, name, 2) != 0)
-            return false;
-        mask += ml;
-        name += nl;
+        if (*mask && *name) {
+            int ml = charLen(mask), nl = charLen(name);
+            if (*mask == '?') {
+                mask++;
+                name += nl;
+                continue;
+            }
+            if (ml == nl &&
+                (ml == 1 ? upper((unsigned char)*mask) == upper((unsigned char)*name) : strncmp(mask, name, 2) == 0)) {
+                mask += ml;
+                name += nl;
+                continue;
+            }
+        } else if (!*mask && !*name) {
+            return true;
+        }
+        if (!starMask || !*starName) return false;
+        starName += charLen(starName);
+        mask = starMask;
+        name = starName;
     }
-    return *name == 0;
 }
 
 static void FillFindData(const SimNode *n, const char *name, LPWIN32_FIND_DATAA data) {

@@ -141,20 +141,54 @@ TEST(Selection, OnlyTheCategoryBitCounts) {
     EXPECT_STREQ("通常フォルダのためコピーしません。", s.message);
 }
 
+// The category table: the attribute that gives each category, its three MODE bits and its three
+// messages, written out as the system states them (not read from the code's own table).
+struct CategoryRow {
+    DWORD attribute;
+    int folderBit, fileBit, destBit;
+    const char *folderMessage, *fileMessage, *destMessage;
+};
+static const CategoryRow CATEGORY_ROWS[] = {
+    {0x0004, 9, 0, 18, "システムフォルダのためコピーしません。", "システムファイルのためコピーしません。",
+     "コピー先がシステムファイルのためコピーしません。"},
+    {0x4000, 10, 1, 19, "暗号フォルダのためコピーしません。", "暗号ファイルのためコピーしません。",
+     "コピー先が暗号ファイルのためコピーしません。"},
+    {0x0002, 11, 2, 20, "隠しフォルダのためコピーしません。", "隠しファイルのためコピーしません。",
+     "コピー先が隠しファイルのためコピーしません。"},
+    {0x0001, 12, 3, 21, "読取専用フォルダのためコピーしません。", "読取専用ファイルのためコピーしません。",
+     "コピー先が読取専用ファイルのためコピーしません。"},
+    {0x0800, 13, 4, 22, "圧縮フォルダのためコピーしません。", "圧縮ファイルのためコピーしません。",
+     "コピー先が圧縮ファイルのためコピーしません。"},
+    {0x0100, 14, 5, 23, "テンポラリフォルダのためコピーしません。", "テンポラリファイルのためコピーしません。",
+     "コピー先がテンポラリファイルのためコピーしません。"},
+    {0x2000, 15, 6, 24, "無索引フォルダのためコピーしません。", "無索引ファイルのためコピーしません。",
+     "コピー先が無索引ファイルのためコピーしません。"},
+    {0x0020, 16, 7, 25, "アーカイブフォルダのためコピーしません。", "アーカイブファイルのためコピーしません。",
+     "コピー先がアーカイブファイルのためコピーしません。"},
+    {0x0000, 17, 8, 26, "通常フォルダのためコピーしません。", "標準ファイルのためコピーしません。",
+     "コピー先が標準ファイルのためコピーしません。"},
+};
+
 TEST(Selection, CategoryMessagesOfTheThreeColumns) {
     Patterns all("*"), none("");
-    for (int c = 0; c < CATEGORY_COUNT; c++) {
-        DWORD attr = CATEGORY_TABLE[c].attribute;
-        Selection folder = SelectFolder("x", FILE_ATTRIBUTE_DIRECTORY | attr, MODE_DEFINED_BITS & ~ModeFolderBit((AttributeCategory)c), all.list, none.list);
-        Selection file = SelectFile("x", attr, MODE_DEFINED_BITS & ~ModeFileBit((AttributeCategory)c), all.list, none.list);
-        Selection dest = JudgeDestinationFile(attr, MODE_DEFINED_BITS & ~ModeDestBit((AttributeCategory)c));
-        EXPECT_STREQ(CATEGORY_TABLE[c].folderMessage, folder.message);
-        EXPECT_STREQ(CATEGORY_TABLE[c].fileMessage, file.message);
-        EXPECT_STREQ(CATEGORY_TABLE[c].destMessage, dest.message);
-        EXPECT_EQ(SELECTED, JudgeDestinationFile(attr, ModeDestBit((AttributeCategory)c)).result);
+    for (const CategoryRow &row : CATEGORY_ROWS) {
+        SCOPED_TRACE(row.fileMessage);
+        Selection folder = SelectFolder("x", FILE_ATTRIBUTE_DIRECTORY | row.attribute,
+                                        MODE_DEFINED_BITS & ~(1u << row.folderBit), all.list, none.list);
+        Selection file = SelectFile("x", row.attribute, MODE_DEFINED_BITS & ~(1u << row.fileBit), all.list, none.list);
+        Selection dest = JudgeDestinationFile(row.attribute, MODE_DEFINED_BITS & ~(1u << row.destBit));
+        EXPECT_STREQ(row.folderMessage, folder.message);
+        EXPECT_STREQ(row.fileMessage, file.message);
+        EXPECT_STREQ(row.destMessage, dest.message);
+        EXPECT_EQ(0, folder.level);
+        EXPECT_EQ(0, file.level);
+        EXPECT_EQ(0, dest.level);
+        // Only the category's own bit decides.
+        EXPECT_EQ(SELECTED, SelectFolder("x", FILE_ATTRIBUTE_DIRECTORY | row.attribute, 1u << row.folderBit, all.list,
+                                         none.list).result);
+        EXPECT_EQ(SELECTED, SelectFile("x", row.attribute, 1u << row.fileBit, all.list, none.list).result);
+        EXPECT_EQ(SELECTED, JudgeDestinationFile(row.attribute, 1u << row.destBit).result);
     }
-    EXPECT_STREQ("標準ファイルのためコピーしません。", CATEGORY_TABLE[CATEGORY_NORMAL].fileMessage);
-    EXPECT_STREQ("コピー先が読取専用ファイルのためコピーしません。", CATEGORY_TABLE[CATEGORY_READONLY].destMessage);
 }
 
 TEST(Selection, FolderPatternsWithQuotedBlank) {

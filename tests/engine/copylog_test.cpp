@@ -186,19 +186,29 @@ TEST_F(CopyLogTest, LongestNameAndMessageAreNeverCutNorOverrun) {
 
 TEST_F(CopyLogTest, ALineLongerThanTheWorkAreaIsCutAtACharacterBoundary) {
     // Longer than any name the system makes: cut, but never in the middle of a character, and
-    // the record still ends its line.
-    std::string name = "a";
-    while (name.size() < LOG_WORK_AREA + 100) name += "ソ";
-    CopyLogRecord(name.c_str(), "m", 2);
-    std::string records = Records(g_copyLog);
-    ASSERT_EQ(0, records.compare(0, 10, "\\cf48 X a\x83"));
-    ASSERT_GE(records.size(), 8u);
-    EXPECT_EQ("\r\\par\n", records.substr(records.size() - 6));
-    // Every 0x83 is followed by its escaped trail byte: no lone lead byte before the line end.
-    std::string body = records.substr(9, records.size() - 9 - 6);
-    EXPECT_EQ(0u, body.size() % 5) << body.size();
-    for (size_t i = 0; i + 5 <= body.size(); i += 5) ASSERT_EQ("\x83\\'5c", body.substr(i, 5)) << i;
-    EXPECT_LE(body.size() / 5 * 2 + 2 + 1 + 2, (size_t)LOG_WORK_AREA - 1);
+    // the record still ends its line. The double-byte characters start at an odd offset of the
+    // line ("X a") and at an even one ("X ab"), so that the bytes before "\r\n" end once on a
+    // whole character and once one byte short of one (which the separator then takes).
+    for (std::string prefix : {"a", "ab"}) {
+        SCOPED_TRACE(prefix);
+        ResetCopyLog();
+        std::string name = prefix;
+        while (name.size() < LOG_WORK_AREA + 100) name += "ソ";
+        CopyLogRecord(name.c_str(), "m", 2);
+        std::string records = Records(g_copyLog);
+        std::string head = "\\cf48 X " + prefix;
+        ASSERT_EQ(0, records.compare(0, head.size(), head));
+        ASSERT_GE(records.size(), head.size() + 6);
+        EXPECT_EQ("\r\\par\n", records.substr(records.size() - 6));
+        // Every 0x83 is followed by its escaped trail byte: no lone lead byte before the line end.
+        std::string body = records.substr(head.size(), records.size() - head.size() - 6);
+        size_t room = LOG_WORK_AREA - 3 - 2 - prefix.size(); // before "\r\n" and the zero
+        size_t characters = room / 2;
+        std::string expected;
+        for (size_t i = 0; i < characters; i++) expected += "\x83\\'5c";
+        if (room % 2) expected += " "; // the byte left over takes the separator
+        EXPECT_EQ(expected, body);
+    }
 }
 
 TEST_F(CopyLogTest, AFullDocumentTakesNothingMoreUntilItsReset) {
@@ -289,6 +299,34 @@ TEST(AppendRtfRecord, EscapedTextTerminatorAndClosingBraceMustFit) {
     EXPECT_EQ((char)0xDD, b.bytes[1]);
     EXPECT_EQ(1, AppendRtfRecord(b.bytes, 58, so.c_str(), 60)); // "\cf60 " is 6 bytes
     EXPECT_EQ(56u, strlen(b.bytes));
+}
+
+// The room at its exact boundary, for each byte that grows when escaped: as a trail byte (0x5C,
+// 0x7B, 0x7D after the lead byte 0x81: "＼", "｛", "｝" grow from 2 to 5 bytes) and as a single
+// byte ("\\", "{", "}" grow from 1 to 2, inside the room test of twice the text). Each record is
+// written into a buffer of exactly the room it is given, so a byte too many overruns it.
+TEST(AppendRtfRecord, RoomAtItsExactBoundaryForEveryEscapedByte) {
+    struct Row {
+        std::string character;
+        size_t fits; // the least room that takes ten of them with the colour word "\cf60 "
+    };
+    const Row rows[] = {
+        {"\x81\x5C", 6 + 50 + 1 + 1}, {"\x81\x7B", 6 + 50 + 1 + 1}, {"\x81\x7D", 6 + 50 + 1 + 1},
+        {"\\", 2 * 10 + 17},          {"{", 2 * 10 + 17},             {"}", 2 * 10 + 17},
+    };
+    for (const Row &row : rows) {
+        std::string text;
+        for (int i = 0; i < 10; i++) text += row.character;
+        SCOPED_TRACE(text);
+        for (size_t room : {row.fits - 1, row.fits}) {
+            std::vector<char> buffer(room, (char)0xDD);
+            buffer[0] = 0;
+            EXPECT_EQ(room == row.fits ? 1 : 0, AppendRtfRecord(buffer.data(), (DWORD)room, text.c_str(), 60));
+            if (room < row.fits) {
+                EXPECT_EQ((char)0xDD, buffer[1]) << "nothing written";
+            }
+        }
+    }
 }
 
 TEST(AppendRtfRecord, AnEmptyTextWritesTheColourWordAlone) {

@@ -79,13 +79,27 @@ struct CategoryCase {
     const char *letters; // BuildTree's attribute letters of an entry of the category
     bool wineCanStore;       // on files
     bool wineCanStoreFolder; // on folders (Wine keeps neither read-only nor archive on a folder)
+    const char *folderMessage, *fileMessage, *destMessage;
 };
 static const CategoryCase CATEGORY_CASES[] = {
-    {CATEGORY_SYSTEM, "S", true, true},       {CATEGORY_ENCRYPTED, "E", false, false},
-    {CATEGORY_HIDDEN, "H", true, true},       {CATEGORY_READONLY, "R", true, false},
-    {CATEGORY_COMPRESSED, "C", false, false}, {CATEGORY_TEMPORARY, "T", false, false},
-    {CATEGORY_NOT_INDEXED, "N", false, false}, {CATEGORY_ARCHIVE, "A", true, false},
-    {CATEGORY_NORMAL, "", false, false},
+    {CATEGORY_SYSTEM, "S", true, true, "システムフォルダのためコピーしません。", "システムファイルのためコピーしません。",
+     "コピー先がシステムファイルのためコピーしません。"},
+    {CATEGORY_ENCRYPTED, "E", false, false, "暗号フォルダのためコピーしません。", "暗号ファイルのためコピーしません。",
+     "コピー先が暗号ファイルのためコピーしません。"},
+    {CATEGORY_HIDDEN, "H", true, true, "隠しフォルダのためコピーしません。", "隠しファイルのためコピーしません。",
+     "コピー先が隠しファイルのためコピーしません。"},
+    {CATEGORY_READONLY, "R", true, false, "読取専用フォルダのためコピーしません。", "読取専用ファイルのためコピーしません。",
+     "コピー先が読取専用ファイルのためコピーしません。"},
+    {CATEGORY_COMPRESSED, "C", false, false, "圧縮フォルダのためコピーしません。", "圧縮ファイルのためコピーしません。",
+     "コピー先が圧縮ファイルのためコピーしません。"},
+    {CATEGORY_TEMPORARY, "T", false, false, "テンポラリフォルダのためコピーしません。",
+     "テンポラリファイルのためコピーしません。", "コピー先がテンポラリファイルのためコピーしません。"},
+    {CATEGORY_NOT_INDEXED, "N", false, false, "無索引フォルダのためコピーしません。", "無索引ファイルのためコピーしません。",
+     "コピー先が無索引ファイルのためコピーしません。"},
+    {CATEGORY_ARCHIVE, "A", true, false, "アーカイブフォルダのためコピーしません。",
+     "アーカイブファイルのためコピーしません。", "コピー先がアーカイブファイルのためコピーしません。"},
+    {CATEGORY_NORMAL, "", false, false, "通常フォルダのためコピーしません。", "標準ファイルのためコピーしません。",
+     "コピー先が標準ファイルのためコピーしません。"},
 };
 
 class CategoryTest : public CopyRunTest, public ::testing::WithParamInterface<CategoryCase> {};
@@ -99,8 +113,8 @@ TEST_P(CategoryTest, SourceFolderAndFileRefusedByTheirCategory) {
     Build(layout.c_str());
     ShowModeWord(dialog, MODE_ALL & ~ModeFolderBit(c.category) & ~ModeFileBit(c.category));
     auto log = Run("\"" + src + "f.txt\"" + (folderToo ? " \"" + src + "x\"" : std::string()), dst);
-    std::vector<std::string> expected{std::string("  f.txt ") + CATEGORY_TABLE[c.category].fileMessage};
-    if (folderToo) expected.push_back(std::string("  x ") + CATEGORY_TABLE[c.category].folderMessage);
+    std::vector<std::string> expected{std::string("  f.txt ") + c.fileMessage};
+    if (folderToo) expected.push_back(std::string("  x ") + c.folderMessage);
     EXPECT_EQ(expected, log);
     EXPECT_EQ("", Dest());
 }
@@ -112,7 +126,7 @@ TEST_P(CategoryTest, DestinationFileRefusedByItsCategory) {
     Build(layout.c_str());
     ShowModeWord(dialog, MODE_ALL & ~ModeDestBit(c.category));
     auto log = Run(src + "f.txt", dst);
-    EXPECT_EQ((std::vector<std::string>{std::string("  f.txt ") + CATEGORY_TABLE[c.category].destMessage}), log);
+    EXPECT_EQ((std::vector<std::string>{std::string("  f.txt ") + c.destMessage}), log);
     EXPECT_EQ("old", ReadWholeFile(dst + "f.txt"));
     // With the permission the same file is overwritten and takes the source's attributes.
     ShowModeWord(dialog, MODE_ALL);

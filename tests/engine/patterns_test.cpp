@@ -1,6 +1,7 @@
 // Word splitting, wildcard matching and the byte primitives.
 #include "patterns.h"
 #include <gtest/gtest.h>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -101,14 +102,29 @@ TEST(MatchWildcard, DocumentedResults) {
         {"abc", "abcd", 0},         {"abc?", "abc", 0},         {"ab?", "abc", 1},
         {"*.*", "file", 0},         {"*.*", "file.", 1},        {"file.", "file", 0},
         {"a*c", "abcc", 1},         {"a*c", "abcd", 0},         {"a*bc", "acbc", 1},
-        {"*aab*", "aab", 1},        {"*aab*", "xaab", 1},       {"*aab*", "aaab", 0},
-        {"*a?c*", "abc", 1},        {"*a?c*", "aabc", 0},       {"*abd", "ababd", 1},
+        {"*aab*", "aab", 1},        {"*aab*", "xaab", 1},       {"*aab*", "aaab", 1},
+        {"*a?c*", "abc", 1},        {"*a?c*", "aabc", 1},       {"*abd", "ababd", 1},
+        {"*.tar.gz", "a.tar.tar.gz", 1}, {"*.tar.gz", "a.tar.gz.x", 0}, {"a*b*c", "abbbc", 1},
+        {"*?*?", "ab", 0},          {"*?*?", "abc", 1},          {"a*?*b", "ab", 0},
         {"a**b", "axb", 1},         {"a**b", "ab", 0},          {"a**", "a", 0},
         {"a*", "a", 1},             {"**", "x", 1},             {"**", "anything.at.all", 1},
         {"*?", "a", 1},             {"?", "表", 0},             {"??", "表", 1},
         {"*.txt", "表.txt", 1},      {"*", "x", 1},              {"", "x", 0},
         {"MY *", "MY DOC", 1},      {"MY *", "MYDOC", 0},       {"$*", "$RECYCLE.BIN", 1},
         {"_*", "x_y", 0},           {"~*", "~$doc", 1},         {"*.TMP", "a.tmp.bak", 0},
+    };
+    for (const MatchCase &c : cases)
+        EXPECT_EQ(c.expected, MatchWildcard(c.name, c.pattern)) << "pattern " << c.pattern << " name " << c.name;
+}
+
+TEST(MatchWildcard, CaseFoldsTheLettersAndNotTheirNeighbours) {
+    // a–z and A–Z fold at both ends of the alphabet; "@" (0x40) and "`" (0x60), "[" (0x5B) and
+    // "{" (0x7B) lie 32 apart like the letters but are no letters. Each at the start (the plain
+    // scan), at the end (the tail after a star) and after a star (where a star looks ahead).
+    static const MatchCase cases[] = {
+        {"a", "A", 1},   {"A", "a", 1},   {"z", "Z", 1},   {"Z", "z", 1},   {"@", "`", 0},   {"`", "@", 0},
+        {"[", "{", 0},   {"{", "[", 0},   {"*z", "xZ", 1}, {"*A", "xa", 1}, {"*@", "x`", 0}, {"*[", "x{", 0},
+        {"*{", "x[", 0}, {"*`", "x@", 0}, {"*Zx*", "zx", 1}, {"*@x*", "`x", 0}, {"*[x*", "{x", 0},
     };
     for (const MatchCase &c : cases)
         EXPECT_EQ(c.expected, MatchWildcard(c.name, c.pattern)) << "pattern " << c.pattern << " name " << c.name;
@@ -135,8 +151,13 @@ TEST(MatchWildcard, TrailBytesAreNeverWildcards) {
 TEST(MatchWildcard, LongNamesAndPatterns) {
     std::string name = "b" + std::string(258, 'a');
     EXPECT_EQ(1, MatchWildcard(name.c_str(), ("*" + std::string(258, 'a')).c_str()));
-    // The scan never goes back: a segment that overran restarts at the failing byte only.
-    EXPECT_EQ(0, MatchWildcard(name.c_str(), ("*" + std::string(257, 'a')).c_str()));
+    EXPECT_EQ(1, MatchWildcard(name.c_str(), ("*" + std::string(257, 'a')).c_str()));
+    EXPECT_EQ(0, MatchWildcard(name.c_str(), ("*" + std::string(259, 'a')).c_str()));
+    // Many stars that each must go back, against a long name.
+    std::string as(200, 'a');
+    EXPECT_EQ(0, MatchWildcard(as.c_str(), "*a*a*a*a*b"));
+    EXPECT_EQ(1, MatchWildcard((as + "b").c_str(), "*a*a*a*a*b"));
+    EXPECT_EQ(1, MatchWildcard((as + "b").c_str(), "*A*A*A*A*B"));
     // Longer than any field allows: still matched, not cut.
     std::string huge = std::string(1000, 'c') + std::string(1000, 'b');
     EXPECT_EQ(1, MatchWildcard(huge.c_str(), ("c*" + std::string(1000, 'b')).c_str()));
@@ -168,11 +189,12 @@ TEST(BytePrimitives, UpcaseAsciiLeavesDoubleByteAlone) {
     char text[] = "abc\x82\x61xyz\x81\x7a";  // 0x82 0x61 and 0x81 0x7A are double-byte
     EXPECT_EQ(text, UpcaseAscii(text));
     EXPECT_STREQ("ABC\x82\x61XYZ\x81\x7a", text);
+    char edges[] = "az@[`{AZ";
+    EXPECT_STREQ("AZ@[`{AZ", UpcaseAscii(edges));
 }
 
-// The matching rules transcribed step by step (marks, class maps, the repeated "*?" sweep,
-// segments, one progress counter per segment), to check the fast matcher against on many
-// random names and patterns.
+// The earlier matching rules transcribed step by step (marks, class maps, the repeated "*?"
+// sweep, segments, one progress counter per segment, never going back in the name).
 static int ReferenceMatch(const std::string &name, const std::string &pattern) {
     if (pattern == "*") return 1;
     if (pattern.empty()) return 0;
@@ -212,22 +234,84 @@ static int ReferenceMatch(const std::string &name, const std::string &pattern) {
     return i == seg.size();
 }
 
+// The same segments, each found anywhere after the one before it (a star takes any run of
+// bytes): the name matches when some placement of all segments fits, the first at the start mark
+// and the last ending at the end mark. An empty segment takes one byte.
+static int BacktrackingMatch(const std::string &name, const std::string &pattern) {
+    if (pattern == "*") return 1;
+    if (pattern.empty()) return 0;
+    std::string P = "\x1E" + pattern + "\x1F", N = "\x1E" + name + "\x1F";
+    std::vector<char> pc(P.size() + 1), nc(N.size() + 1);
+    ByteClasses(P.c_str(), pc.data());
+    ByteClasses(N.c_str(), nc.data());
+    for (size_t sweep = 0; sweep < P.size(); sweep++)
+        for (size_t j = 0; j + 1 < P.size(); j++)
+            if (P[j] == '*' && pc[j] == '0' && P[j + 1] == '?' && pc[j + 1] == '0') std::swap(P[j], P[j + 1]);
+    std::vector<std::string> seg(1), segc(1);
+    for (size_t j = 0; j < P.size(); j++) {
+        if (P[j] == '*' && pc[j] == '0') {
+            seg.emplace_back();
+            segc.emplace_back();
+        } else {
+            seg.back() += P[j];
+            segc.back() += pc[j];
+        }
+    }
+    auto fitsAt = [&](size_t i, size_t at) {
+        for (size_t t = 0; t < seg[i].size(); t++) {
+            char b = N[at + t], cb = nc[at + t], p = seg[i][t], cp = segc[i][t];
+            auto up = [](char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 32) : c; };
+            bool same = (b == p && cb == cp) || (cb == '0' && cp == '0' && up(b) == up(p)) || (p == '?' && cp == '0');
+            if (!same) return false;
+        }
+        return true;
+    };
+    std::function<bool(size_t, size_t)> placeFrom = [&](size_t i, size_t from) {
+        size_t length = seg[i].empty() ? 1 : seg[i].size();
+        for (size_t at = from; at + length <= N.size(); at++) {
+            if (fitsAt(i, at)) {
+                if (i + 1 == seg.size() ? at + length == N.size() : placeFrom(i + 1, at + length)) return true;
+            }
+            if (i == 0) break;
+        }
+        return false;
+    };
+    return placeFrom(0, 0) ? 1 : 0;
+}
+
+// Against the backtracking rules on many random pairs; and every pair that the earlier,
+// never-looking-back rules matched still matches (stored patterns keep their meaning).
 TEST(MatchWildcard, AgreesWithTheRulesOnRandomPairs) {
-    static const char *pieces[] = {"a", "A", "b", ".", "*", "?", "表", "ソ", "\x81", "?", "*", "ab", "\x81\x3F"};
-    static const char *namePieces[] = {"a", "A", "b", ".", "表", "ソ", "ab", "\x81\x3F", "x", "B"};
+    // Double-byte characters whose trail byte is a backslash, a "?" or itself a lead-byte value
+    // (亜 is 0x88 0x9F).
+    static const char *pieces[] = {"a", "A", "b", ".", "*", "?", "表", "ソ", "\x81", "?", "*", "ab", "\x81\x3F",
+                                   "亜", "\x9F"};
+    static const char *namePieces[] = {"a", "A", "b", ".", "表", "ソ", "ab", "\x81\x3F", "x", "B", "亜", "\x88"};
+    // Every other round draws from a few letters only, so that names repeat what the patterns
+    // look for and stars must go back.
+    static const char *fewPieces[] = {"a", "A", "b", "*", "?", "*"};
+    static const char *fewNamePieces[] = {"a", "A", "b", "aab"};
     unsigned seed = 12345;
     auto next = [&](unsigned n) {
         seed = seed * 1103515245u + 12345u;
         return (seed >> 16) % n;
     };
-    int matches = 0;
+    int matches = 0, gained = 0;
     for (int round = 0; round < 200000; round++) {
         std::string pattern, name;
-        for (unsigned k = next(6); k > 0; k--) pattern += pieces[next(sizeof pieces / sizeof *pieces)];
-        for (unsigned k = next(6) + 1; k > 0; k--) name += namePieces[next(sizeof namePieces / sizeof *namePieces)];
-        int expected = ReferenceMatch(name, pattern);
+        if (round % 2 == 0) {
+            for (unsigned k = next(6); k > 0; k--) pattern += pieces[next(sizeof pieces / sizeof *pieces)];
+            for (unsigned k = next(6) + 1; k > 0; k--) name += namePieces[next(sizeof namePieces / sizeof *namePieces)];
+        } else {
+            for (unsigned k = next(8); k > 0; k--) pattern += fewPieces[next(sizeof fewPieces / sizeof *fewPieces)];
+            for (unsigned k = next(8) + 1; k > 0; k--) name += fewNamePieces[next(sizeof fewNamePieces / sizeof *fewNamePieces)];
+        }
+        int expected = BacktrackingMatch(name, pattern), before = ReferenceMatch(name, pattern);
         matches += expected;
+        gained += expected && !before;
         ASSERT_EQ(expected, MatchWildcard(name.c_str(), pattern.c_str())) << "pattern [" << pattern << "] name [" << name << "]";
+        ASSERT_TRUE(expected || !before) << "pattern [" << pattern << "] name [" << name << "]";
     }
     EXPECT_GT(matches, 1000) << "the random pairs should include many matches";
+    EXPECT_GT(gained, 300) << "the random pairs should include names that only going back finds";
 }
