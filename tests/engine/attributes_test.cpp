@@ -65,7 +65,6 @@ TEST_F(TransferTest, AnEntryThatAlreadyCarriesTheWordIsNotSetAgain) {
     EXPECT_EQ(TRANSFER_SET_ATTRIBUTES_FAILED, Transfer("f.txt", ARC));
     EXPECT_EQ(TRANSFER_SET_ATTRIBUTES_FAILED, Transfer("d", DIR | HID | SYS));
     EXPECT_EQ(2, SimFaultsFired());
-    SimClearFaults();
 }
 
 TEST_F(TransferTest, AMissingDestinationFailsAtTheFirstChange) {
