@@ -193,11 +193,16 @@ static int WriteScriptWith(HWND nameDialog, const ScriptSettings &s, TextFile *f
 
 int WriteScriptFile(HWND nameDialog) {
     // The settings and the file's buffer are too large for a dialog procedure's stack frame.
-    ScriptSettings *s = (ScriptSettings *)LocalAlloc(LMEM_FIXED, sizeof(ScriptSettings) + sizeof(TextFile));
-    if (!s) {
+    struct Writing {
+        ScriptSettings settings;
+        TextFile file;
+    };
+    Writing *w = (Writing *)LocalAlloc(LMEM_FIXED, sizeof(Writing));
+    if (!w) {
         ShowWarningBox(nameDialog, "%s", WRITE_FAILED_MESSAGE);
         return 0;
     }
+    ScriptSettings *s = &w->settings;
     GetDlgItemTextA(nameDialog, IDC_SCRIPT_NAME, s->name, sizeof s->name);
     for (int i = 0; i < 6; i++) {
         s->texts[i][0] = '\0';
@@ -205,8 +210,8 @@ int WriteScriptFile(HWND nameDialog) {
     }
     s->mode = ReadModeWord(g_mainDialog);
     s->conf = ReadConfWord(g_mainDialog);
-    int result = WriteScriptWith(nameDialog, *s, (TextFile *)(s + 1));
-    LocalFree(s);
+    int result = WriteScriptWith(nameDialog, *s, &w->file);
+    LocalFree(w);
     return result;
 }
 

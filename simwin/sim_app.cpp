@@ -28,8 +28,8 @@ DWORD GetModuleFileNameA(HMODULE, LPSTR path, DWORD size) {
         return 0;
     }
     if (name.size() + 1 > size) {
-        memcpy(path, name.data(), size - 1);
-        path[size - 1] = 0;
+        // As Wine answers (measured): `size` bytes of the path, no terminator.
+        memcpy(path, name.data(), size);
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return size;
     }

@@ -336,9 +336,13 @@ static DWORD ReportedAttributes(const SimNode *n) {
     return n->attributes ? n->attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
+static bool IsDosDeviceName(const char *path);
+
 DWORD GetFileAttributesA(LPCSTR path) {
     SIM_LOCK;
     if (SimFaultFires("GetFileAttributesA", path)) return INVALID_FILE_ATTRIBUTES;
+    // A device name exists in every folder (Wine reports FILE_ATTRIBUTE_ARCHIVE: measured).
+    if (IsDosDeviceName(path)) return FILE_ATTRIBUTE_ARCHIVE;
     SimLookup l = SimFind(path);
     if (!l.node) return SimFail(l.error, INVALID_FILE_ATTRIBUTES);
     return ReportedAttributes(l.node);

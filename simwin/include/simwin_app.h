@@ -5,8 +5,8 @@
 
 
 // The simulated program file is "C:\KESTREL\kestrel.exe" unless a test sets another path.
-// Like Windows XP, a path that does not fit is cut to size - 1 bytes, terminated, and the
-// result is `size` with ERROR_INSUFFICIENT_BUFFER.
+// Like Windows XP and Wine, a path that does not fit fills all `size` bytes without a
+// terminator, and the result is `size` (last error ERROR_INSUFFICIENT_BUFFER).
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
 // Ends a modal dialog with `result` (recorded for SimDialogEnded); FALSE for a window that is not
 // a live dialog.

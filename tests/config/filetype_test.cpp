@@ -58,6 +58,17 @@ TEST(FileTypeEntries, WrittenAndRewritten) {
     DeleteTypeKeys(".kjbtest", "KESTRELScriptTest");
 }
 
+// What the registration relies on: a program path that does not fit is cut without a terminator
+// and the result is the buffer's size, never a shorter length.
+TEST(FileTypeEntries, ProgramPathCutToTheBuffer) {
+    char path[8];
+    memset(path, 0xdd, sizeof path);
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ((DWORD)sizeof path, GetModuleFileNameA(nullptr, path, sizeof path));
+    EXPECT_EQ((DWORD)ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    EXPECT_NE('\0', path[sizeof path - 1]);
+}
+
 // An extension that another program owns is never taken over, whatever its value looks like.
 TEST(FileTypeEntries, ExtensionOwnedByAnotherType) {
 #ifdef KESTREL_SIM
