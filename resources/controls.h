@@ -24,3 +24,9 @@
 
 // ---- DIALOG_MKSCRIPT ----
 #define IDC_SCRIPT_NAME 1047    // the script's name, without ".kjb"
+
+// ---- DIALOG_LOG and DIALOG_SYNC (the viewers) ----
+// Each holds one rich-edit control and a hidden default OK button (IDOK) that takes the focus.
+#define IDC_LOG_VIEW 1048     // DIALOG_LOG: the log document
+#define IDC_MISSING_VIEW 1049 // DIALOG_SYNC: the missing-files document, read-only
+#define IDM_MAKEBATCH 1052    // DIALOG_SYNC's system-menu command "バッチファイルの作成(&B)"

@@ -29,6 +29,16 @@ kestrel_e2e_env() {
         trap "kill $KESTREL_XVFB_PID 2>/dev/null || true" EXIT
     fi
 
+    # A new prefix links the user's Desktop to the Unix home folder, which every prefix on this
+    # machine shares: the files the programs write on the desktop (DelDest.bat, scripts) get a
+    # desktop folder of the prefix's own.
+    local desktop
+    for desktop in "$prefix"/drive_c/users/*/Desktop; do
+        if [ -L "$desktop" ]; then
+            rm -f "$desktop" && mkdir -p "$desktop"
+        fi
+    done
+
     [ -f "$prefix/.kestrel-e2e" ] && return 0
     local reg="$build/e2e-settings.reg"
     mkdir -p "$build"

@@ -167,9 +167,12 @@ bool SimFaultFires(const char *op, const char *path) {
     }
     for (auto &f : g_faults) {
         if (f.spent) continue;
-        // "*" stands for the file-system operations; memory faults and registry calls are asked
-        // for by name.
-        if (f.op == "*" ? (strcmp(op, "LocalAlloc") == 0 || strncmp(op, "Reg", 3) == 0) : f.op != op) continue;
+        // "*" stands for the file-system operations; memory faults, registry calls and failed
+        // closes are asked for by name.
+        if (f.op == "*" ? (strcmp(op, "LocalAlloc") == 0 || strncmp(op, "Reg", 3) == 0 ||
+                           strcmp(op, "CloseHandle") == 0)
+                        : f.op != op)
+            continue;
         if (!f.path.empty() && f.path != upper) continue;
         f.seen++;
         bool fire = f.mode == SIM_FAULT_EVERY || (f.mode == SIM_FAULT_NEXT) ||

@@ -659,8 +659,10 @@ BOOL CloseHandle(HANDLE handle) {
     SIM_LOCK;
     SimHandle *h = SimGetHandle(handle, (SimHandleKind)0);
     if (!h || h->kind == SIM_HANDLE_FIND) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    // A failed close (a flush that could not be written) still releases the handle.
+    bool failed = h->kind == SIM_HANDLE_FILE && h->node && SimFaultFires("CloseHandle", SimPathOf(h->node).c_str());
     SimDropHandle(h);
-    return TRUE;
+    return failed ? FALSE : TRUE;
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {

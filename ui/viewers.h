@@ -1,12 +1,102 @@
-// The log and missing-files viewers that a copy run shows at its end, modal to the main dialog;
-// each returns when the user has closed it.
+// The log and missing-files viewers that a copy run shows at its end, modal to the main dialog,
+// and the deletion batch file DelDest.bat written from the missing-files viewer. The stream
+// callback, the batch-file text and the frame's minimum size are plain arithmetic that every
+// build runs; the viewer windows themselves need the rich-edit control (viewers_win.cpp).
 #pragma once
 #include <windows.h>
 #include <atomic>
+#include "controls.h"
+#include "copylog.h"
 
+// ---- viewers ----
+
+// Each warns first when its document is full ("ログが多すぎて全部表示できません。" /
+// "コピー元に無いファイルが多すぎて全部表示できません。"), then shows the viewer modally with
+// `dialog` as owner and returns when the user has closed it. Called by the copy run's worker
+// after its walk: the missing-files viewer first (only when the check ran and the run was not
+// stopped), then the log viewer.
 void ShowMissingViewer(HWND dialog);
 void ShowLogViewer(HWND dialog);
 
 // How many times each viewer has been asked for since the process started (tests read them).
 extern std::atomic<int> g_missingViewerShown;
 extern std::atomic<int> g_logViewerShown;
+
+// Opens one viewer dialog modally on `owner` with `document` and returns when it is closed
+// (viewers_win.cpp: DIALOG_LOG / DIALOG_SYNC; the host build records the request). Returns the
+// dialog's result, or -1 when the dialog could not be created.
+enum ViewerKind { VIEWER_LOG, VIEWER_MISSING };
+INT_PTR OpenViewerDialog(HWND owner, ViewerKind kind);
+
+// ---- streaming a document into a rich-edit control ----
+
+// Appends the closing brace to the document's open RTF text, once: a document already closed is
+// left as it is. The room for the brace was kept free by every append.
+void CloseRtfDocument(LogDocument *document);
+
+// What the stream callback reads from: the start of the text, the position reached and the bytes
+// that remain.
+struct RtfStreamState {
+    const char *text;
+    DWORD position;
+    DWORD remaining;
+};
+
+// The EM_STREAMIN read callback (EDITSTREAMCALLBACK): copies min(requested, remaining) bytes
+// from the position on into `buffer`, advances, and reports the count in *copied; 0 bytes once
+// nothing remains, which ends the stream. Always reports success (0).
+DWORD CALLBACK ReadRtfStream(DWORD_PTR cookie, LPBYTE buffer, LONG requested, LONG *copied);
+
+// Closes the document with its brace, loads all of it into the rich-edit control as RTF
+// (EM_STREAMIN, SF_RTF) and puts the caret at the start. Windows only.
+void StreamRtfIntoControl(HWND control, LogDocument *document);
+
+// ---- the viewer frame ----
+
+// The smallest viewer frame, in pixels.
+#define VIEWER_MIN_WIDTH 400
+#define VIEWER_MIN_HEIGHT 300
+
+// WM_SIZING: keeps the dragged frame at least VIEWER_MIN_WIDTH × VIEWER_MIN_HEIGHT by moving the
+// dragged edge (`edge` is WMSZ_LEFT … WMSZ_BOTTOMRIGHT; a corner moves both of its edges).
+void KeepViewerMinimumSize(int edge, LONG &left, LONG &top, LONG &right, LONG &bottom);
+
+// ---- the deletion batch file ----
+
+// Warnings of the batch file, each shown in a warning box on the missing-files viewer.
+extern const char MSG_BATCH_PATH_TOO_LONG[];  // "バッチファイルのフルパス名が長すぎます。"
+extern const char MSG_BATCH_EXISTS[];         // "同名のバッチファイルが存在します。"
+extern const char MSG_BATCH_CANNOT_OPEN[];    // "バッチファイルを開けません。"
+extern const char MSG_BATCH_CANNOT_WRITE[];   // a write or the close failed; the file was deleted
+extern const char MSG_BATCH_PARTIAL_LEFT[];   // … and the partial file could not be deleted
+extern const char MSG_BATCH_NOT_FULL_PATH[];  // a listed name is not a full path; nothing written
+extern const char MSG_BATCH_UNSAFE_NAME[];    // a listed name cmd.exe would misread; nothing written
+
+// The batch file's text for the missing-files viewer's plain text (`length` bytes), with line
+// feeds (the file is written in text mode, each line feed as CR LF): the header
+// "REM KESTREL Delete Destination BAT File" and an empty line, the line
+// "setlocal DisableDelayedExpansion", then for each line of the text that begins with "D " or
+// "F " and has a name after it, "rmdir \"name\"" or "del   \"name\"" (del and three spaces).
+// Lines of the text end at CR, LF or CR LF; other lines are skipped.
+// Each single-byte "%" of a name is written "%%", so that cmd.exe takes the name as it is (it
+// expands percent signs even inside quotes); "!" stays as it is, because the setlocal line turns
+// delayed expansion off whatever the user's setting (and a caret would then stay in the name).
+// `out` receives the text (not terminated) when it is not null; *size is the text's length
+// either way (measure first, then compose into a buffer of that size).
+// Returns 0; 0x80000001 when a listed name is not a full path below a root ("X:\…" or
+// "\\server\share\…"): cmd.exe would delete it relative to wherever the batch file is run;
+// 0x80000002 when a name holds "*" or "?" or a part ending in a space or a dot: cmd.exe would
+// take it for a wildcard or another name. In both cases no text is made.
+int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size);
+
+// Writes DelDest.bat on the desktop from the missing-files viewer's plain text. Returns 1 when
+// the file was written whole; 0 when it was not, after a warning box on `owner` that says why:
+// the desktop folder cannot be found or its path is too long, something named DelDest.bat is
+// already there (never overwritten, also when it appears just before the file is created), the
+// file cannot be created, or a write or the close failed (the partial file is deleted again).
+int WriteDeleteBatch(HWND owner, const char *text);
+
+// The missing-files viewer's command IDM_MAKEBATCH: reads the whole plain text of `control` into
+// the missing-files document's buffer (replacing the RTF there) and writes the batch file from
+// it. Returns WriteDeleteBatch's result.
+int MakeBatchFromControl(HWND viewer, HWND control);

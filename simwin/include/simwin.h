@@ -20,7 +20,8 @@ bool SimSetShortName(const char *path, const char *shortName);
 bool SimSetLastWriteTime(const char *path, int64_t unixSeconds);
 
 // Fault injection. A fault fails a call of the named operation ("GetFileAttributesA", …,
-// "LocalAlloc", or "*" for any file-system operation) whose full path equals `path` (case ignored; null: any path),
+// "LocalAlloc", "CloseHandle" of a file, or "*" for any file-system operation except
+// "CloseHandle") whose full path equals `path` (case ignored; null: any path),
 // with `error` as the last-error code. SIM_FAULT_NEXT fails the first matching call only,
 // SIM_FAULT_EVERY every matching call, SIM_FAULT_NTH only the nth matching call (n from 1).
 enum SimFaultMode { SIM_FAULT_NEXT, SIM_FAULT_EVERY, SIM_FAULT_NTH };

@@ -40,6 +40,16 @@ typedef HANDLE HDC;
 #define EM_LIMITTEXT 0x00C5
 #define EM_SETLIMITTEXT EM_LIMITTEXT
 
+// The edge or corner a user drags (WM_SIZING's wParam).
+#define WMSZ_LEFT 1
+#define WMSZ_RIGHT 2
+#define WMSZ_TOP 3
+#define WMSZ_TOPLEFT 4
+#define WMSZ_TOPRIGHT 5
+#define WMSZ_BOTTOM 6
+#define WMSZ_BOTTOMLEFT 7
+#define WMSZ_BOTTOMRIGHT 8
+
 #define MB_OK 0x00000000
 #define MB_OKCANCEL 0x00000001
 #define MB_ABORTRETRYIGNORE 0x00000002

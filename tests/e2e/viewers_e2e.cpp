@@ -1,0 +1,470 @@
+// The GUI bench's viewer tests: the log and missing-files viewers of the viewer program (real
+// dialogs from their resources, a real rich-edit control), read back through window messages;
+// DelDest.bat written from the missing-files viewer and run by Wine's cmd.exe on a scratch tree.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <richedit.h>
+#include <shlobj.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "controls.h"
+#include "copylog.h"
+#include "bench_support.h"
+#include "folder.h"
+#include "ids.h"
+#include "patterns.h"
+#include "tree.h"
+
+static const DWORD VIEWER_WAIT_MS = 60000;
+static const char LOG_CAPTION[] = "ログ";
+static const char SYNC_CAPTION[] = "コピー元に無いファイルの確認";
+
+struct WindowSearch {
+    DWORD pid;
+    const char *caption;
+    HWND found;
+};
+
+static BOOL CALLBACK FindCaptioned(HWND window, LPARAM data) {
+    WindowSearch *search = (WindowSearch *)data;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char caption[128] = "";
+    GetWindowTextA(window, caption, sizeof caption);
+    if (pid == search->pid && IsWindowVisible(window) && strcmp(caption, search->caption) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static std::vector<std::string> TextLines(const std::string &text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); i++) {
+        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
+            if (i > start) lines.push_back(text.substr(start, i - start));
+            if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') i++;
+            start = i + 1;
+        }
+    }
+    return lines;
+}
+
+class ViewerBench : public ::testing::Test {
+  protected:
+    PROCESS_INFORMATION app = {};
+    bool running = false;
+
+    void TearDown() override {
+        if (running) {
+            TerminateProcess(app.hProcess, 99);
+            WaitForSingleObject(app.hProcess, VIEWER_WAIT_MS);
+        }
+        if (app.hProcess) CloseHandle(app.hProcess);
+        if (app.hThread) CloseHandle(app.hThread);
+    }
+
+    void Start(const std::string &args) {
+        std::string command = "\"" + BenchProgramDir() + "kestrel_viewerapp.exe\" " + args;
+        std::vector<char> line(command.begin(), command.end());
+        line.push_back(0);
+        STARTUPINFOA si;
+        memset(&si, 0, sizeof si);
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &app))
+            << command << ": error " << GetLastError();
+        running = true;
+    }
+
+    // The program's visible window with this caption, once it answers messages.
+    HWND WaitForWindow(const char *caption) {
+        WindowSearch search = {app.dwProcessId, caption, nullptr};
+        for (DWORD waited = 0; waited < VIEWER_WAIT_MS; waited += 50) {
+            EnumWindows(FindCaptioned, (LPARAM)&search);
+            if (search.found) {
+                SendMessageTimeoutA(search.found, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, nullptr);
+                Sleep(300);
+                return search.found;
+            }
+            if (WaitForSingleObject(app.hProcess, 50) == WAIT_OBJECT_0) break;
+        }
+        return nullptr;
+    }
+
+    void WaitUntilGone(HWND window) {
+        for (int i = 0; i < 400 && IsWindow(window); i++) Sleep(50);
+        EXPECT_FALSE(IsWindow(window));
+    }
+
+    DWORD Finish() {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, VIEWER_WAIT_MS)) << "the program did not end";
+        DWORD code = 0xDEAD;
+        GetExitCodeProcess(app.hProcess, &code);
+        running = false;
+        return code;
+    }
+
+    void CloseViewer(HWND viewer) {
+        PostMessageA(viewer, WM_SYSCOMMAND, SC_CLOSE, 0);
+        WaitUntilGone(viewer);
+    }
+
+    // The plain text of a rich-edit control of the program, in code page 932. Wine hands
+    // WM_GETTEXT of a rich-edit control to another process cut after its first character, and
+    // its ANSI EM_GETTEXTRANGE stops after as many bytes as there are characters; so the text is
+    // asked for as UTF-16 with EM_GETTEXTEX into memory of the program's own, read from there and
+    // converted here.
+    std::string ControlText(HWND control) {
+        const SIZE_T capacity = 2 * (SIZE_T)LOG_DOCUMENT_CAPACITY;
+        char *remote = (char *)VirtualAllocEx(app.hProcess, nullptr, capacity + sizeof(GETTEXTEX), MEM_COMMIT,
+                                              PAGE_READWRITE);
+        EXPECT_TRUE(remote);
+        if (!remote) return "";
+        GETTEXTEX request;
+        memset(&request, 0, sizeof request);
+        request.cb = (DWORD)capacity;
+        request.flags = GT_USECRLF;
+        request.codepage = 1200; // UTF-16
+        SIZE_T done = 0;
+        WriteProcessMemory(app.hProcess, remote, &request, sizeof request, &done);
+        LRESULT got = 0;
+        SendMessageTimeoutA(control, EM_GETTEXTEX, (WPARAM)remote, (LPARAM)(remote + sizeof request), SMTO_ABORTIFHUNG,
+                            20000, (PDWORD_PTR)&got);
+        std::vector<WCHAR> wide(got > 0 ? (size_t)got : 0);
+        if (!wide.empty()) ReadProcessMemory(app.hProcess, remote + sizeof request, wide.data(), wide.size() * 2, &done);
+        VirtualFreeEx(app.hProcess, remote, 0, MEM_RELEASE);
+        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+        std::string text(bytes > 0 ? (size_t)bytes : 0, '\0');
+        if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &text[0], bytes, nullptr, nullptr);
+        return text;
+    }
+
+    // The character format at the start of each line of a rich-edit control of the program:
+    // EM_GETCHARFORMAT reads into memory of the program's own.
+    std::vector<CHARFORMATA> LineFormats(HWND control, int lines) {
+        std::vector<CHARFORMATA> formats;
+        void *remote = VirtualAllocEx(app.hProcess, nullptr, sizeof(CHARFORMATA), MEM_COMMIT, PAGE_READWRITE);
+        EXPECT_TRUE(remote);
+        if (!remote) return formats;
+        for (int line = 0; line < lines; line++) {
+            LRESULT start = SendMessageA(control, EM_LINEINDEX, line, 0);
+            SendMessageA(control, EM_SETSEL, start, start + 1);
+            CHARFORMATA format;
+            memset(&format, 0, sizeof format);
+            format.cbSize = sizeof format;
+            SIZE_T done = 0;
+            WriteProcessMemory(app.hProcess, remote, &format, sizeof format, &done);
+            SendMessageA(control, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)remote);
+            ReadProcessMemory(app.hProcess, remote, &format, sizeof format, &done);
+            formats.push_back(format);
+        }
+        SendMessageA(control, EM_SETSEL, 0, 0);
+        VirtualFreeEx(app.hProcess, remote, 0, MEM_RELEASE);
+        return formats;
+    }
+};
+
+// The colour a line is shown in: "auto" for the default text colour, else "r,g,b".
+static std::string Colour(const CHARFORMATA &format) {
+    if (format.dwEffects & CFE_AUTOCOLOR) return "auto";
+    COLORREF c = format.crTextColor;
+    return std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," + std::to_string(GetBValue(c));
+}
+
+// The colour of the screen pixel at a point of a window's client area.
+static COLORREF ClientPixel(HWND window, int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(window, &p);
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+TEST_F(ViewerBench, LogViewerShowsEveryRecordInTheColourOfItsLevel) {
+    Start("log sample");
+    HWND viewer = WaitForWindow(LOG_CAPTION);
+    ASSERT_TRUE(viewer) << "no log viewer appeared";
+    // WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME (the system adds
+    // WS_CLIPSIBLINGS to a pop-up window)
+    EXPECT_EQ(0x90CC0000u, (DWORD)GetWindowLongA(viewer, GWL_STYLE) & 0xFBFF0000u);
+    HWND control = GetDlgItem(viewer, IDC_LOG_VIEW);
+    ASSERT_TRUE(control);
+    EXPECT_EQ(0u, (DWORD)GetWindowLongA(control, GWL_STYLE) & ES_READONLY) << "the log control is not read-only";
+    std::vector<std::string> lines = TextLines(ControlText(control));
+    const std::vector<std::string> expected = {
+        "O data\\a{b}.txt コピーしました。",
+        "O data\\ソース\\表.txt コピーしました。",
+        "  data\\old.txt サイズが同じなのでコピーしません。",
+        "X data\\locked.txt コピーできません。",
+        "! data\\ro.txt 属性を設定できません。",
+        "! > > ユーザの指示によりコピーを停止しました。",
+    };
+    EXPECT_EQ(expected, lines);
+    std::vector<CHARFORMATA> formats = LineFormats(control, (int)expected.size());
+    std::vector<std::string> colours;
+    for (const CHARFORMATA &f : formats) colours.push_back(Colour(f));
+    EXPECT_EQ((std::vector<std::string>{"0,0,255", "0,0,255", "auto", "255,0,0", "255,255,0", "255,255,0"}), colours);
+    // The hidden OK button has the focus; Enter and Escape do nothing.
+    HWND ok = GetDlgItem(viewer, IDOK);
+    ASSERT_TRUE(ok);
+    EXPECT_FALSE(IsWindowVisible(ok));
+    GUITHREADINFO gui;
+    memset(&gui, 0, sizeof gui);
+    gui.cbSize = sizeof gui;
+    ASSERT_TRUE(GetGUIThreadInfo(app.dwThreadId, &gui));
+    EXPECT_EQ(ok, gui.hwndFocus);
+    SendMessageA(viewer, WM_COMMAND, IDOK, 0);
+    SendMessageA(viewer, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(IsWindowVisible(viewer)) << "only the Close command closes the viewer";
+    // Light grey behind the text, near the control's bottom right corner.
+    RECT client;
+    GetClientRect(control, &client);
+    EXPECT_EQ(RGB(192, 192, 192), ClientPixel(control, client.right - 40, client.bottom - 40));
+    EXPECT_TRUE(Screenshot(viewer, "log-viewer.png"));
+    CloseViewer(viewer);
+    EXPECT_EQ(0u, Finish());
+}
+
+TEST_F(ViewerBench, ViewerFrameKeeps400By300AndTheControlFillsTheClientArea) {
+    Start("log sample");
+    HWND viewer = WaitForWindow(LOG_CAPTION);
+    ASSERT_TRUE(viewer) << "no log viewer appeared";
+    HWND control = GetDlgItem(viewer, IDC_LOG_VIEW);
+    ASSERT_TRUE(control);
+    // A drag of the bottom right corner to 100 × 80 pixels (WM_SIZING carries its rectangle
+    // across processes).
+    RECT frame = {50, 60, 150, 140};
+    SendMessageA(viewer, WM_SIZING, WMSZ_BOTTOMRIGHT, (LPARAM)&frame);
+    EXPECT_EQ(50, frame.left);
+    EXPECT_EQ(60, frame.top);
+    EXPECT_EQ(450, frame.right);
+    EXPECT_EQ(360, frame.bottom);
+    RECT left = {500, 60, 600, 500};
+    SendMessageA(viewer, WM_SIZING, WMSZ_LEFT, (LPARAM)&left);
+    EXPECT_EQ(200, left.left);
+    EXPECT_EQ(500, left.bottom);
+    // A new size: the control follows the client area.
+    for (SIZE size : {SIZE{700, 500}, SIZE{420, 320}}) {
+        SetWindowPos(viewer, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+        SendMessageTimeoutA(viewer, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, nullptr);
+        RECT client, inner;
+        GetClientRect(viewer, &client);
+        GetWindowRect(control, &inner);
+        MapWindowPoints(nullptr, viewer, (POINT *)&inner, 2);
+        EXPECT_EQ(0, inner.left);
+        EXPECT_EQ(0, inner.top);
+        EXPECT_EQ(client.right, inner.right);
+        EXPECT_EQ(client.bottom, inner.bottom);
+    }
+    CloseViewer(viewer);
+    EXPECT_EQ(0u, Finish());
+}
+
+TEST_F(ViewerBench, FullLogIsWarnedOnceAndShowsEverythingUpToTheLastRecordThatFit) {
+    Start("log full");
+    HWND box = WaitForWindow("Warning");
+    ASSERT_TRUE(box) << "no warning before the viewer";
+    EXPECT_FALSE(FindWindowA(nullptr, LOG_CAPTION)) << "the viewer opened before the warning was read";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    HWND viewer = WaitForWindow(LOG_CAPTION);
+    ASSERT_TRUE(viewer) << "no log viewer after the warning";
+    HWND control = GetDlgItem(viewer, IDC_LOG_VIEW);
+    std::string text = ControlText(control);
+    std::vector<std::string> lines = TextLines(text);
+    ASSERT_FALSE(lines.empty());
+    // Records "X|O folder\sub\fileNNNNNNN.txt コピーしました。", numbered from 0 without a gap.
+    EXPECT_EQ("X folder\\sub\\file0000000.txt コピーしました。", lines.front());
+    size_t count = lines.size();
+    char last[96];
+    snprintf(last, sizeof last, "%c folder\\sub\\file%07u.txt コピーしました。", (count - 1) % 4 == 0 ? 'X' : 'O',
+             (unsigned)(count - 1));
+    EXPECT_EQ(std::string(last), lines.back());
+    RecordProperty("records_shown", std::to_string(count));
+    // No second warning.
+    Sleep(300);
+    WindowSearch search = {app.dwProcessId, "Warning", nullptr};
+    EnumWindows(FindCaptioned, (LPARAM)&search);
+    EXPECT_FALSE(search.found);
+    EXPECT_TRUE(Screenshot(viewer, "log-viewer-full.png"));
+    CloseViewer(viewer);
+    EXPECT_EQ(0u, Finish());
+}
+
+// ---- DelDest.bat, written from the missing-files viewer and run by cmd.exe ----
+
+// The scratch tree, one entry a line (folders end in "\\", parents come first): each name of the
+// destination that the source lacks is one cmd.exe would take for something else if it were
+// written carelessly, and beside several stands the name a careless line would delete instead.
+static const char DEST_ENTRIES[] =
+    "dst\\\n"
+    "dst\\data\\\n"
+    "dst\\data\\keep.txt\n"
+    "dst\\data\\50.txt\n"   // what an unescaped "50%.txt" line deletes
+    "dst\\data\\50%.txt\n"
+    "dst\\data\\ab.txt\n"   // what "a!b!.txt" deletes with delayed expansion on
+    "dst\\data\\a!b!.txt\n"
+    "dst\\data\\x&y.txt\n"
+    "dst\\data\\c^d.txt\n"
+    "dst\\data\\cd.txt\n"
+    "dst\\data\\sp ace.txt\n"
+    "dst\\data\\%PATH%.txt\n"
+    "dst\\data\\漢字.txt\n"
+    "dst\\data\\ソ表.txt\n"
+    "dst\\data\\gone 100%\\\n"
+    "dst\\data\\gone 100%\\in!side.txt\n"
+    "dst\\data\\gone 100%\\ソ\\\n"
+    "dst\\data\\gone 100%\\ソ\\deep&.txt\n"
+    "dst\\data\\kept\\\n"
+    "dst\\data\\kept\\old.txt\n"
+    "dst\\data\\kept\\new.txt\n";
+static const char SOURCE_ENTRIES[] =
+    "src\\\n"
+    "src\\data\\\n"
+    "src\\data\\keep.txt\n"
+    "src\\data\\50.txt\n"
+    "src\\data\\ab.txt\n"
+    "src\\data\\cd.txt\n"
+    "src\\data\\kept\\\n"
+    "src\\data\\kept\\new.txt\n";
+// What must be left of the destination (and of the source, untouched).
+static const char LEFT_AFTER[] =
+    "data\\ attr=\n"
+    "data\\50.txt attr= size=0\n"
+    "data\\ab.txt attr= size=0\n"
+    "data\\cd.txt attr= size=0\n"
+    "data\\keep.txt attr= size=0\n"
+    "data\\kept\\ attr=\n"
+    "data\\kept\\new.txt attr= size=0\n";
+
+// Makes the entries below `root` (names may hold spaces, which the tree builder's layout cannot).
+static std::string MakeEntries(const std::string &root, const char *entries) {
+    std::string problems, list = entries;
+    for (size_t start = 0, end; (end = list.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string path = root + list.substr(start, end - start);
+        bool ok = path.back() == '\\' ? CreateDirectoryA(path.substr(0, path.size() - 1).c_str(), nullptr) != FALSE
+                                      : WriteWholeFile(path, "");
+        if (!ok) problems += path + "; ";
+    }
+    return problems;
+}
+
+class DeleteBatchBench : public ViewerBench {
+  protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
+        root = std::string(temp) + "kestrel_deldest\\";
+        DeleteTree(root.substr(0, root.size() - 1));
+        ASSERT_TRUE(CreateDirectoryA(root.substr(0, root.size() - 1).c_str(), nullptr));
+        ASSERT_EQ("", MakeEntries(root, DEST_ENTRIES));
+        ASSERT_EQ("", MakeEntries(root, SOURCE_ENTRIES));
+        char desktop[MAX_PATH];
+        ASSERT_EQ(0, GetSpecialFolderPath(CSIDL_DESKTOP, desktop));
+        batch = std::string(desktop) + "\\DelDest.bat";
+        DeleteFileA(batch.c_str());
+    }
+    void TearDown() override {
+        ViewerBench::TearDown();
+        DeleteFileA(batch.c_str());
+        DeleteTree(root.substr(0, root.size() - 1));
+    }
+    // Runs the batch file with cmd.exe, delayed expansion on or off as asked; what cmd.exe
+    // echoes is kept as an artefact.
+    void RunBatch(bool delayedExpansion) {
+        std::string command = std::string("cmd.exe ") + (delayedExpansion ? "/V:ON" : "/V:OFF") + " /c \"" + batch + "\"";
+        std::vector<char> line(command.begin(), command.end());
+        line.push_back(0);
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        std::string output = ArtefactFolder() + (delayedExpansion ? "deldest-cmd-v-on.txt" : "deldest-cmd-v-off.txt");
+        HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, out) << output;
+        STARTUPINFOA si;
+        memset(&si, 0, sizeof si);
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = out;
+        si.hStdError = out;
+        PROCESS_INFORMATION cmd;
+        BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &cmd);
+        CloseHandle(out);
+        ASSERT_TRUE(started) << command;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(cmd.hProcess, VIEWER_WAIT_MS));
+        CloseHandle(cmd.hProcess);
+        CloseHandle(cmd.hThread);
+    }
+    std::string root, batch;
+};
+
+TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
+    for (bool delayed : {true, false}) {
+        SCOPED_TRACE(delayed ? "delayed expansion on" : "delayed expansion off");
+        if (!delayed) {
+            // A fresh tree and a fresh batch file for the second run.
+            DeleteTree(root + "dst");
+            ASSERT_EQ("", MakeEntries(root, DEST_ENTRIES));
+            ASSERT_TRUE(DeleteFileA(batch.c_str()));
+        }
+        Start("check \"" + root + "src\\data\" \"" + root + "dst\"");
+        HWND viewer = WaitForWindow(SYNC_CAPTION);
+        ASSERT_TRUE(viewer) << "no missing-files viewer appeared";
+        HWND control = GetDlgItem(viewer, IDC_MISSING_VIEW);
+        ASSERT_TRUE(control);
+        EXPECT_NE(0u, (DWORD)GetWindowLongA(control, GWL_STYLE) & ES_READONLY);
+        std::vector<std::string> lines = TextLines(ControlText(control));
+        std::string listed;
+        for (const std::string &l : lines) listed += l + "\n";
+        std::string dst = root + "dst\\data\\";
+        // Every entry the source lacks, a folder after its contents.
+        for (const char *name : {"50%.txt", "a!b!.txt", "x&y.txt", "c^d.txt", "sp ace.txt", "%PATH%.txt", "漢字.txt",
+                                 "ソ表.txt", "gone 100%\\in!side.txt", "gone 100%\\ソ\\deep&.txt", "kept\\old.txt"})
+            EXPECT_NE(std::string::npos, listed.find("F " + dst + name + "\n")) << name << " not listed:\n" << listed;
+        size_t folder = listed.find("D " + dst + "gone 100%\\ソ\n");
+        EXPECT_NE(std::string::npos, folder);
+        EXPECT_LT(listed.find("gone 100%\\ソ\\deep&.txt"), folder);
+        EXPECT_NE(std::string::npos, listed.find("D " + dst + "gone 100%\n"));
+        EXPECT_EQ(std::string::npos, listed.find("keep.txt")) << listed;
+        EXPECT_EQ(13u, lines.size()) << listed;
+        if (delayed) {
+            EXPECT_TRUE(Screenshot(viewer, "missing-files-viewer.png"));
+        }
+
+        PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
+        for (int i = 0; i < 200 && GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES; i++) Sleep(50);
+        SendMessageTimeoutA(viewer, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, nullptr);
+        std::string written = ReadWholeFile(batch);
+        ASSERT_FALSE(written.empty()) << "no DelDest.bat on the desktop";
+        EXPECT_EQ(0u, written.find("REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"));
+        EXPECT_NE(std::string::npos, written.find("del   \"" + dst + "50%%.txt\"\r\n"));
+        EXPECT_NE(std::string::npos, written.find("rmdir \"" + dst + "gone 100%%\"\r\n"));
+        // Writing it again: the warning, and the first file stays as it was.
+        PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
+        HWND box = WaitForWindow("Warning");
+        ASSERT_TRUE(box) << "no warning for an existing batch file";
+        EXPECT_TRUE(IsWindowVisible(viewer));
+        if (delayed) {
+            EXPECT_TRUE(Screenshot(box, "batch-exists-warning.png"));
+        }
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        WaitUntilGone(box);
+        EXPECT_EQ(written, ReadWholeFile(batch));
+        CloseViewer(viewer);
+        HWND log = WaitForWindow(LOG_CAPTION);
+        ASSERT_TRUE(log) << "the log viewer follows the missing-files viewer";
+        CloseViewer(log);
+        EXPECT_EQ(0u, Finish());
+        CloseHandle(app.hProcess);
+        CloseHandle(app.hThread);
+        app = PROCESS_INFORMATION{};
+
+        RunBatch(delayed);
+        EXPECT_EQ(LEFT_AFTER, ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
+        EXPECT_EQ(LEFT_AFTER, ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE))
+            << "the sources are untouched";
+    }
+}

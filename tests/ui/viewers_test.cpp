@@ -1,0 +1,474 @@
+// The viewers' plain parts: the RTF stream callback and the closing brace, the frame's minimum
+// size, the batch-file text and its refusals, and (host build) the full-document warnings and
+// the recorded viewers.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "copylog.h"
+#include "tree.h"
+#include "viewers.h"
+#ifdef KESTREL_SIM
+#include "folder_record.h"
+#include "msgbox_record.h"
+#include "simwin_dialog.h"
+#include "viewers_record.h"
+#endif
+
+// ---- streaming ----
+
+// Reads a stream the way the rich-edit control does, with the given request sizes (the last one
+// repeated), until the callback reports 0 bytes.
+static std::string ReadWholeStream(RtfStreamState &state, std::vector<LONG> requests, std::vector<LONG> *counts) {
+    std::string got;
+    std::vector<BYTE> buffer(8192, 0xDD);
+    for (size_t i = 0;; i++) {
+        LONG request = requests[i < requests.size() ? i : requests.size() - 1];
+        LONG copied = -1;
+        EXPECT_EQ(0u, ReadRtfStream((DWORD_PTR)&state, buffer.data(), request, &copied));
+        if (counts) counts->push_back(copied);
+        if (copied <= 0) break;
+        got.append((const char *)buffer.data(), (size_t)copied);
+        if (i > 100000) break;
+    }
+    return got;
+}
+
+TEST(RtfStream, RequestsOfOneByteOf4095AndOfMoreThanRemainsGiveTheWholeTextOnce) {
+    std::string text(5000, 'x');
+    for (size_t i = 0; i < text.size(); i++) text[i] = (char)('a' + i % 26);
+    RtfStreamState state = {text.c_str(), 0, (DWORD)text.size()};
+    std::vector<LONG> counts;
+    // 1 byte, then 4095, then more than remains, then the end.
+    std::string got = ReadWholeStream(state, {1, 4095, 8000}, &counts);
+    EXPECT_EQ(text, got);
+    EXPECT_EQ((std::vector<LONG>{1, 4095, 904, 0}), counts);
+    EXPECT_EQ(5000u, state.position);
+    EXPECT_EQ(0u, state.remaining);
+    // Once the end is reached, every further request reports 0 bytes.
+    LONG copied = -1;
+    BYTE b = 0xDD;
+    EXPECT_EQ(0u, ReadRtfStream((DWORD_PTR)&state, &b, 1, &copied));
+    EXPECT_EQ(0, copied);
+    EXPECT_EQ(0xDD, b);
+}
+
+TEST(RtfStream, OneByteRequestsAndAnEmptyText) {
+    const char text[] = "{\\rtf1 a}";
+    RtfStreamState state = {text, 0, (DWORD)strlen(text)};
+    std::vector<LONG> counts;
+    EXPECT_EQ(text, ReadWholeStream(state, {1}, &counts));
+    EXPECT_EQ(strlen(text) + 1, counts.size());
+    RtfStreamState empty = {text, 0, 0};
+    counts.clear();
+    EXPECT_EQ("", ReadWholeStream(empty, {4095}, &counts));
+    EXPECT_EQ((std::vector<LONG>{0}), counts);
+}
+
+TEST(RtfStream, TheClosingBraceIsAppendedOnce) {
+    ResetCopyLog();
+    g_runConf = 0x1;
+    CopyLogRecord("a{b}.txt", "コピーしました。", 1);
+    DWORD open = g_copyLog.length;
+    ASSERT_NE('}', g_copyLog.text[open - 1]) << "an open document never ends in a brace";
+    CloseRtfDocument(&g_copyLog);
+    EXPECT_EQ(open + 1, g_copyLog.length);
+    EXPECT_EQ(std::string("\\par\n}"), std::string(g_copyLog.text + open - 5, 6));
+    EXPECT_EQ('\0', g_copyLog.text[open + 1]);
+    // Showing the same document again adds nothing.
+    CloseRtfDocument(&g_copyLog);
+    EXPECT_EQ(open + 1, g_copyLog.length);
+    RtfStreamState state = {g_copyLog.text, 0, g_copyLog.length};
+    std::string got = ReadWholeStream(state, {4095}, nullptr);
+    EXPECT_EQ(std::string(g_copyLog.text, g_copyLog.length), got);
+    EXPECT_EQ(1u, (size_t)std::count(got.end() - 2, got.end(), '}'));
+    // A document without records is the prologue and the brace.
+    ResetMissingList();
+    DWORD prologue = g_missingList.length;
+    CloseRtfDocument(&g_missingList);
+    EXPECT_EQ(prologue + 1, g_missingList.length);
+    EXPECT_EQ("\\fs18 }", std::string(g_missingList.text + prologue - 6));
+}
+
+TEST(RtfStream, AFullLogDocumentKeepsRoomForTheBraceAndEndsWithTheLastRecordThatFit) {
+    ResetCopyLog();
+    g_runConf = 0x1;
+    std::string name(200, 'n');
+    int written = 0;
+    DWORD before = 0;
+    while (!g_copyLog.full) {
+        before = g_copyLog.length;
+        std::string numbered = name + std::to_string(written);
+        CopyLogRecord(numbered.c_str(), "コピーしました。", 1);
+        if (!g_copyLog.full) written++;
+    }
+    EXPECT_EQ(before, g_copyLog.length) << "the record that did not fit left nothing";
+    // One record over: the next ones are lost too.
+    CopyLogRecord("later", "コピーしました。", 1);
+    EXPECT_EQ(before, g_copyLog.length);
+    CloseRtfDocument(&g_copyLog);
+    ASSERT_LT(g_copyLog.length, LOG_DOCUMENT_CAPACITY);
+    EXPECT_EQ('}', g_copyLog.text[g_copyLog.length - 1]);
+    EXPECT_EQ('\0', g_copyLog.text[g_copyLog.length]);
+    std::string last = name + std::to_string(written - 1) + " コピーしました。\r\\par\n}";
+    EXPECT_EQ(last, std::string(g_copyLog.text + g_copyLog.length - last.size()));
+}
+
+// ---- the frame ----
+
+struct SizingCase {
+    int edge;
+    LONG in[4];
+    LONG out[4];
+};
+
+TEST(ViewerFrame, TheDraggedEdgeKeeps400By300) {
+    const SizingCase cases[] = {
+        // big enough: unchanged, whatever the edge
+        {WMSZ_BOTTOMRIGHT, {10, 20, 410, 320}, {10, 20, 410, 320}},
+        {WMSZ_LEFT, {10, 20, 900, 700}, {10, 20, 900, 700}},
+        // one edge at a time
+        {WMSZ_LEFT, {100, 20, 450, 700}, {50, 20, 450, 700}},
+        {WMSZ_RIGHT, {100, 20, 450, 700}, {100, 20, 500, 700}},
+        {WMSZ_TOP, {10, 100, 900, 250}, {10, -50, 900, 250}},
+        {WMSZ_BOTTOM, {10, 100, 900, 250}, {10, 100, 900, 400}},
+        // a side edge never moves the height, nor a top or bottom edge the width
+        {WMSZ_LEFT, {100, 100, 200, 150}, {-200, 100, 200, 150}},
+        {WMSZ_BOTTOM, {100, 100, 200, 150}, {100, 100, 200, 400}},
+        // corners apply both of their edges
+        {WMSZ_TOPLEFT, {100, 100, 200, 150}, {-200, -150, 200, 150}},
+        {WMSZ_TOPRIGHT, {100, 100, 200, 150}, {100, -150, 500, 150}},
+        {WMSZ_BOTTOMLEFT, {100, 100, 200, 150}, {-200, 100, 200, 400}},
+        {WMSZ_BOTTOMRIGHT, {100, 100, 200, 150}, {100, 100, 500, 400}},
+        {WMSZ_BOTTOMRIGHT, {0, 0, 399, 299}, {0, 0, 400, 300}},
+        {WMSZ_BOTTOMRIGHT, {0, 0, 400, 299}, {0, 0, 400, 300}},
+    };
+    for (const SizingCase &c : cases) {
+        SCOPED_TRACE("edge " + std::to_string(c.edge) + " from " + std::to_string(c.in[0]) + "," +
+                     std::to_string(c.in[1]) + "," + std::to_string(c.in[2]) + "," + std::to_string(c.in[3]));
+        LONG r[4] = {c.in[0], c.in[1], c.in[2], c.in[3]};
+        KeepViewerMinimumSize(c.edge, r[0], r[1], r[2], r[3]);
+        EXPECT_EQ(c.out[0], r[0]);
+        EXPECT_EQ(c.out[1], r[1]);
+        EXPECT_EQ(c.out[2], r[2]);
+        EXPECT_EQ(c.out[3], r[3]);
+    }
+}
+
+// ---- the batch text ----
+
+static const std::string HEADER = "REM KESTREL Delete Destination BAT File\n\nsetlocal DisableDelayedExpansion\n";
+
+// The batch text for `text`, or "<0x8000000N>" when it is refused.
+static std::string Batch(const std::string &text) {
+    size_t size = 12345;
+    int measured = ComposeDeleteBatch(text.data(), text.size(), nullptr, &size);
+    if (measured != 0) {
+        EXPECT_EQ(0u, size);
+        char code[16];
+        snprintf(code, sizeof code, "<%#x>", (unsigned)measured);
+        return code;
+    }
+    std::string out(size + 8, '\xdd');
+    size_t again = 0;
+    EXPECT_EQ(0, ComposeDeleteBatch(text.data(), text.size(), &out[0], &again));
+    EXPECT_EQ(size, again);
+    EXPECT_EQ(std::string(8, '\xdd'), out.substr(size)) << "wrote past the measured size";
+    return out.substr(0, size);
+}
+
+TEST(DeleteBatch, GoldenBytesForAFolderWithTwoFiles) {
+    EXPECT_EQ(HEADER +
+                  "del   \"E:\\BACKUP\\Data\\old.txt\"\n"
+                  "del   \"E:\\BACKUP\\Data\\Sub\\x.txt\"\n"
+                  "rmdir \"E:\\BACKUP\\Data\\Sub\"\n",
+              Batch("F E:\\BACKUP\\Data\\old.txt\r\nF E:\\BACKUP\\Data\\Sub\\x.txt\r\nD E:\\BACKUP\\Data\\Sub\r\n"));
+    // An empty list is the header alone.
+    EXPECT_EQ(HEADER, Batch(""));
+    EXPECT_EQ(HEADER, Batch("\r\n"));
+}
+
+struct BatchCase {
+    const char *why;
+    const char *text;
+    const char *lines; // the batch lines after the header
+};
+
+TEST(DeleteBatch, NamesAreWrittenSoThatCmdTakesThemAsTheyAre) {
+    const BatchCase cases[] = {
+        {"percent doubled", "F E:\\BAK\\50%.txt", "del   \"E:\\BAK\\50%%.txt\"\n"},
+        {"variable-like name", "F E:\\BAK\\%PATH%.txt", "del   \"E:\\BAK\\%%PATH%%.txt\"\n"},
+        {"percent in a folder", "D E:\\BAK\\%1%~", "rmdir \"E:\\BAK\\%%1%%~\"\n"},
+        {"exclamation marks as they are", "F E:\\BAK\\a!b!.txt", "del   \"E:\\BAK\\a!b!.txt\"\n"},
+        {"ampersand, caret, parentheses", "F E:\\BAK\\a&b^c(d).txt", "del   \"E:\\BAK\\a&b^c(d).txt\"\n"},
+        {"spaces", "F E:\\My Files\\a b.txt", "del   \"E:\\My Files\\a b.txt\"\n"},
+        {"trail byte 0x5C", "F E:\\BAK\\\x83\x5C\\\x83\x5C.txt", "del   \"E:\\BAK\\\x83\x5C\\\x83\x5C.txt\"\n"},
+        {"double-byte name", "D E:\\BAK\\漢字フォルダ", "rmdir \"E:\\BAK\\漢字フォルダ\"\n"},
+        {"lead byte without a trail byte, then a percent", "F E:\\BAK\\\x81%", "del   \"E:\\BAK\\\x81%%\"\n"},
+        {"half-width katakana are single bytes", "F E:\\BAK\\ｶﾅ%.txt", "del   \"E:\\BAK\\ｶﾅ%%.txt\"\n"},
+        {"a network path", "F \\\\SERVER\\SHARE\\x.txt", "del   \"\\\\SERVER\\SHARE\\x.txt\"\n"},
+    };
+    for (const BatchCase &c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(HEADER + c.lines, Batch(c.text));
+    }
+}
+
+TEST(DeleteBatch, TheLineWalkNeverReadsPastTheEndAndKeepsEveryFirstByte) {
+    const BatchCase cases[] = {
+        {"text ending in a bare CR", "F E:\\a\\x.txt\r", "del   \"E:\\a\\x.txt\"\n"},
+        {"paragraphs ending in CR alone", "F E:\\a\\x\rF E:\\a\\y\rD E:\\a",
+         "del   \"E:\\a\\x\"\ndel   \"E:\\a\\y\"\nrmdir \"E:\\a\"\n"},
+        {"lines ending in LF alone", "F E:\\a\\x\nD E:\\a\n", "del   \"E:\\a\\x\"\nrmdir \"E:\\a\"\n"},
+        {"the last line without an end", "F E:\\a\\x\r\nF E:\\a\\y", "del   \"E:\\a\\x\"\ndel   \"E:\\a\\y\"\n"},
+        {"empty last line and empty lines between", "\r\n\r\nF E:\\a\\x\r\n\r\n", "del   \"E:\\a\\x\"\n"},
+        {"short lines", "D\r\nF\r\nD \r\nF \r\nD\rF", ""},
+        {"no space after the kind", "DE:\\a\r\nFE:\\a\\x\r\n", ""},
+        {"other first bytes", "X E:\\a\r\nd E:\\a\r\n f E:\\a\r\nE:\\a\r\n", ""},
+    };
+    for (const BatchCase &c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(HEADER + c.lines, Batch(c.text));
+    }
+    // Each line is taken by its length: a text that is not terminated is read only as far as the
+    // length given.
+    const char unterminated[] = {'F', ' ', 'E', ':', '\\', 'x', 'y', 'Z', 'Z'};
+    size_t size = 0;
+    ASSERT_EQ(0, ComposeDeleteBatch(unterminated, 7, nullptr, &size));
+    std::string out(size, '\0');
+    ASSERT_EQ(0, ComposeDeleteBatch(unterminated, 7, &out[0], &size));
+    EXPECT_EQ(HEADER + "del   \"E:\\xy\"\n", out);
+}
+
+TEST(DeleteBatch, NamesThatAreNotFullPathsOrThatCmdWouldMisreadAreRefused) {
+    const BatchCase cases[] = {
+        {"relative to the current folder", "F BAK\\x.txt", "<0x80000001>"},
+        {"relative to the current drive", "F \\BAK\\x.txt", "<0x80000001>"},
+        {"relative to a drive's folder", "F E:BAK\\x.txt", "<0x80000001>"},
+        {"dot-relative", "D .\\BAK", "<0x80000001>"},
+        {"a root itself", "D E:\\", "<0x80000001>"},
+        {"a share itself", "F \\\\SERVER\\SHARE", "<0x80000001>"},
+        {"a share's root", "F \\\\SERVER\\SHARE\\", "<0x80000001>"},
+        {"no server", "F \\\\\\SHARE\\x", "<0x80000001>"},
+        {"one bad line among good ones", "F E:\\a\\x\r\nF a\\y\r\nD E:\\a\r\n", "<0x80000001>"},
+        {"question mark", "F E:\\a\\b?.txt", "<0x80000002>"},
+        {"star", "F E:\\a\\*", "<0x80000002>"},
+        {"trailing dot", "F E:\\a\\b.", "<0x80000002>"},
+        {"trailing space", "F E:\\a\\b ", "<0x80000002>"},
+        {"folder part ending in a dot", "F E:\\a.\\b", "<0x80000002>"},
+        {"folder part ending in a space", "F E:\\a \\b", "<0x80000002>"},
+        {"parent reference", "D E:\\a\\..\\b", "<0x80000002>"},
+    };
+    for (const BatchCase &c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(c.lines, Batch(c.text));
+    }
+    // Lines that are skipped are not judged.
+    EXPECT_EQ(HEADER, Batch("X relative\\path\r\nlog line\r\n"));
+}
+
+// ---- writing the batch file (the host build's scripted desktop and recorded boxes) ----
+
+#ifdef KESTREL_SIM
+class DeleteBatchFile : public PlatformTest {
+  protected:
+    void SetUp() override {
+        PlatformTest::SetUp();
+        ResetMessageBoxRecord();
+        ResetFolderPickerScript();
+        desktop = root + "Desktop";
+        ASSERT_TRUE(CreateDirectoryA(desktop.c_str(), nullptr));
+        SetSpecialFolderPath(CSIDL_DESKTOP, desktop.c_str());
+        batch = desktop + "\\DelDest.bat";
+    }
+    void TearDown() override {
+        ResetFolderPickerScript();
+        PlatformTest::TearDown();
+    }
+    // The texts of the boxes shown since the last call; each must be a warning box.
+    std::vector<std::string> Warnings() {
+        std::vector<std::string> texts;
+        for (auto &box : RecordedMessageBoxes()) {
+            EXPECT_EQ("Warning", box.caption);
+            EXPECT_EQ(0x30u, box.type);
+            EXPECT_EQ(owner, box.owner);
+            texts.push_back(box.text);
+        }
+        ResetMessageBoxRecord();
+        return texts;
+    }
+    std::vector<std::string> Only(const char *text) { return std::vector<std::string>{text}; }
+    HWND owner = (HWND)0x1234;
+    std::string desktop, batch;
+};
+
+static const char LIST[] = "F E:\\BAK\\Data\\old.txt\r\nD E:\\BAK\\Data\r\n";
+// The file as written: every line ends in CR LF.
+static const std::string LIST_BATCH = "REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"
+                                      "del   \"E:\\BAK\\Data\\old.txt\"\r\nrmdir \"E:\\BAK\\Data\"\r\n";
+
+TEST_F(DeleteBatchFile, WrittenOnTheDesktopWithoutAWordAndNeverOverwritten) {
+    EXPECT_EQ(1, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(std::vector<std::string>{}, Warnings()) << "success is not announced";
+    EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
+    // The second attempt from the same viewer leaves the first file as it was.
+    EXPECT_EQ(0, WriteDeleteBatch(owner, "F E:\\other.txt\r\n"));
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
+    // A folder of that name counts as well.
+    ASSERT_TRUE(DeleteFileA(batch.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(batch.c_str(), nullptr));
+    EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(batch.c_str()));
+}
+
+TEST_F(DeleteBatchFile, AFileThatAppearsBetweenTheTestAndTheCreateIsNotOverwritten) {
+    ASSERT_TRUE(WriteWholeFile(batch, "someone else's"));
+    // The existence test misses it, as if it came just after the test.
+    SimInjectFault("GetFileAttributesA", batch.c_str(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(1, SimFaultsFired());
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    EXPECT_EQ("someone else's", ReadWholeFile(batch));
+}
+
+TEST_F(DeleteBatchFile, AFailedWriteOrCloseLeavesNoPartialFile) {
+    const char *const ops[] = {"WriteFile", "CloseHandle"};
+    for (const char *op : ops) {
+        SCOPED_TRACE(op);
+        SimInjectFault(op, batch.c_str(), ERROR_DISK_FULL);
+        EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+        EXPECT_EQ(Only("バッチファイルを書き込めません。"), Warnings());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str())) << "the partial file stayed";
+        SimClearFaults();
+        // The user can try again from the same viewer.
+        EXPECT_EQ(1, WriteDeleteBatch(owner, LIST));
+        EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
+        ASSERT_TRUE(DeleteFileA(batch.c_str()));
+    }
+    // When even the partial file cannot be deleted, the user is told to delete it unrun.
+    SimInjectFault("WriteFile", batch.c_str(), ERROR_DISK_FULL);
+    SimInjectFault("DeleteFileA", batch.c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(Only("バッチファイルを書き込めません。\n書きかけのDelDest.batが残っています。実行せずに削除してください。"),
+              Warnings());
+}
+
+TEST_F(DeleteBatchFile, RefusalsComeInTheirOrder) {
+    // 1. A list naming an entry without its full path: nothing is written, whatever the desktop.
+    SetSpecialFolderPath(CSIDL_DESKTOP, nullptr);
+    EXPECT_EQ(0, WriteDeleteBatch(owner, "F BAK\\old.txt\r\n"));
+    EXPECT_EQ(Only("コピー先のフルパス名が分からないため、バッチファイルを作成できません。"), Warnings());
+    EXPECT_EQ(0, WriteDeleteBatch(owner, "F E:\\BAK\\a?.txt\r\n"));
+    EXPECT_EQ(Only("バッチファイルで正しく削除できない名前があるため、バッチファイルを作成できません。"), Warnings());
+    // 2. No desktop folder: no file anywhere.
+    EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(Only("バッチファイルを開けません。"), Warnings());
+    // 3. A desktop path of 241 bytes is too long, even when a DelDest.bat stands there; 240 is not.
+    std::string base = root + "d";
+    std::string longDesktop = base;
+    while (longDesktop.size() < 241) longDesktop += longDesktop.size() % 60 == 7 ? '\\' : 'x';
+    ASSERT_EQ(241u, longDesktop.size());
+    ASSERT_EQ(longDesktop.back(), 'x');
+    for (size_t at = base.size(); at <= longDesktop.size(); at++) {
+        if (at == longDesktop.size() || longDesktop[at] == '\\') {
+            ASSERT_TRUE(CreateDirectoryA(longDesktop.substr(0, at).c_str(), nullptr)) << at;
+        }
+    }
+    ASSERT_TRUE(WriteWholeFile(longDesktop + "\\DelDest.bat", "old"));
+    SetSpecialFolderPath(CSIDL_DESKTOP, longDesktop.c_str());
+    EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(Only("バッチファイルのフルパス名が長すぎます。"), Warnings());
+    std::string desktop240 = longDesktop.substr(0, 240);
+    ASSERT_TRUE(CreateDirectoryA(desktop240.c_str(), nullptr));
+    SetSpecialFolderPath(CSIDL_DESKTOP, desktop240.c_str());
+    EXPECT_EQ(1, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(std::vector<std::string>{}, Warnings());
+    EXPECT_EQ(LIST_BATCH, ReadWholeFile(desktop240 + "\\DelDest.bat"));
+    // 4. Something of that name exists (step 3 left one).
+    EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    // 5. The file cannot be created: a desktop folder that is not there.
+    SetSpecialFolderPath(CSIDL_DESKTOP, (root + "gone").c_str());
+    EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
+    EXPECT_EQ(Only("バッチファイルを開けません。"), Warnings());
+}
+
+TEST_F(DeleteBatchFile, TheViewersCommandReadsTheControlsPlainTextIntoTheMissingDocument) {
+    HWND viewer = SimCreateDialog();
+    HWND control = SimAddControl(viewer, IDC_MISSING_VIEW, LIST);
+    ASSERT_TRUE(control);
+    ResetMissingList();
+    EXPECT_EQ(1, MakeBatchFromControl(viewer, control));
+    EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
+    EXPECT_EQ(std::string(LIST), std::string(g_missingList.text));
+    EXPECT_EQ(strlen(LIST), g_missingList.length);
+    SimDestroyDialog(viewer);
+}
+
+TEST_F(DeleteBatchFile, AViewerTextThatFillsTheBufferLosesItsCutLastLine) {
+    // Exactly as long as the buffer holds: the last line may have been cut and is not taken.
+    std::string text;
+    while (text.size() < MISSING_DOCUMENT_CAPACITY - 100) text += "F E:\\BAK\\keep.txt\r\n";
+    text += "F E:\\BAK\\Data";
+    text.append(MISSING_DOCUMENT_CAPACITY - 1 - text.size(), 'x');
+    HWND viewer = SimCreateDialog();
+    HWND control = SimAddControl(viewer, IDC_MISSING_VIEW, text.c_str());
+    ASSERT_TRUE(control);
+    EXPECT_EQ(1, MakeBatchFromControl(viewer, control));
+    std::string written = ReadWholeFile(batch);
+    EXPECT_EQ(std::string::npos, written.find("Data")) << "the cut line was written";
+    EXPECT_EQ("del   \"E:\\BAK\\keep.txt\"\r\n", written.substr(written.size() - 25));
+    SimDestroyDialog(viewer);
+}
+
+// ---- the viewers' warnings (recorded) ----
+
+class Viewers : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetMessageBoxRecord();
+        ResetViewerRecord();
+        ResetCopyLog();
+        ResetMissingList();
+    }
+};
+
+TEST_F(Viewers, AFullDocumentIsWarnedOnceBeforeItsViewerOpens) {
+    HWND owner = (HWND)0x4321;
+    int missingBefore = g_missingViewerShown, logBefore = g_logViewerShown;
+    g_missingList.full = 1;
+    g_copyLog.full = 1;
+    ShowMissingViewer(owner);
+    ShowLogViewer(owner);
+    auto boxes = RecordedMessageBoxes();
+    ASSERT_EQ(2u, boxes.size());
+    EXPECT_EQ("コピー元に無いファイルが多すぎて全部表示できません。", boxes[0].text);
+    EXPECT_EQ("ログが多すぎて全部表示できません。", boxes[1].text);
+    for (auto &box : boxes) {
+        EXPECT_EQ("Warning", box.caption);
+        EXPECT_EQ(owner, box.owner);
+    }
+    auto viewers = RecordedViewers();
+    ASSERT_EQ(2u, viewers.size());
+    EXPECT_EQ(VIEWER_MISSING, viewers[0].kind);
+    EXPECT_EQ(1u, viewers[0].boxesBefore) << "the warning comes before its viewer";
+    EXPECT_EQ(VIEWER_LOG, viewers[1].kind);
+    EXPECT_EQ(2u, viewers[1].boxesBefore);
+    EXPECT_EQ(owner, viewers[1].owner);
+    EXPECT_EQ(missingBefore + 1, g_missingViewerShown.load());
+    EXPECT_EQ(logBefore + 1, g_logViewerShown.load());
+}
+
+TEST_F(Viewers, DocumentsThatFitOpenWithoutAWordAndAreClosedWithTheirBrace) {
+    ShowLogViewer(nullptr);
+    EXPECT_EQ(0u, RecordedMessageBoxCount());
+    ASSERT_EQ(1u, RecordedViewers().size());
+    EXPECT_EQ('}', g_copyLog.text[g_copyLog.length - 1]);
+}
+#endif

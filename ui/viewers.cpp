@@ -1,0 +1,260 @@
+// The viewers' entry points and their plain arithmetic, which every build runs: the full-document
+// warnings, the RTF stream callback, the frame's minimum size and the deletion batch file.
+#include "viewers.h"
+#include "folder.h"
+#include "msgbox.h"
+#include "patterns.h"
+#include "textfile.h"
+#include <string.h>
+
+std::atomic<int> g_missingViewerShown{0};
+std::atomic<int> g_logViewerShown{0};
+
+static const char MSG_LOG_FULL[] = "ログが多すぎて全部表示できません。";
+static const char MSG_MISSING_FULL[] = "コピー元に無いファイルが多すぎて全部表示できません。";
+
+const char MSG_BATCH_PATH_TOO_LONG[] = "バッチファイルのフルパス名が長すぎます。";
+const char MSG_BATCH_EXISTS[] = "同名のバッチファイルが存在します。";
+const char MSG_BATCH_CANNOT_OPEN[] = "バッチファイルを開けません。";
+const char MSG_BATCH_CANNOT_WRITE[] = "バッチファイルを書き込めません。";
+const char MSG_BATCH_PARTIAL_LEFT[] =
+    "バッチファイルを書き込めません。\n書きかけのDelDest.batが残っています。実行せずに削除してください。";
+const char MSG_BATCH_NOT_FULL_PATH[] = "コピー先のフルパス名が分からないため、バッチファイルを作成できません。";
+const char MSG_BATCH_UNSAFE_NAME[] = "バッチファイルで正しく削除できない名前があるため、バッチファイルを作成できません。";
+
+// ---- viewers ----
+
+// The warning comes once, before the viewer opens; the viewer then shows what fitted.
+static void ShowViewer(HWND dialog, ViewerKind kind, const LogDocument &document, const char *fullWarning) {
+    if (document.full) ShowWarningBox(dialog, "%s", fullWarning);
+    OpenViewerDialog(dialog, kind);
+}
+
+void ShowMissingViewer(HWND dialog) {
+    g_missingViewerShown++;
+    ShowViewer(dialog, VIEWER_MISSING, g_missingList, MSG_MISSING_FULL);
+}
+
+void ShowLogViewer(HWND dialog) {
+    g_logViewerShown++;
+    ShowViewer(dialog, VIEWER_LOG, g_copyLog, MSG_LOG_FULL);
+}
+
+// ---- streaming ----
+
+// An open document never ends in "}": the prologue ends in "\fs18 " and every record in "\par"
+// and a line feed, while an escaped brace inside a record is followed by the record's end. So a
+// document that ends in "}" has been closed already, and showing it again adds nothing.
+void CloseRtfDocument(LogDocument *document) {
+    DWORD length = document->length;
+    if (length > 0 && document->text[length - 1] == '}') return;
+    // Every append kept room for the brace and the terminator.
+    if (length + 2 > document->capacity) return;
+    document->text[length] = '}';
+    document->text[length + 1] = '\0';
+    document->length = length + 1;
+}
+
+DWORD CALLBACK ReadRtfStream(DWORD_PTR cookie, LPBYTE buffer, LONG requested, LONG *copied) {
+    RtfStreamState *state = (RtfStreamState *)cookie;
+    DWORD count = requested > 0 ? (DWORD)requested : 0;
+    if (count > state->remaining) count = state->remaining;
+    memcpy(buffer, state->text + state->position, count);
+    state->position += count;
+    state->remaining -= count;
+    *copied = (LONG)count;
+    return 0;
+}
+
+// ---- the frame ----
+
+void KeepViewerMinimumSize(int edge, LONG &left, LONG &top, LONG &right, LONG &bottom) {
+    bool leftEdge = edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
+    bool rightEdge = edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT;
+    bool topEdge = edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
+    bool bottomEdge = edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
+    if (right - left < VIEWER_MIN_WIDTH) {
+        if (leftEdge) left = right - VIEWER_MIN_WIDTH;
+        if (rightEdge) right = left + VIEWER_MIN_WIDTH;
+    }
+    if (bottom - top < VIEWER_MIN_HEIGHT) {
+        if (topEdge) top = bottom - VIEWER_MIN_HEIGHT;
+        if (bottomEdge) bottom = top + VIEWER_MIN_HEIGHT;
+    }
+}
+
+// ---- the batch file's text ----
+
+static const char BATCH_HEADER[] = "REM KESTREL Delete Destination BAT File\n\n"
+                                   "setlocal DisableDelayedExpansion\n";
+
+// The second byte of a double-byte character in code page 932; a lead byte followed by anything
+// else stands alone, as cmd.exe reads it.
+static bool IsTrailByteValue(unsigned char b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+static bool IsAsciiLetter(unsigned char b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
+
+// Where the entry's own part of a name begins: after "X:\" or after "\\server\share\" (0 when the
+// name is not a full path). Server and share end at single-byte backslashes only.
+static size_t FullPathRootLength(const unsigned char *name, size_t n) {
+    if (n >= 3 && IsAsciiLetter(name[0]) && name[1] == ':' && name[2] == '\\') return 3;
+    if (n < 2 || name[0] != '\\' || name[1] != '\\') return 0;
+    size_t i = 2;
+    for (int part = 0; part < 2; part++) {
+        size_t start = i;
+        while (i < n && name[i] != '\\') i += IsLeadByteValue(name[i]) && i + 1 < n ? 2 : 1;
+        if (i == start || i >= n) return 0; // an empty server or share, or nothing after the share
+        i++;
+    }
+    return i;
+}
+
+// Checks one listed name and writes it, each single-byte "%" doubled, when `out` is not null.
+// Returns the number of bytes written (or that would be), or a failure code through `failure`.
+static size_t PutBatchName(const unsigned char *name, size_t n, char *out, int *failure) {
+    size_t root = FullPathRootLength(name, n);
+    if (root == 0 || root >= n) {
+        *failure = (int)0x80000001;
+        return 0;
+    }
+    size_t size = 0;
+    unsigned char previous = 0;
+    for (size_t i = 0; i < n; i++) {
+        unsigned char b = name[i];
+        if (IsLeadByteValue(b) && i + 1 < n && IsTrailByteValue(name[i + 1])) {
+            // A double-byte character: both bytes as they are (a trail byte is never "%").
+            if (out) {
+                out[size] = (char)b;
+                out[size + 1] = (char)name[i + 1];
+            }
+            size += 2;
+            i++;
+            previous = 0;
+            continue;
+        }
+        // cmd.exe and the file system drop a trailing space or dot of a part ("old." names
+        // "old"), and "*" and "?" are wildcards: such a line would delete another entry.
+        bool partEnds = b == '\\' && i > root;
+        if (b == '*' || b == '?' || (partEnds && (previous == ' ' || previous == '.'))) {
+            *failure = (int)0x80000002;
+            return 0;
+        }
+        if (out) out[size] = (char)b;
+        size++;
+        if (b == '%') {
+            if (out) out[size] = '%';
+            size++;
+        }
+        previous = b;
+    }
+    if (previous == ' ' || previous == '.') {
+        *failure = (int)0x80000002;
+        return 0;
+    }
+    return size;
+}
+
+int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size) {
+    static const char RMDIR[] = "rmdir \"";
+    static const char DEL[] = "del   \"";
+    static const char END[] = "\"\n";
+    const unsigned char *t = (const unsigned char *)text;
+    size_t total = sizeof BATCH_HEADER - 1;
+    if (out) memcpy(out, BATCH_HEADER, total);
+    size_t position = 0;
+    while (position < length) {
+        // CR and LF are never trail bytes, so a plain scan finds the line's end.
+        size_t end = position;
+        while (end < length && t[end] != '\r' && t[end] != '\n') end++;
+        const unsigned char *line = t + position;
+        size_t n = end - position;
+        if (n > 2 && (line[0] == 'D' || line[0] == 'F') && line[1] == ' ') {
+            const char *verb = line[0] == 'D' ? RMDIR : DEL;
+            if (out) memcpy(out + total, verb, 7);
+            total += 7;
+            int failure = 0;
+            total += PutBatchName(line + 2, n - 2, out ? out + total : nullptr, &failure);
+            if (failure != 0) {
+                *size = 0;
+                return failure;
+            }
+            if (out) memcpy(out + total, END, 2);
+            total += 2;
+        }
+        // The next line starts after CR LF, or after a CR or LF standing alone.
+        if (end < length && t[end] == '\r' && end + 1 < length && t[end + 1] == '\n')
+            position = end + 2;
+        else
+            position = end + 1;
+    }
+    *size = total;
+    return 0;
+}
+
+// ---- writing the batch file ----
+
+int WriteDeleteBatch(HWND owner, const char *text) {
+    size_t length = strlen(text), size = 0;
+    int composed = ComposeDeleteBatch(text, length, nullptr, &size);
+    if (composed < 0) {
+        ShowWarningBox(owner, "%s", composed == (int)0x80000001 ? MSG_BATCH_NOT_FULL_PATH : MSG_BATCH_UNSAFE_NAME);
+        return 0;
+    }
+    char path[MAX_PATH + 16];
+    memset(path, 0, sizeof path);
+    if (GetSpecialFolderPath(CSIDL_DESKTOP, path) < 0 || path[0] == '\0') {
+        // Without the desktop's path there is no place for the file.
+        ShowWarningBox(owner, "%s", MSG_BATCH_CANNOT_OPEN);
+        return 0;
+    }
+    if (strlen(path) + 20 > MAX_PATH) {
+        ShowWarningBox(owner, "%s", MSG_BATCH_PATH_TOO_LONG);
+        return 0;
+    }
+    strcat(path, "\\DelDest.bat");
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        ShowWarningBox(owner, "%s", MSG_BATCH_EXISTS);
+        return 0;
+    }
+    char *batch = (char *)LocalAlloc(LMEM_FIXED, size + 1);
+    if (!batch) {
+        ShowWarningBox(owner, "%s", MSG_BATCH_CANNOT_WRITE);
+        return 0;
+    }
+    ComposeDeleteBatch(text, length, batch, &size);
+    batch[size] = '\0';
+    // Created only when nothing has that name, also if something appeared since the test above:
+    // an existing file is never overwritten.
+    TextFile file;
+    if (CreateTextFile(&file, path) < 0) {
+        DWORD error = GetLastError();
+        LocalFree(batch);
+        ShowWarningBox(owner, "%s", error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? MSG_BATCH_EXISTS
+                                                                                                : MSG_BATCH_CANNOT_OPEN);
+        return 0;
+    }
+    int written = WriteText(&file, batch);
+    int closed = CloseTextFile(&file);
+    LocalFree(batch);
+    if (written < 0 || closed < 0) {
+        // A cut last line such as del   "E:\BAK\Data would delete a whole folder's files: the
+        // partial file does not stay.
+        ShowWarningBox(owner, "%s", DeleteFileA(path) ? MSG_BATCH_CANNOT_WRITE : MSG_BATCH_PARTIAL_LEFT);
+        return 0;
+    }
+    return 1;
+}
+
+int MakeBatchFromControl(HWND viewer, HWND control) {
+    LogDocument &document = g_missingList;
+    LRESULT got = SendMessageA(control, WM_GETTEXT, document.capacity, (LPARAM)document.text);
+    DWORD length = got > 0 && (DWORD)got < document.capacity ? (DWORD)got : 0;
+    document.text[length] = '\0';
+    if (length == document.capacity - 1) {
+        // The text filled the buffer and may have been cut: its last line is not taken.
+        while (length > 0 && document.text[length - 1] != '\r' && document.text[length - 1] != '\n') length--;
+        document.text[length] = '\0';
+    }
+    document.length = length;
+    return WriteDeleteBatch(viewer, document.text);
+}
