@@ -1,16 +1,20 @@
 #!/bin/bash
-# Installs what is missing, builds the three presets and runs every test: the host tests on the
-# simulated Windows, the win64 tests under wine64 (one fresh Wine prefix for the run), and the
-# win32 build, which must compile cleanly (this machine cannot run 32-bit code).
+# Installs what is missing, builds the four presets and runs every test: the host tests on the
+# simulated Windows (once more with the sanitizers), the win64 tests under wine64 (one fresh Wine
+# prefix for the run), and the win32 build, which must compile cleanly (this machine cannot run
+# 32-bit code).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 start=$(date +%s)
-for preset in host win64 win32; do
+for preset in host host-asan win64 win32; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
 done
 ctest --preset host
+# The same unit tests with AddressSanitizer and UndefinedBehaviorSanitizer: an overrun by one
+# byte, or undefined behaviour, fails the run even where the results look right.
+ctest --preset host-asan
 # One Wine prefix per test run, made once before the first test program starts.
 rm -rf build/win64/wineprefix build/win64/wineprefix.lock
 KESTREL_BUILD=$PWD/build/win64 scripts/wine-run.sh cmd /c exit 0 || true
