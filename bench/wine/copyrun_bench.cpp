@@ -12,6 +12,9 @@
 #include "copyjob.h"
 #include "copylog.h"
 #include "copyrun.h"
+#if __has_include("copyworker.h")
+#include "copyworker.h" // the worker and the start button, with the dialog's progress timer
+#endif
 #include "dialog.h"
 #include "dialogwords.h"
 #include "runstate.h"
@@ -78,6 +81,13 @@ int main(int argc, char **argv) {
     bool running = false;
     MSG msg;
     while (!RunEnded(&running) && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+#ifdef PROGRESS_TIMER_ID
+        // What the main dialog's procedure does with its progress timer.
+        if (msg.message == WM_TIMER && msg.hwnd == dialog && msg.wParam == PROGRESS_TIMER_ID) {
+            ShowRunProgress(dialog);
+            continue;
+        }
+#endif
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
