@@ -40,11 +40,25 @@ void PressStartButton(HWND dialog);
 // The worker: `dialog` is the main dialog. Ends when it returns.
 void CopyRunThread(void *dialog);
 
+// What a folder's listing says of one of its entries: its attribute word, its size and its
+// last-write time in whole seconds since 1970 (rounded down, as the file status reports it). The
+// walk takes an entry's facts from the listing that found it instead of asking for them again.
+struct ListedEntry {
+    DWORD attributes;
+    int64_t size;
+    int64_t written;
+};
+ListedEntry ListedFacts(const WIN32_FIND_DATAA &found);
+// A file time in whole seconds since 1970, rounded down.
+int64_t SecondsSince1970(const FILETIME &time);
+
 // One visited entry: relative path, the folder that holds the source item (ending in "\\") and the
-// destination (ending in "\\"). Negative when the stop request was found set; 0 otherwise,
-// whatever happened to the entry.
+// destination (ending in "\\"); `listed` is what the listing said of an entry inside a source
+// folder (null for a source item, whose facts are read). Negative when the stop request was found
+// set; 0 otherwise, whatever happened to the entry.
 int WalkEntry(HWND dialog, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
-              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase);
+              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase,
+              const ListedEntry *listed = nullptr);
 
 // The decision for a source folder: 1 the folder exists at the destination (descend), 0 refused,
 // -1 a destination problem. Writes exactly one record. A folder that would be the destination
@@ -54,9 +68,9 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
                 const char *relative);
 
 // The decision for a source file and, when it is to be copied, the copy. Writes exactly one record
-// and returns its level (0-3).
+// and returns its level (0-3). `listed`: the file's facts from its folder's listing, or null.
 int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                 const char *sourceBase, const char *destBase);
+                const char *sourceBase, const char *destBase, const ListedEntry *listed = nullptr);
 
 // ASCII-case-insensitive comparison of two full paths; double-byte characters compare exactly.
 bool SamePath(const char *a, const char *b);

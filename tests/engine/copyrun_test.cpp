@@ -185,6 +185,38 @@ TEST_F(CopyRunTest, SizeAndDateTests) {
     EXPECT_EQ((std::vector<std::string>{"O same.txt コピーしました。", "O one.txt コピーしました。"}), log);
 }
 
+// The same tests for files inside a source folder, whose facts come from the folder's listing.
+TEST_F(CopyRunTest, SizeAndDateTestsInsideAFolder) {
+    const long long T = 1700000000;
+    std::string layout;
+    for (const char *side : {"src", "dst"})
+        layout += std::string(side) + "\\d\\\n";
+    layout += "src\\d\\same.txt text=\"1234\" time=" + std::to_string(T + 100) +
+              "\ndst\\d\\same.txt text=\"abcd\" time=" + std::to_string(T) +
+              "\nsrc\\d\\one.txt text=\"12345\" time=" + std::to_string(T + 1) +
+              "\ndst\\d\\one.txt text=\"abc\" time=" + std::to_string(T) +
+              "\nsrc\\d\\two.txt text=\"12345\" time=" + std::to_string(T + 2) +
+              "\ndst\\d\\two.txt text=\"abc\" time=" + std::to_string(T) +
+              "\nsrc\\d\\older.txt text=\"12345\" time=" + std::to_string(T - 50) +
+              "\ndst\\d\\older.txt text=\"abc\" time=" + std::to_string(T) +
+              "\nsrc\\d\\absent.txt text=\"12345\" time=" + std::to_string(T - 50) + "\n";
+    Build(layout.c_str());
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER);
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "  d\\same.txt サイズが同じためコピーしません。",
+                      "  d\\one.txt 日付が同じか古いためコピーしません。", "O d\\two.txt コピーしました。",
+                      "  d\\older.txt 日付が同じか古いためコピーしません。", "O d\\absent.txt コピーしました。"}),
+              Sorted(Run(src + "d", dst)));
+    EXPECT_EQ("abcd", ReadWholeFile(dst + "d\\same.txt"));
+    EXPECT_EQ("abc", ReadWholeFile(dst + "d\\one.txt"));
+    EXPECT_EQ("12345", ReadWholeFile(dst + "d\\two.txt"));
+    // The date test alone: only the newer file that the size test kept back is copied now.
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\same.txt コピーしました。",
+                      "  d\\one.txt 日付が同じか古いためコピーしません。", "  d\\two.txt 日付が同じか古いためコピーしません。",
+                      "  d\\older.txt 日付が同じか古いためコピーしません。", "  d\\absent.txt 日付が同じか古いためコピーしません。"}),
+              Sorted(Run(src + "d", dst)));
+}
+
 // Sizes that differ only above 4 GiB are different sizes.
 TEST_F(CopyRunTest, FullSizeCompared) {
     SIMULATION_ONLY("files larger than 4 GiB are simulated only");
