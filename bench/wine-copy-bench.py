@@ -256,17 +256,21 @@ class RequestCounter:
     def __init__(self):
         subprocess.run([WINESERVER, "-k"], env=env(), stderr=subprocess.DEVNULL)
         subprocess.run([WINESERVER, "-w"], env=env(), stderr=subprocess.DEVNULL)
-        self.server = subprocess.Popen([WINESERVER, "-f", "-d1"], env=env(), stdin=subprocess.DEVNULL,
+        self.server = subprocess.Popen([WINESERVER, "-f", "-d1", "-p"], env=env(), stdin=subprocess.DEVNULL,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.counts = None
         self.last = time.monotonic()
+        self.lines = 0
         self.reader = threading.Thread(target=self.read, daemon=True)
         self.reader.start()
+        # A program started before the server is listening would start a server of its own.
+        time.sleep(1.0)
 
     def read(self):
         request = re.compile(rb"^[0-9a-f]{4}: (\w+)\(")
         for line in self.server.stderr:
             self.last = time.monotonic()
+            self.lines += 1
             counts = self.counts
             if counts is None:
                 continue
@@ -302,6 +306,8 @@ def count_all(entries):
             clear_dest(tool)
             run(tool, False, "K:\\EMPTY\\SRC")
         time.sleep(2)
+        if counter.lines == 0:
+            raise SystemExit("the wine server traced nothing: were the programs served by another server?")
         for tool in TOOLS:
             clear_dest(tool)
             base = counter.measure(tool, False, "K:\\EMPTY\\SRC")

@@ -19,7 +19,7 @@ enum {
     C_GetFileAttributesA, C_SetFileAttributesA, C_CreateDirectoryA, C_CopyFileA, C_FindFirstFileA,
     C_FindNextFileA, C_FindClose, C_GetFullPathNameA, C_CreateFileA, C_DeviceIoControl, C_stat64,
     C_SendDlgItemMessageA, C_SendMessageA, C_PostMessageA, C_GetDlgItem, C_LocalAlloc, C_LocalFree,
-    C_GetFileAttributesW, C_CreateDirectoryW, C_CopyFileW, C_FindFirstFileW, C_FindNextFileW, C_COUNT
+    C_GetFileAttributesW, C_GetFileAttributesExA, C_CreateDirectoryW, C_CopyFileW, C_FindFirstFileW, C_FindNextFileW, C_COUNT
 };
 
 Counted g_counted[C_COUNT];
@@ -70,6 +70,9 @@ BOOL WINAPI W_PostMessageA(HWND h, UINT m, WPARAM w, LPARAM l) {
 HWND WINAPI W_GetDlgItem(HWND d, int id) { return Original<decltype(&GetDlgItem)>(C_GetDlgItem)(d, id); }
 HLOCAL WINAPI W_LocalAlloc(UINT f, SIZE_T n) { return Original<decltype(&LocalAlloc)>(C_LocalAlloc)(f, n); }
 HLOCAL WINAPI W_LocalFree(HLOCAL h) { return Original<decltype(&LocalFree)>(C_LocalFree)(h); }
+BOOL WINAPI W_GetFileAttributesExA(LPCSTR p, GET_FILEEX_INFO_LEVELS l, LPVOID d) {
+    return Original<decltype(&GetFileAttributesExA)>(C_GetFileAttributesExA)(p, l, d);
+}
 DWORD WINAPI W_GetFileAttributesW(LPCWSTR p) {
     return Original<decltype(&GetFileAttributesW)>(C_GetFileAttributesW)(p);
 }
@@ -110,6 +113,7 @@ void StartCountingCalls() {
     Set(C_LocalAlloc, "LocalAlloc", (void *)W_LocalAlloc);
     Set(C_LocalFree, "LocalFree", (void *)W_LocalFree);
     Set(C_GetFileAttributesW, "GetFileAttributesW", (void *)W_GetFileAttributesW);
+    Set(C_GetFileAttributesExA, "GetFileAttributesExA", (void *)W_GetFileAttributesExA);
     Set(C_CreateDirectoryW, "CreateDirectoryW", (void *)W_CreateDirectoryW);
     Set(C_CopyFileW, "CopyFileW", (void *)W_CopyFileW);
     Set(C_FindFirstFileW, "FindFirstFileW", (void *)W_FindFirstFileW);

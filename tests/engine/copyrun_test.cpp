@@ -436,10 +436,12 @@ TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
     std::string layout = "src\\d\\ attr=A\nsrc\\d\\copied.txt attr=A\nsrc\\d\\pattern.tmp attr=A"
                        "\nsrc\\d\\hidden.txt attr=HA\nsrc\\d\\older.txt attr=A text=\"1\" time=" +
                        std::to_string(T) + "\ndst\\d\\older.txt text=\"22\" time=" + std::to_string(T + 10) +
-                       "\nsrc\\d\\failed.txt attr=A\nsrc\\d\\skip\\ attr=A\nsrc\\d\\skip\\in.txt attr=A\n";
+                       "\nsrc\\d\\failed.txt attr=A\nsrc\\d\\bare.txt attr=CA\nsrc\\d\\skip\\ attr=A"
+                       "\nsrc\\d\\skip\\in.txt attr=A\n";
     Build(layout.c_str());
 #ifdef KESTREL_SIM
     SimInjectFault("CopyFileA", (dst + "d\\failed.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("DeviceIoControl", (dst + "d\\bare.txt").c_str(), ERROR_NOT_SUPPORTED, SIM_FAULT_EVERY);
 #endif
     ShowModeWord(dialog, (MODE_ALL & ~ModeFileBit(CATEGORY_HIDDEN)) | MODE_SKIP_NOT_NEWER);
     ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
@@ -448,11 +450,13 @@ TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
                       "  d\\pattern.tmp 指定のファイルなのでコピーしません。",
                       "  d\\hidden.txt 隠しファイルのためコピーしません。",
                       "  d\\older.txt 日付が同じか古いためコピーしません。", "X d\\failed.txt コピーできません。",
-                      "  d\\skip 指定外のフォルダなのでコピーしません。"}),
+                      "! d\\bare.txt コピーしました。（属性未設定）", "  d\\skip 指定外のフォルダなのでコピーしません。"}),
               Sorted(log));
-    // Every file reached and the folder enumerated lose archive, except the file whose copy failed:
-    // it was never backed up. The refused folder and what lies below it keep it.
+    // Every file reached and the folder enumerated lose archive, except the file whose copy failed
+    // and the one copied without its attributes: neither was backed up as it is. The refused
+    // folder and what lies below it keep it.
     EXPECT_EQ("d\\ attr=\n"
+              "d\\bare.txt attr=AC size=0\n"
               "d\\copied.txt attr= size=0\n"
               "d\\failed.txt attr=A size=0\n"
               "d\\hidden.txt attr=H size=0\n"
