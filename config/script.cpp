@@ -18,6 +18,7 @@ static const char NAME_TOO_LONG_MESSAGE[] = "スクリプトの名前が長す�
 static const char EXISTS_MESSAGE[] = "同名のスクリプトが存在します。";
 static const char WRITE_FAILED_MESSAGE[] = "スクリプトファイルに書き込めません。";
 static const char LINE_BREAK_MESSAGE[] = "改行を含む項目はスクリプトに書けません。";
+static const char FIELD_TOO_LONG_MESSAGE[] = "長すぎる項目はスクリプトに書けません。";
 
 // The source field is read with a 4096-byte buffer, the other text fields with 260 bytes.
 static const int SOURCE_TEXT_SIZE = 4096;
@@ -115,7 +116,10 @@ int ReadScriptFile(HWND dialog, const char *path) {
 // The main dialog's settings as a script holds them.
 struct ScriptSettings {
     char name[FIELD_TEXT_SIZE];
-    char texts[6][SOURCE_TEXT_SIZE]; // in the order of KEYS
+    // In the order of KEYS, each read with one byte more than its reader takes, so that a text
+    // the reader could not take whole is seen (a control may hold more than its limit: Wine
+    // counts the limit in characters, and WM_SETTEXT does not apply it).
+    char texts[6][SOURCE_TEXT_SIZE + 1];
     DWORD mode;
     DWORD conf;
 };
@@ -168,12 +172,17 @@ static int WriteScriptWith(HWND nameDialog, const ScriptSettings &s, TextFile *f
         ShowWarningBox(nameDialog, "%s", EXISTS_MESSAGE);
         return 0;
     }
-    // A field holding a line break would become a line of its own.
-    for (const char *text : s.texts)
-        if (HasLineBreak(text)) {
+    // A field holding a line break would become a line of its own; a longer one would be cut.
+    for (int i = 0; i < 6; i++) {
+        if (HasLineBreak(s.texts[i])) {
             ShowWarningBox(nameDialog, "%s", LINE_BREAK_MESSAGE);
             return 0;
         }
+        if (strlen(s.texts[i]) >= (size_t)KEYS[i].size) {
+            ShowWarningBox(nameDialog, "%s", FIELD_TOO_LONG_MESSAGE);
+            return 0;
+        }
+    }
     // Created exclusively: a file that appeared since the test above is never overwritten.
     if (CreateTextFile(file, path) != 0) {
         DWORD error = GetLastError();
@@ -206,7 +215,7 @@ int WriteScriptFile(HWND nameDialog) {
     GetDlgItemTextA(nameDialog, IDC_SCRIPT_NAME, s->name, sizeof s->name);
     for (int i = 0; i < 6; i++) {
         s->texts[i][0] = '\0';
-        SendDlgItemMessageA(g_mainDialog, KEYS[i].control, WM_GETTEXT, (WPARAM)KEYS[i].size, (LPARAM)s->texts[i]);
+        SendDlgItemMessageA(g_mainDialog, KEYS[i].control, WM_GETTEXT, (WPARAM)KEYS[i].size + 1, (LPARAM)s->texts[i]);
     }
     s->mode = ReadModeWord(g_mainDialog);
     s->conf = ReadConfWord(g_mainDialog);

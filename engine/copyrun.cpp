@@ -1,4 +1,5 @@
-// The copy run: the depth-first walk of a job's sources with one log record per visited entry.
+// The copy run: reading and validating the job, saving the settings, the depth-first walk with
+// one log record per visited entry, and the start/stop rules of the start button.
 #include "copyrun.h"
 #include "attributes.h"
 #include "copylog.h"
@@ -172,11 +173,27 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
 // The decision for a file whose source and destination paths are known; one record, whose level
 // is returned.
 static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                         const char *source, const char *destination) {
+                         const char *source, const char *destination, const ListedEntry *listed) {
     Selection selection = SelectFile(LastName(source), attributes, mode, tcf, tuf);
     if (selection.result != SELECTED) return Record(relative, selection.message, selection.level);
     if (const char *cyclic = CyclicCopy(relative, false)) return Record(relative, cyclic, LOG_LEVEL_ERROR);
-    DWORD existing = GetFileAttributesA(destination);
+    // A listed source's size and time are known: the destination's attributes, size and time come
+    // in one call, and both times are made whole seconds by the same rule. A source item's facts
+    // are read as the file status reports them, for both sides.
+    DWORD existing;
+    ListedEntry destFacts = {};
+    if (listed) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(destination, GetFileExInfoStandard, &data)) {
+            existing = data.dwFileAttributes;
+            destFacts.size = (int64_t)(((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow);
+            destFacts.written = SecondsSince1970(data.ftLastWriteTime);
+        } else {
+            existing = INVALID_FILE_ATTRIBUTES;
+        }
+    } else {
+        existing = GetFileAttributesA(destination);
+    }
     bool protectionRemoved = false;
     if (existing == INVALID_FILE_ATTRIBUTES) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND) return Record(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
@@ -191,14 +208,21 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
         // destination's status neither test can be made, and copying anyway could put an older
         // file over a newer one.
         if (mode & (MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER)) {
-            struct _stat64 destStatus, sourceStatus;
-            if (_stat64(destination, &destStatus) != 0)
-                return Record(relative, MSG_DEST_STATUS_FAILED, LOG_LEVEL_ERROR);
-            if (_stat64(source, &sourceStatus) != 0)
-                return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
-            if ((mode & MODE_SKIP_SAME_SIZE) && (int64_t)sourceStatus.st_size == (int64_t)destStatus.st_size)
+            ListedEntry sourceFacts;
+            if (listed) {
+                sourceFacts = *listed;
+            } else {
+                struct _stat64 destStatus, sourceStatus;
+                if (_stat64(destination, &destStatus) != 0)
+                    return Record(relative, MSG_DEST_STATUS_FAILED, LOG_LEVEL_ERROR);
+                if (_stat64(source, &sourceStatus) != 0)
+                    return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
+                destFacts = {existing, (int64_t)destStatus.st_size, (int64_t)destStatus.st_mtime};
+                sourceFacts = {attributes, (int64_t)sourceStatus.st_size, (int64_t)sourceStatus.st_mtime};
+            }
+            if ((mode & MODE_SKIP_SAME_SIZE) && sourceFacts.size == destFacts.size)
                 return Record(relative, MSG_SAME_SIZE, LOG_LEVEL_NOT_COPIED);
-            if ((mode & MODE_SKIP_NOT_NEWER) && (int64_t)sourceStatus.st_mtime <= (int64_t)destStatus.st_mtime + 1)
+            if ((mode & MODE_SKIP_NOT_NEWER) && sourceFacts.written <= destFacts.written + 1)
                 return Record(relative, MSG_NOT_NEWER, LOG_LEVEL_NOT_COPIED);
         }
         if (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
@@ -217,10 +241,10 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
 }
 
 int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                const char *sourceBase, const char *destBase) {
+                const char *sourceBase, const char *destBase, const ListedEntry *listed) {
     char *source = JoinPath(sourceBase, relative);
     char *destination = source ? JoinPath(destBase, relative) : nullptr;
-    int level = destination ? DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination)
+    int level = destination ? DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination, listed)
                             : Record(relative, MSG_COPY_FAILED, LOG_LEVEL_ERROR);
     if (destination) LocalFree(destination);
     if (source) LocalFree(source);
@@ -229,8 +253,20 @@ int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordLis
 
 // ---- the walk ----
 
+int64_t SecondsSince1970(const FILETIME &time) {
+    const int64_t EPOCH = 116444736000000000LL, TICKS = 10000000LL; // 1601 to 1970; ticks per second
+    int64_t ticks = (int64_t)(((uint64_t)time.dwHighDateTime << 32) | time.dwLowDateTime) - EPOCH;
+    return ticks >= 0 ? ticks / TICKS : -((-ticks + TICKS - 1) / TICKS);
+}
+
+ListedEntry ListedFacts(const WIN32_FIND_DATAA &found) {
+    return {found.dwFileAttributes, (int64_t)(((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow),
+            SecondsSince1970(found.ftLastWriteTime)};
+}
+
 int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
-              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase) {
+              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase,
+              const ListedEntry *listed) {
     if (g_stopRequest) return -1;
     if (!FindSingleByteChar(relative, '\\')) {
         // A source item: the top of a walk. The current folder may have changed since the last one.
@@ -247,7 +283,8 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
     }
     memcpy(work, sourceBase, baseLength);
     memcpy(work + baseLength, relative, relativeLength + 1);
-    DWORD attributes = GetFileAttributesA(work);
+    // An entry found by its folder's listing has its attribute word already; a source item's is read.
+    DWORD attributes = listed ? listed->attributes : GetFileAttributesA(work);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         CopyLogRecord(relative, MSG_SOURCE_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
         LocalFree(work);
@@ -278,7 +315,8 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
             for (;;) {
                 if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
                     strcpy(childName, found.cFileName);
-                    if (WalkEntry(progress, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase) < 0) {
+                    ListedEntry child = ListedFacts(found);
+                    if (WalkEntry(progress, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase, &child) < 0) {
                         FindClose(find);
                         LocalFree(work);
                         return -1;
@@ -297,7 +335,7 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
             memcpy(work, sourceBase, baseLength);
             memcpy(work + baseLength, relative, relativeLength + 1);
         }
-    } else if (CopyOneFile(mode, attributes, tcf, tuf, relative, sourceBase, destBase) > LOG_LEVEL_DONE) {
+    } else if (CopyOneFile(mode, attributes, tcf, tuf, relative, sourceBase, destBase, listed) > LOG_LEVEL_DONE) {
         // A file that was not copied for a fault (or copied without its attributes) keeps its
         // archive attribute: it has not been backed up, and the next archive-driven run must see it.
         LocalFree(work);

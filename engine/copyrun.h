@@ -18,11 +18,13 @@ extern const char MSG_SOURCE_IS_DEST[];        // an entry would be copied onto 
 // コピーを停止しました。". -1 when the run was stopped, 0 when every source was visited.
 int RunCopySources(const CopyJob *job, ProgressLine *progress);
 
-// One visited entry, shown on `progress`: relative path, the folder that holds the source item (ending in "\\") and the
-// destination (ending in "\\"). Negative when the stop request was found set; 0 otherwise,
-// whatever happened to the entry.
+// One visited entry: relative path, the folder that holds the source item (ending in "\\") and the
+// destination (ending in "\\"); `listed` is what the listing said of an entry inside a source
+// folder (null for a source item, whose facts are read). Negative when the stop request was found
+// set; 0 otherwise, whatever happened to the entry.
 int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
-              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase);
+              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase,
+              const ListedEntry *listed = nullptr);
 
 // The decision for a source folder: 1 the folder exists at the destination (descend), 0 refused,
 // -1 a destination problem. Writes exactly one record. A folder that would be the destination
@@ -32,9 +34,9 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
                 const char *relative);
 
 // The decision for a source file and, when it is to be copied, the copy. Writes exactly one record
-// and returns its level (0-3).
+// and returns its level (0-3). `listed`: the file's facts from its folder's listing, or null.
 int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                 const char *sourceBase, const char *destBase);
+                const char *sourceBase, const char *destBase, const ListedEntry *listed = nullptr);
 
 // ASCII-case-insensitive comparison of two full paths; double-byte characters compare exactly.
 bool SamePath(const char *a, const char *b);

@@ -348,6 +348,25 @@ DWORD GetFileAttributesA(LPCSTR path) {
     return ReportedAttributes(l.node);
 }
 
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    SIM_LOCK;
+    if (SimFaultFires("GetFileAttributesExA", path)) return FALSE;
+    if (level != GetFileExInfoStandard || !information) return SimFail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    SimLookup l = SimFind(path);
+    if (!l.node) return SimFail<BOOL>(l.error, FALSE);
+    WIN32_FILE_ATTRIBUTE_DATA *data = (WIN32_FILE_ATTRIBUTE_DATA *)information;
+    memset(data, 0, sizeof *data);
+    data->dwFileAttributes = ReportedAttributes(l.node);
+    data->ftLastWriteTime.dwLowDateTime = (DWORD)l.node->lastWrite;
+    data->ftLastWriteTime.dwHighDateTime = (DWORD)(l.node->lastWrite >> 32);
+    data->ftCreationTime = data->ftLastAccessTime = data->ftLastWriteTime;
+    if (!l.node->IsFolder()) {
+        data->nFileSizeLow = (DWORD)l.node->size;
+        data->nFileSizeHigh = (DWORD)(l.node->size >> 32);
+    }
+    return TRUE;
+}
+
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     SIM_LOCK;
     if (SimFaultFires("SetFileAttributesA", path)) return FALSE;

@@ -301,6 +301,8 @@ TEST_F(ScriptTest, RefusalsInTheirOrder) {
         // A field that would become lines of its own.
         {"FIELDS", "A\r\nSRC:C:\\EVIL", "Warning: 改行を含む項目はスクリプトに書けません。"},
         {"FIELDS", "A\nB", "Warning: 改行を含む項目はスクリプトに書けません。"},
+        // A field longer than its reader takes would be written cut.
+        {"FIELDS", std::string(260, 'L'), "Warning: 長すぎる項目はスクリプトに書けません。"},
     };
     for (auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -312,6 +314,12 @@ TEST_F(ScriptTest, RefusalsInTheirOrder) {
         EXPECT_EQ(row.name, ControlText(nameDialog, IDC_SCRIPT_NAME)) << "the name stays for the user to change";
     }
     Set(IDC_TUD, "");
+    ForgetBoxes();
+    Set(IDC_SOURCES, std::string(4096, 'S'));
+    SetControlText(nameDialog, IDC_SCRIPT_NAME, "FIELDS");
+    EXPECT_EQ(0, WriteScriptFile(nameDialog));
+    EXPECT_EQ(OneBox("Warning: 長すぎる項目はスクリプトに書けません。"), Boxes());
+    Set(IDC_SOURCES, "");
     EXPECT_EQ("", ReadTree(desk20 + "\\")) << "a refused name left a file behind";
     EXPECT_EQ("mine", ReadWholeFile("C:\\Taken.kjb"));
     // 230 bytes fit; the same name a second time is refused.

@@ -468,3 +468,10 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
             << "the sources are untouched";
     }
 }
+
+TEST_F(ViewerBench, TheViewersSmallIconGoesWithTheViewer) {
+    // The program opens the log viewer twice, takes its small icon while it is shown, closes it
+    // and checks that the icon was destroyed with it (0); 1 when it stayed, 2 when there was none.
+    Start("icon");
+    EXPECT_EQ(0u, Finish());
+}

@@ -41,6 +41,32 @@ TEST_F(TransferTest, AHiddenFolderIsGivenItsSourcesWord) {
     EXPECT_EQ(DIR | SYS, Attr("d"));
 }
 
+TEST_F(TransferTest, AReadOnlyDestinationThatCarriesTheWordGetsReadOnlyBack) {
+    // The word is the one the entry had, but clearing read-only for the other steps changed it:
+    // the word is set again at the end.
+    ASSERT_EQ("", BuildTree(root, "f.txt attr=RA\ng.txt attr=RSA\n"));
+    EXPECT_EQ(0, Transfer("f.txt", RO | ARC));
+    EXPECT_EQ(RO | ARC, Attr("f.txt"));
+    EXPECT_EQ(0, Transfer("g.txt", RO | SYS | ARC));
+    EXPECT_EQ(RO | SYS | ARC, Attr("g.txt"));
+}
+
+TEST_F(TransferTest, AnEntryThatAlreadyCarriesTheWordIsNotSetAgain) {
+    SIMULATION_ONLY("fault injection");
+    // A copy that took its source's word along: no call is made, so a set that would fail
+    // cannot fail, and the entry keeps the word it must have.
+    ASSERT_EQ("", BuildTree(root, "f.txt attr=HA\nd\\ attr=H\n"));
+    SimInjectFault("SetFileAttributesA", nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    EXPECT_EQ(0, Transfer("f.txt", HID | ARC));
+    EXPECT_EQ(0, Transfer("d", DIR | HID));
+    EXPECT_EQ(0, SimFaultsFired());
+    EXPECT_EQ(HID | ARC, Attr("f.txt"));
+    // One bit apart: the word is set, and its failure is reported.
+    EXPECT_EQ(TRANSFER_SET_ATTRIBUTES_FAILED, Transfer("f.txt", ARC));
+    EXPECT_EQ(TRANSFER_SET_ATTRIBUTES_FAILED, Transfer("d", DIR | HID | SYS));
+    EXPECT_EQ(2, SimFaultsFired());
+}
+
 TEST_F(TransferTest, AMissingDestinationFailsAtTheFirstChange) {
     // The failed read gives 0xFFFFFFFF, which has read-only and system: clearing them fails.
     EXPECT_EQ(TRANSFER_CLEAR_READONLY_FAILED, Transfer("absent.txt", ARC));

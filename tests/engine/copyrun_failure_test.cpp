@@ -21,11 +21,33 @@ class CopyRunFailureTest : public CopyRunTest {
 // ---- walk failures ----
 
 TEST_F(CopyRunFailureTest, SourceAttributesUnreadable) {
-    Build("src\\d\\a.txt\nsrc\\d\\b.txt\ndst\\\n");
-    SimInjectFault("GetFileAttributesA", S("d\\a.txt").c_str(), ERROR_ACCESS_DENIED);
-    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "X d\\a.txt コピー元の属性を取得できません。",
-                                        "O d\\b.txt コピーしました。"}),
+    // A source item's attributes are read; an entry inside a folder has them from the listing.
+    Build("src\\a.txt\nsrc\\b.txt\ndst\\\n");
+    SimInjectFault("GetFileAttributesA", S("a.txt").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ((std::vector<std::string>{"X a.txt コピー元の属性を取得できません。", "O b.txt コピーしました。"}),
+              Run("\"" + S("a.txt") + "\" \"" + S("b.txt") + "\"", dst));
+}
+
+TEST_F(CopyRunFailureTest, EntriesInsideAFolderAreJudgedByWhatTheListingSaid) {
+    // The listing gave the source's attributes, size and time: they are not asked for again, and
+    // the destination's come in one call.
+    Build("src\\d\\a.txt text=\"new\" time=1700000100\nsrc\\d\\b.txt text=\"new\" time=1700000000\n"
+          "dst\\d\\a.txt text=\"old\" time=1700000000\ndst\\d\\b.txt text=\"old\" time=1700000000\n");
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    SimInjectFault("GetFileAttributesA", S("d\\a.txt").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    SimInjectFault("stat", nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    EXPECT_EQ((std::vector<std::string>{"  d すでに存在します。", "O d\\a.txt コピーしました。",
+                                        "  d\\b.txt 日付が同じか古いためコピーしません。"}),
               Run(S("d"), dst));
+    EXPECT_EQ(0, SimFaultsFired());
+    SimClearFaults();
+    // The destination's facts cannot be read: the same record as for a source item.
+    SimInjectFault("GetFileAttributesExA", D("d\\a.txt").c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ((std::vector<std::string>{"  d すでに存在します。", "X d\\a.txt コピー先の属性を取得できません。",
+                                        "  d\\b.txt 日付が同じか古いためコピーしません。"}),
+              Run(S("d"), dst));
+    EXPECT_EQ(1, SimFaultsFired());
+    SimClearFaults();
 }
 
 TEST_F(CopyRunFailureTest, SourceFolderCannotBeListed) {
@@ -64,8 +86,10 @@ TEST_F(CopyRunFailureTest, ArchiveCannotBeCleared) {
 // ---- folder decisions ----
 
 TEST_F(CopyRunFailureTest, FolderDecisionsInTheirOrder) {
+    // bare and old are hidden: their destinations do not carry that word yet, so it is set, and
+    // setting it fails.
     Build("src\\unknown\\in.txt\nsrc\\denied\\in.txt\nsrc\\odd\\in.txt\nsrc\\nocreate\\in.txt\n"
-          "src\\bare\\in.txt\nsrc\\old\\in.txt\ndst\\odd\\\ndst\\old\\\n");
+          "src\\bare\\ attr=H\nsrc\\bare\\in.txt\nsrc\\old\\ attr=H\nsrc\\old\\in.txt\ndst\\odd\\\ndst\\old\\\n");
     SimSetRawAttributes(S("unknown").c_str(), FILE_ATTRIBUTE_DIRECTORY | 0x00010000);
     SimSetRawAttributes(D("odd").c_str(), FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE);
     SimInjectFault("GetFileAttributesA", D("denied").c_str(), ERROR_ACCESS_DENIED);
@@ -91,7 +115,7 @@ TEST_F(CopyRunFailureTest, FolderDecisionsInTheirOrder) {
 
 TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
     Build("src\\unknown.txt\nsrc\\denied.txt\nsrc\\nostat.txt text=\"1\"\ndst\\nostat.txt\n"
-          "src\\odd.txt\ndst\\odd.txt\nsrc\\ro.txt text=\"newer\"\ndst\\ro.txt text=\"old\" attr=R\nsrc\\nocopy.txt\nsrc\\bare.txt\n"
+          "src\\odd.txt\ndst\\odd.txt\nsrc\\ro.txt text=\"newer\"\ndst\\ro.txt text=\"old\" attr=R\nsrc\\nocopy.txt\nsrc\\bare.txt attr=H\n"
           "src\\deststat.txt text=\"older\"\ndst\\deststat.txt text=\"newer\"\n");
     SimSetRawAttributes(S("unknown.txt").c_str(), FILE_ATTRIBUTE_ARCHIVE | 0x00000008);
     SimSetRawAttributes(D("odd.txt").c_str(), 0x00020000);
@@ -122,6 +146,17 @@ TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_READONLY, GetFileAttributesA(D("ro.txt").c_str()) & 0x7);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(D("nocopy.txt").c_str()));
     SimClearFaults();
+}
+
+TEST_F(CopyRunFailureTest, EntriesThatCarryTheirSourcesWordAreNotSetAgain) {
+    // The created folder and the copy already have their sources' words: no attribute is set, so
+    // a set that would fail cannot fail, and nothing is reported as left unset.
+    Build("src\\d\\a.txt attr=HA\ndst\\\n");
+    SimInjectFault("SetFileAttributesA", nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "O d\\a.txt コピーしました。"}), Run(S("d"), dst));
+    EXPECT_EQ(0, SimFaultsFired());
+    SimClearFaults();
+    EXPECT_EQ("d\\ attr=\nd\\a.txt attr=HA size=0\n", Dest(0));
 }
 
 TEST_F(CopyRunFailureTest, SourceRecordsOfResolution) {

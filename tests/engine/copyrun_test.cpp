@@ -185,6 +185,38 @@ TEST_F(CopyRunTest, SizeAndDateTests) {
     EXPECT_EQ((std::vector<std::string>{"O same.txt コピーしました。", "O one.txt コピーしました。"}), log);
 }
 
+// The same tests for files inside a source folder, whose facts come from the folder's listing.
+TEST_F(CopyRunTest, SizeAndDateTestsInsideAFolder) {
+    const long long T = 1700000000;
+    std::string layout;
+    for (const char *side : {"src", "dst"})
+        layout += std::string(side) + "\\d\\\n";
+    layout += "src\\d\\same.txt text=\"1234\" time=" + std::to_string(T + 100) +
+              "\ndst\\d\\same.txt text=\"abcd\" time=" + std::to_string(T) +
+              "\nsrc\\d\\one.txt text=\"12345\" time=" + std::to_string(T + 1) +
+              "\ndst\\d\\one.txt text=\"abc\" time=" + std::to_string(T) +
+              "\nsrc\\d\\two.txt text=\"12345\" time=" + std::to_string(T + 2) +
+              "\ndst\\d\\two.txt text=\"abc\" time=" + std::to_string(T) +
+              "\nsrc\\d\\older.txt text=\"12345\" time=" + std::to_string(T - 50) +
+              "\ndst\\d\\older.txt text=\"abc\" time=" + std::to_string(T) +
+              "\nsrc\\d\\absent.txt text=\"12345\" time=" + std::to_string(T - 50) + "\n";
+    Build(layout.c_str());
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER);
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "  d\\same.txt サイズが同じためコピーしません。",
+                      "  d\\one.txt 日付が同じか古いためコピーしません。", "O d\\two.txt コピーしました。",
+                      "  d\\older.txt 日付が同じか古いためコピーしません。", "O d\\absent.txt コピーしました。"}),
+              Sorted(Run(src + "d", dst)));
+    EXPECT_EQ("abcd", ReadWholeFile(dst + "d\\same.txt"));
+    EXPECT_EQ("abc", ReadWholeFile(dst + "d\\one.txt"));
+    EXPECT_EQ("12345", ReadWholeFile(dst + "d\\two.txt"));
+    // The date test alone: only the newer file that the size test kept back is copied now.
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\same.txt コピーしました。",
+                      "  d\\one.txt 日付が同じか古いためコピーしません。", "  d\\two.txt 日付が同じか古いためコピーしません。",
+                      "  d\\older.txt 日付が同じか古いためコピーしません。", "  d\\absent.txt 日付が同じか古いためコピーしません。"}),
+              Sorted(Run(src + "d", dst)));
+}
+
 // Sizes that differ only above 4 GiB are different sizes.
 TEST_F(CopyRunTest, FullSizeCompared) {
     SIMULATION_ONLY("files larger than 4 GiB are simulated only");
@@ -404,10 +436,12 @@ TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
     std::string layout = "src\\d\\ attr=A\nsrc\\d\\copied.txt attr=A\nsrc\\d\\pattern.tmp attr=A"
                        "\nsrc\\d\\hidden.txt attr=HA\nsrc\\d\\older.txt attr=A text=\"1\" time=" +
                        std::to_string(T) + "\ndst\\d\\older.txt text=\"22\" time=" + std::to_string(T + 10) +
-                       "\nsrc\\d\\failed.txt attr=A\nsrc\\d\\skip\\ attr=A\nsrc\\d\\skip\\in.txt attr=A\n";
+                       "\nsrc\\d\\failed.txt attr=A\nsrc\\d\\bare.txt attr=CA\nsrc\\d\\skip\\ attr=A"
+                       "\nsrc\\d\\skip\\in.txt attr=A\n";
     Build(layout.c_str());
 #ifdef KESTREL_SIM
     SimInjectFault("CopyFileA", (dst + "d\\failed.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("DeviceIoControl", (dst + "d\\bare.txt").c_str(), ERROR_NOT_SUPPORTED, SIM_FAULT_EVERY);
 #endif
     ShowModeWord(dialog, (MODE_ALL & ~ModeFileBit(CATEGORY_HIDDEN)) | MODE_SKIP_NOT_NEWER);
     ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
@@ -416,11 +450,13 @@ TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
                       "  d\\pattern.tmp 指定のファイルなのでコピーしません。",
                       "  d\\hidden.txt 隠しファイルのためコピーしません。",
                       "  d\\older.txt 日付が同じか古いためコピーしません。", "X d\\failed.txt コピーできません。",
-                      "  d\\skip 指定外のフォルダなのでコピーしません。"}),
+                      "! d\\bare.txt コピーしました。（属性未設定）", "  d\\skip 指定外のフォルダなのでコピーしません。"}),
               Sorted(log));
-    // Every file reached and the folder enumerated lose archive, except the file whose copy failed:
-    // it was never backed up. The refused folder and what lies below it keep it.
+    // Every file reached and the folder enumerated lose archive, except the file whose copy failed
+    // and the one copied without its attributes: neither was backed up as it is. The refused
+    // folder and what lies below it keep it.
     EXPECT_EQ("d\\ attr=\n"
+              "d\\bare.txt attr=AC size=0\n"
               "d\\copied.txt attr= size=0\n"
               "d\\failed.txt attr=A size=0\n"
               "d\\hidden.txt attr=H size=0\n"
