@@ -18,6 +18,18 @@ extern const char MSG_SOURCE_IS_DEST[];        // an entry would be copied onto 
 // コピーを停止しました。". -1 when the run was stopped, 0 when every source was visited.
 int RunCopySources(const CopyJob *job, ProgressLine *progress);
 
+// What a folder's listing says of one of its entries: its attribute word, its size and its
+// last-write time in whole seconds since 1970 (rounded down, as the file status reports it). The
+// walk takes an entry's facts from the listing that found it instead of asking for them again.
+struct ListedEntry {
+    DWORD attributes;
+    int64_t size;
+    int64_t written;
+};
+ListedEntry ListedFacts(const WIN32_FIND_DATAA &found);
+// A file time in whole seconds since 1970, rounded down.
+int64_t SecondsSince1970(const FILETIME &time);
+
 // One visited entry: relative path, the folder that holds the source item (ending in "\\") and the
 // destination (ending in "\\"); `listed` is what the listing said of an entry inside a source
 // folder (null for a source item, whose facts are read). Negative when the stop request was found

@@ -116,6 +116,20 @@ static bool SplitField(char *text, WordList *list, bool *noMemory) {
     return result >= 0;
 }
 
+// Makes the destination (ending in "\\") a full path, once per run: the missing-files list names
+// every entry by it, and DelDest.bat, written from that list and run from the desktop, must not
+// delete relative to another folder. A destination that cannot be made full stays as typed; the
+// batch file then refuses its relative names.
+static void ResolveDestination(char *dest) {
+    char full[MAX_PATH];
+    char *filePart;
+    DWORD length = GetFullPathNameA(dest, MAX_PATH, full, &filePart);
+    // GetFullPathNameA returns the size it needs instead of 0 when the full path does not fit.
+    if (length == 0 || length + 1 >= MAX_PATH) return;
+    strcpy(dest, full);
+    if (!EndsInSeparator(dest)) strcat(dest, "\\");
+}
+
 // Reads, splits and validates the job. Shows the warning of the first failing step and returns
 // false; the lists built so far are released.
 static bool ReadCopyJob(HWND dialog, CopyJob *job) {
@@ -139,6 +153,7 @@ static bool ReadCopyJob(HWND dialog, CopyJob *job) {
         warning = MSG_DEST_NOT_FOLDER;
     if (!warning) {
         if (!EndsInSeparator(job->dest)) strcat(job->dest, "\\");
+        ResolveDestination(job->dest);
         if (!ReadControlText(dialog, IDC_TCD, job->tcd, sizeof job->tcd))
             warning = MSG_TCD_TOO_LONG;
         else if (!SplitField(job->tcd, &job->tcdList, &noMemory))
