@@ -6,13 +6,14 @@
 #include <richedit.h>
 #include <shlobj.h>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 #include "controls.h"
 #include "copylog.h"
-#include "bench_support.h"
+#include "bench.h"
 #include "folder.h"
 #include "ids.h"
 #include "patterns.h"
@@ -21,25 +22,6 @@
 static const DWORD VIEWER_WAIT_MS = 60000;
 static const char LOG_CAPTION[] = "ログ";
 static const char SYNC_CAPTION[] = "コピー元に無いファイルの確認";
-
-struct WindowSearch {
-    DWORD pid;
-    const char *caption;
-    HWND found;
-};
-
-static BOOL CALLBACK FindCaptioned(HWND window, LPARAM data) {
-    WindowSearch *search = (WindowSearch *)data;
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char caption[128] = "";
-    GetWindowTextA(window, caption, sizeof caption);
-    if (pid == search->pid && IsWindowVisible(window) && strcmp(caption, search->caption) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 static std::vector<std::string> TextLines(const std::string &text) {
     std::vector<std::string> lines;
@@ -54,117 +36,82 @@ static std::vector<std::string> TextLines(const std::string &text) {
     return lines;
 }
 
+// The plain text of a rich-edit control of another process, in code page 932. Wine hands
+// WM_GETTEXT of a rich-edit control to another process cut after its first character, and its
+// ANSI EM_GETTEXTRANGE stops after as many bytes as there are characters; so the text is asked
+// for as UTF-16 with EM_GETTEXTEX into memory of the control's process, read from there and
+// converted here.
+static std::string ControlText(HANDLE process, HWND control) {
+    const SIZE_T capacity = 2 * (SIZE_T)LOG_DOCUMENT_CAPACITY;
+    char *remote = (char *)VirtualAllocEx(process, nullptr, capacity + sizeof(GETTEXTEX), MEM_COMMIT, PAGE_READWRITE);
+    EXPECT_TRUE(remote);
+    if (!remote) return "";
+    GETTEXTEX request;
+    memset(&request, 0, sizeof request);
+    request.cb = (DWORD)capacity;
+    request.flags = GT_USECRLF;
+    request.codepage = 1200; // UTF-16
+    SIZE_T done = 0;
+    WriteProcessMemory(process, remote, &request, sizeof request, &done);
+    LRESULT got = 0;
+    SendMessageTimeoutA(control, EM_GETTEXTEX, (WPARAM)remote, (LPARAM)(remote + sizeof request), SMTO_ABORTIFHUNG,
+                        20000, (PDWORD_PTR)&got);
+    std::vector<WCHAR> wide(got > 0 ? (size_t)got : 0);
+    if (!wide.empty()) ReadProcessMemory(process, remote + sizeof request, wide.data(), wide.size() * 2, &done);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+    std::string text(bytes > 0 ? (size_t)bytes : 0, '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &text[0], bytes, nullptr, nullptr);
+    return text;
+}
+
+// The character format at the start of each line of a rich-edit control of another process:
+// EM_GETCHARFORMAT reads into memory of the control's process.
+static std::vector<CHARFORMATA> LineFormats(HANDLE process, HWND control, int lines) {
+    std::vector<CHARFORMATA> formats;
+    void *remote = VirtualAllocEx(process, nullptr, sizeof(CHARFORMATA), MEM_COMMIT, PAGE_READWRITE);
+    EXPECT_TRUE(remote);
+    if (!remote) return formats;
+    for (int line = 0; line < lines; line++) {
+        LRESULT start = SendMessageA(control, EM_LINEINDEX, line, 0);
+        SendMessageA(control, EM_SETSEL, start, start + 1);
+        CHARFORMATA format;
+        memset(&format, 0, sizeof format);
+        format.cbSize = sizeof format;
+        SIZE_T done = 0;
+        WriteProcessMemory(process, remote, &format, sizeof format, &done);
+        SendMessageA(control, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)remote);
+        ReadProcessMemory(process, remote, &format, sizeof format, &done);
+        formats.push_back(format);
+    }
+    SendMessageA(control, EM_SETSEL, 0, 0);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return formats;
+}
+
+// Closes a viewer with its close box and waits until it is gone.
+static void CloseViewer(HWND viewer) {
+    PostMessageA(viewer, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(viewer); }, 20000)) << "the viewer stayed";
+}
+
+// The viewer program (KESTREL's viewers on documents it fills itself).
 class ViewerBench : public ::testing::Test {
   protected:
-    PROCESS_INFORMATION app = {};
-    bool running = false;
+    BenchProcess app;
 
-    void TearDown() override {
-        if (running) {
-            TerminateProcess(app.hProcess, 99);
-            WaitForSingleObject(app.hProcess, VIEWER_WAIT_MS);
-        }
-        if (app.hProcess) CloseHandle(app.hProcess);
-        if (app.hThread) CloseHandle(app.hThread);
-    }
-
-    void Start(const std::string &args) {
-        std::string command = "\"" + BenchProgramDir() + "kestrel_viewerapp.exe\" " + args;
-        std::vector<char> line(command.begin(), command.end());
-        line.push_back(0);
-        STARTUPINFOA si;
-        memset(&si, 0, sizeof si);
-        si.cb = sizeof si;
-        ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &app))
-            << command << ": error " << GetLastError();
-        running = true;
-    }
-
+    void Start(const std::string &args) { app.Start(BenchDir() + "kestrel_viewerapp.exe", args); }
     // The program's visible window with this caption, once it answers messages.
-    HWND WaitForWindow(const char *caption) {
-        WindowSearch search = {app.dwProcessId, caption, nullptr};
-        for (DWORD waited = 0; waited < VIEWER_WAIT_MS; waited += 50) {
-            EnumWindows(FindCaptioned, (LPARAM)&search);
-            if (search.found) {
-                SendMessageTimeoutA(search.found, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, nullptr);
-                Sleep(300);
-                return search.found;
-            }
-            if (WaitForSingleObject(app.hProcess, 50) == WAIT_OBJECT_0) break;
-        }
-        return nullptr;
+    HWND WaitForWindow(const char *caption) { return app.WaitForWindow(nullptr, caption, VIEWER_WAIT_MS); }
+    DWORD Finish() { return app.Finish(VIEWER_WAIT_MS); }
+    void TearDown() override {
+        if (app.running && !app.Ended()) TerminateProcess(app.info.hProcess, 99);
+        app.Ended(VIEWER_WAIT_MS);
+        app.running = false;
     }
-
-    void WaitUntilGone(HWND window) {
-        for (int i = 0; i < 400 && IsWindow(window); i++) Sleep(50);
-        EXPECT_FALSE(IsWindow(window));
-    }
-
-    DWORD Finish() {
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(app.hProcess, VIEWER_WAIT_MS)) << "the program did not end";
-        DWORD code = 0xDEAD;
-        GetExitCodeProcess(app.hProcess, &code);
-        running = false;
-        return code;
-    }
-
-    void CloseViewer(HWND viewer) {
-        PostMessageA(viewer, WM_SYSCOMMAND, SC_CLOSE, 0);
-        WaitUntilGone(viewer);
-    }
-
-    // The plain text of a rich-edit control of the program, in code page 932. Wine hands
-    // WM_GETTEXT of a rich-edit control to another process cut after its first character, and
-    // its ANSI EM_GETTEXTRANGE stops after as many bytes as there are characters; so the text is
-    // asked for as UTF-16 with EM_GETTEXTEX into memory of the program's own, read from there and
-    // converted here.
-    std::string ControlText(HWND control) {
-        const SIZE_T capacity = 2 * (SIZE_T)LOG_DOCUMENT_CAPACITY;
-        char *remote = (char *)VirtualAllocEx(app.hProcess, nullptr, capacity + sizeof(GETTEXTEX), MEM_COMMIT,
-                                              PAGE_READWRITE);
-        EXPECT_TRUE(remote);
-        if (!remote) return "";
-        GETTEXTEX request;
-        memset(&request, 0, sizeof request);
-        request.cb = (DWORD)capacity;
-        request.flags = GT_USECRLF;
-        request.codepage = 1200; // UTF-16
-        SIZE_T done = 0;
-        WriteProcessMemory(app.hProcess, remote, &request, sizeof request, &done);
-        LRESULT got = 0;
-        SendMessageTimeoutA(control, EM_GETTEXTEX, (WPARAM)remote, (LPARAM)(remote + sizeof request), SMTO_ABORTIFHUNG,
-                            20000, (PDWORD_PTR)&got);
-        std::vector<WCHAR> wide(got > 0 ? (size_t)got : 0);
-        if (!wide.empty()) ReadProcessMemory(app.hProcess, remote + sizeof request, wide.data(), wide.size() * 2, &done);
-        VirtualFreeEx(app.hProcess, remote, 0, MEM_RELEASE);
-        int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
-        std::string text(bytes > 0 ? (size_t)bytes : 0, '\0');
-        if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &text[0], bytes, nullptr, nullptr);
-        return text;
-    }
-
-    // The character format at the start of each line of a rich-edit control of the program:
-    // EM_GETCHARFORMAT reads into memory of the program's own.
+    std::string ControlText(HWND control) { return ::ControlText(app.info.hProcess, control); }
     std::vector<CHARFORMATA> LineFormats(HWND control, int lines) {
-        std::vector<CHARFORMATA> formats;
-        void *remote = VirtualAllocEx(app.hProcess, nullptr, sizeof(CHARFORMATA), MEM_COMMIT, PAGE_READWRITE);
-        EXPECT_TRUE(remote);
-        if (!remote) return formats;
-        for (int line = 0; line < lines; line++) {
-            LRESULT start = SendMessageA(control, EM_LINEINDEX, line, 0);
-            SendMessageA(control, EM_SETSEL, start, start + 1);
-            CHARFORMATA format;
-            memset(&format, 0, sizeof format);
-            format.cbSize = sizeof format;
-            SIZE_T done = 0;
-            WriteProcessMemory(app.hProcess, remote, &format, sizeof format, &done);
-            SendMessageA(control, EM_GETCHARFORMAT, SCF_SELECTION, (LPARAM)remote);
-            ReadProcessMemory(app.hProcess, remote, &format, sizeof format, &done);
-            formats.push_back(format);
-        }
-        SendMessageA(control, EM_SETSEL, 0, 0);
-        VirtualFreeEx(app.hProcess, remote, 0, MEM_RELEASE);
-        return formats;
+        return ::LineFormats(app.info.hProcess, control, lines);
     }
 };
 
@@ -216,7 +163,7 @@ TEST_F(ViewerBench, LogViewerShowsEveryRecordInTheColourOfItsLevel) {
     GUITHREADINFO gui;
     memset(&gui, 0, sizeof gui);
     gui.cbSize = sizeof gui;
-    ASSERT_TRUE(GetGUIThreadInfo(app.dwThreadId, &gui));
+    ASSERT_TRUE(GetGUIThreadInfo(app.info.dwThreadId, &gui));
     EXPECT_EQ(ok, gui.hwndFocus);
     SendMessageA(viewer, WM_COMMAND, IDOK, 0);
     SendMessageA(viewer, WM_COMMAND, IDCANCEL, 0);
@@ -287,9 +234,7 @@ TEST_F(ViewerBench, FullLogIsWarnedOnceAndShowsEverythingUpToTheLastRecordThatFi
     RecordProperty("records_shown", std::to_string(count));
     // No second warning.
     Sleep(300);
-    WindowSearch search = {app.dwProcessId, "Warning", nullptr};
-    EnumWindows(FindCaptioned, (LPARAM)&search);
-    EXPECT_FALSE(search.found);
+    EXPECT_FALSE(FindProcessWindow(app.info.dwProcessId, nullptr, "Warning"));
     EXPECT_TRUE(Screenshot(viewer, "log-viewer-full.png"));
     CloseViewer(viewer);
     EXPECT_EQ(0u, Finish());
@@ -353,6 +298,28 @@ static std::string MakeEntries(const std::string &root, const char *entries) {
     return problems;
 }
 
+// The missing-files viewer's lines for the scratch tree, `dst` being the listed folder (ending in
+// "\\"; compared without regard to ASCII case, as the destination field shows it in capitals):
+// every entry the source lacks, a folder after its contents, and nothing else.
+static void ExpectListedAsMissing(const std::vector<std::string> &lines, const std::string &dst) {
+    auto upper = [](std::string text) {
+        for (char &c : text) c = (char)toupper((unsigned char)c);
+        return text;
+    };
+    std::string listed;
+    for (const std::string &l : lines) listed += upper(l) + "\n";
+    const std::string base = upper(dst);
+    for (const char *name : {"50%.txt", "a!b!.txt", "x&y.txt", "c^d.txt", "sp ace.txt", "%PATH%.txt", "漢字.txt", "ソ表.txt",
+                             "gone 100%\\in!side.txt", "gone 100%\\ソ\\deep&.txt", "kept\\old.txt"})
+        EXPECT_NE(std::string::npos, listed.find("F " + base + upper(name) + "\n")) << name << " not listed:\n" << listed;
+    size_t folder = listed.find("D " + base + upper("gone 100%\\ソ\n"));
+    EXPECT_NE(std::string::npos, folder);
+    EXPECT_LT(listed.find(upper("gone 100%\\ソ\\deep&.txt")), folder);
+    EXPECT_NE(std::string::npos, listed.find("D " + base + upper("gone 100%\n")));
+    EXPECT_EQ(std::string::npos, listed.find("KEEP.TXT")) << listed;
+    EXPECT_EQ(13u, lines.size()) << listed;
+}
+
 class DeleteBatchBench : public ViewerBench {
   protected:
     void SetUp() override {
@@ -380,7 +347,7 @@ class DeleteBatchBench : public ViewerBench {
         std::vector<char> line(command.begin(), command.end());
         line.push_back(0);
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        std::string output = ArtefactFolder() + (delayedExpansion ? "deldest-cmd-v-on.txt" : "deldest-cmd-v-off.txt");
+        std::string output = ArtefactDir() + (delayedExpansion ? "deldest-cmd-v-on.txt" : "deldest-cmd-v-off.txt");
         HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, out) << output;
         STARTUPINFOA si;
@@ -417,19 +384,8 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
         ASSERT_TRUE(control);
         EXPECT_NE(0u, (DWORD)GetWindowLongA(control, GWL_STYLE) & ES_READONLY);
         std::vector<std::string> lines = TextLines(ControlText(control));
-        std::string listed;
-        for (const std::string &l : lines) listed += l + "\n";
-        std::string dst = root + "dst\\data\\";
-        // Every entry the source lacks, a folder after its contents.
-        for (const char *name : {"50%.txt", "a!b!.txt", "x&y.txt", "c^d.txt", "sp ace.txt", "%PATH%.txt", "漢字.txt",
-                                 "ソ表.txt", "gone 100%\\in!side.txt", "gone 100%\\ソ\\deep&.txt", "kept\\old.txt"})
-            EXPECT_NE(std::string::npos, listed.find("F " + dst + name + "\n")) << name << " not listed:\n" << listed;
-        size_t folder = listed.find("D " + dst + "gone 100%\\ソ\n");
-        EXPECT_NE(std::string::npos, folder);
-        EXPECT_LT(listed.find("gone 100%\\ソ\\deep&.txt"), folder);
-        EXPECT_NE(std::string::npos, listed.find("D " + dst + "gone 100%\n"));
-        EXPECT_EQ(std::string::npos, listed.find("keep.txt")) << listed;
-        EXPECT_EQ(13u, lines.size()) << listed;
+        const std::string dst = root + "dst\\data\\";
+        ExpectListedAsMissing(lines, dst);
         if (delayed) {
             EXPECT_TRUE(Screenshot(viewer, "missing-files-viewer.png"));
         }
@@ -451,16 +407,16 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
             EXPECT_TRUE(Screenshot(box, "batch-exists-warning.png"));
         }
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        WaitUntilGone(box);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 20000));
         EXPECT_EQ(written, ReadWholeFile(batch));
         CloseViewer(viewer);
         HWND log = WaitForWindow(LOG_CAPTION);
         ASSERT_TRUE(log) << "the log viewer follows the missing-files viewer";
         CloseViewer(log);
         EXPECT_EQ(0u, Finish());
-        CloseHandle(app.hProcess);
-        CloseHandle(app.hThread);
-        app = PROCESS_INFORMATION{};
+        CloseHandle(app.info.hProcess);
+        CloseHandle(app.info.hThread);
+        app.info = PROCESS_INFORMATION{};
 
         RunBatch(delayed);
         EXPECT_EQ(LEFT_AFTER, ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
@@ -474,4 +430,89 @@ TEST_F(ViewerBench, TheViewersSmallIconGoesWithTheViewer) {
     // and checks that the icon was destroyed with it (0); 1 when it stayed, 2 when there was none.
     Start("icon");
     EXPECT_EQ(0u, Finish());
+}
+
+// ---- the real program at the end of a real run ----
+
+// The colour each line of a viewer's text is shown in, "auto" for the default text colour.
+static std::vector<std::string> LineColours(HANDLE process, HWND control, size_t lines) {
+    std::vector<std::string> colours;
+    for (const CHARFORMATA &f : LineFormats(process, control, (int)lines)) colours.push_back(Colour(f));
+    return colours;
+}
+
+// kestrel.exe copies the scratch tree's source into its destination with the missing-in-source
+// check: at the end of the run the missing-files viewer comes first, owned by the main window;
+// DelDest.bat is written from it; the log viewer follows with its records in colour; cmd.exe
+// then deletes exactly what the list showed.
+class KestrelViewers : public DeleteBatchBench {
+  protected:
+    BenchProcess program;
+    void SetUp() override {
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL");
+        DeleteBatchBench::SetUp();
+    }
+    void TearDown() override {
+        if (program.running && !program.Ended()) TerminateProcess(program.info.hProcess, 99);
+        program.Ended(VIEWER_WAIT_MS);
+        program.running = false;
+        DeleteBatchBench::TearDown();
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL");
+    }
+};
+
+TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletesExactlyTheList) {
+    // CONF 9: every record in the log (bit 0) and the missing-in-source check (bit 3).
+    program.Start(ProgramDir() + "kestrel.exe", "/conf 9 /dest \"" + root + "dst\" \"" + root + "src\\data\"");
+    HWND window = program.WaitForWindow("kestrel");
+    ASSERT_TRUE(window) << "no main window";
+    HWND dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
+    ASSERT_TRUE(dialog);
+    Click(GetDlgItem(dialog, IDC_START));
+
+    HWND viewer = program.WaitForWindow("#32770", SYNC_CAPTION, VIEWER_WAIT_MS);
+    ASSERT_TRUE(viewer) << "no missing-files viewer at the end of the run";
+    EXPECT_EQ(window, GetWindow(viewer, GW_OWNER)) << "the main window owns the viewer";
+    EXPECT_FALSE(FindProcessWindow(program.info.dwProcessId, "#32770", LOG_CAPTION)) << "the log viewer comes second";
+    HWND control = GetDlgItem(viewer, IDC_MISSING_VIEW);
+    std::vector<std::string> lines = TextLines(::ControlText(program.info.hProcess, control));
+    ExpectListedAsMissing(lines, root + "dst\\data\\");
+    std::vector<std::string> colours = LineColours(program.info.hProcess, control, lines.size());
+    ASSERT_EQ(lines.size(), colours.size());
+    for (size_t i = 0; i < lines.size(); i++) // folders blue, files in the default colour
+        EXPECT_EQ(lines[i][0] == 'D' ? "0,0,255" : "auto", colours[i]) << lines[i];
+    EXPECT_TRUE(Screenshot(viewer, "run-missing-files-viewer.png"));
+    PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    Settle(viewer);
+    CloseViewer(viewer);
+
+    HWND log = program.WaitForWindow("#32770", LOG_CAPTION, VIEWER_WAIT_MS);
+    ASSERT_TRUE(log) << "no log viewer after the missing-files viewer";
+    EXPECT_EQ(window, GetWindow(log, GW_OWNER));
+    HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
+    std::vector<std::string> records = TextLines(::ControlText(program.info.hProcess, logControl));
+    std::string all;
+    for (const std::string &r : records) all += r + "\n";
+    RecordProperty("log_records", std::to_string(records.size()));
+    colours = LineColours(program.info.hProcess, logControl, records.size());
+    ASSERT_EQ(records.size(), colours.size());
+    bool done = false, notDone = false;
+    for (size_t i = 0; i < records.size(); i++) {
+        const std::string &r = records[i];
+        const char *want = r[0] == 'O' ? "0,0,255" : r[0] == 'X' ? "255,0,0" : r[0] == '!' ? "255,255,0" : "auto";
+        EXPECT_EQ(want, colours[i]) << r;
+        done = done || r[0] == 'O';
+        notDone = notDone || r.compare(0, 2, "  ") == 0;
+    }
+    EXPECT_TRUE(done && notDone) << "records of both levels:\n" << all;
+    EXPECT_TRUE(Screenshot(log, "run-log-viewer.png"));
+    CloseViewer(log);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SOURCES)) != FALSE; }));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.Finish());
+
+    RunBatch(true);
+    EXPECT_EQ(LEFT_AFTER, ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(LEFT_AFTER, ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE)) << "the sources are untouched";
 }
