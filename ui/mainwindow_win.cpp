@@ -11,8 +11,6 @@
 #include "script.h"
 #include "startup.h"
 
-static HICON s_mainIconLarge, s_mainIconSmall;
-
 // Adds the two commands above a separator at the top of the system menu and removes the items
 // of a window that cannot be resized or maximised.
 static void SetUpSystemMenu(HWND window) {
@@ -60,14 +58,6 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The four icons, destroyed in the order large main, small main, copy button, stop button.
-static void DestroyIcons() {
-    HICON icons[] = {s_mainIconLarge, s_mainIconSmall, g_copyButtonImage, g_stopButtonImage};
-    for (HICON icon : icons)
-        if (icon) DestroyIcon(icon);
-    s_mainIconLarge = s_mainIconSmall = g_copyButtonImage = g_stopButtonImage = nullptr;
-}
-
 static HICON LoadIconImage(HINSTANCE instance, const char *name, int width, int height) {
     return (HICON)LoadImageA(instance, name, IMAGE_ICON, width, height, LR_DEFAULTCOLOR);
 }
@@ -89,82 +79,75 @@ static HMODULE LoadRichEdit() {
     return LoadLibraryA(path);
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
-    SetMessageBoxInstance(instance);
-    InitCommonControls();
-    HMODULE richEdit = LoadRichEdit();
-    if (!richEdit) {
-        ShowErrorBox(nullptr, "%s", MSG_RICHEDIT_LOAD_FAILED);
-        return 0;
-    }
-    if (MigrateSettings() < 0) {
-        ShowErrorBox(nullptr, "%s", MSG_REGISTRY_FAILED);
-        FreeLibrary(richEdit);
-        return 0;
-    }
-    PlatformCode = DetectPlatform();
-    g_commandLine = commandLine ? commandLine : "";
-    g_instance = instance;
+static void InitCommonControlsStep() { InitCommonControls(); }
 
-    s_mainIconLarge = LoadIconImage(instance, "ICON1_MAIN", 32, 32);
-    s_mainIconSmall = LoadIconImage(instance, "ICON1_MAIN", 16, 16);
-    g_copyButtonImage = LoadIconImage(instance, "ICON2_COPYBUTTON", 64, 36);
-    g_stopButtonImage = LoadIconImage(instance, "ICON3_STOPBUTTON", 64, 36);
-
-    const char *failure = nullptr;
-    HWND window = nullptr, dialog = nullptr;
+static int RegisterMainClass(HINSTANCE instance, HICON large, HICON small) {
     WNDCLASSEXA windowClass;
     memset(&windowClass, 0, sizeof windowClass);
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = 0;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = s_mainIconLarge;
-    windowClass.hIconSm = s_mainIconSmall;
+    windowClass.hIcon = large;
+    windowClass.hIconSm = small;
     windowClass.hCursor = LoadCursorA(nullptr, (LPCSTR)IDC_ARROW);
     windowClass.hbrBackground = (HBRUSH)(INT_PTR)(COLOR_INACTIVECAPTION + 1);
     windowClass.lpszClassName = MAIN_WINDOW_CLASS;
-    if (!RegisterClassExA(&windowClass)) {
-        failure = MSG_CLASS_FAILED;
-    } else if (!(window = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE, WS_SYSMENU | WS_MINIMIZEBOX,
-                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                                          nullptr, instance, nullptr))) {
-        failure = MSG_WINDOW_FAILED;
-    } else if (!(dialog = CreateDialogParamA(instance, "DIALOG_MAIN", window, MainDialogProc, 0))) {
-        failure = MSG_DIALOG_FAILED;
-    }
-    if (failure) {
-        ShowErrorBox(nullptr, "%s", failure);
-        if (window) {
-            g_mainWindowGoing = 1;
-            DestroyWindow(window);
-        }
-        DestroyIcons();
-        FreeLibrary(richEdit);
-        return 0;
-    }
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+static HWND CreateMainWindow(HINSTANCE instance) {
+    return CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_TITLE, WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+}
+
+static HWND CreateMainDialog(HINSTANCE instance, HWND window) {
+    return CreateDialogParamA(instance, "DIALOG_MAIN", window, MainDialogProc, 0);
+}
+
+// The window's client area is the dialog: the dialog's rectangle grown by a caption's frame.
+static void SizeAndShowMainWindow(HWND window, HWND dialog, int show) {
     RECT r;
     GetWindowRect(dialog, &r);
     AdjustWindowRectEx(&r, WS_CAPTION, FALSE, 0);
     SetWindowPos(window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
     ShowWindow(window, show);
+}
 
-    MSG msg;
-    msg.wParam = 0;
-    for (;;) {
-        // -1 is a failure of the loop itself, not a message: end as after WM_QUIT rather than spin.
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) break;
-        if (got == -1) {
-            msg.wParam = 0;
-            break;
-        }
-        if (!IsDialogMessageA(dialog, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+static MSG s_message;
+
+static BOOL GetLoopMessage(int *quitCode) {
+    BOOL got = GetMessageA(&s_message, nullptr, 0, 0);
+    if (got == 0) *quitCode = (int)s_message.wParam;
+    return got;
+}
+
+static void DispatchLoopMessage(HWND dialog) {
+    if (!IsDialogMessageA(dialog, &s_message)) {
+        TranslateMessage(&s_message);
+        DispatchMessageA(&s_message);
     }
-    DestroyIcons();
-    FreeLibrary(richEdit);
-    return (int)msg.wParam;
+}
+
+static void DestroyWindowStep(HWND window) { DestroyWindow(window); }
+static void DestroyIconStep(HICON icon) { DestroyIcon(icon); }
+static void FreeLibraryStep(HMODULE module) { FreeLibrary(module); }
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+    StartSteps steps;
+    steps.setMessageBoxInstance = SetMessageBoxInstance;
+    steps.initCommonControls = InitCommonControlsStep;
+    steps.loadRichEdit = LoadRichEdit;
+    steps.migrateSettings = MigrateSettings;
+    steps.loadIcon = LoadIconImage;
+    steps.registerClass = RegisterMainClass;
+    steps.createWindow = CreateMainWindow;
+    steps.createDialog = CreateMainDialog;
+    steps.sizeAndShow = SizeAndShowMainWindow;
+    steps.getMessage = GetLoopMessage;
+    steps.dispatchMessage = DispatchLoopMessage;
+    steps.destroyWindow = DestroyWindowStep;
+    steps.destroyIcon = DestroyIconStep;
+    steps.freeLibrary = FreeLibraryStep;
+    return RunStartSequence(steps, instance, commandLine, show);
 }

@@ -1,6 +1,9 @@
 // Platform detection, the settings version check and the texts of the start sequence.
 #include "startup.h"
 #include "copyjob.h"
+#include "dialogwords.h"
+#include "maindialog.h"
+#include "msgbox.h"
 #include "registry.h"
 #include "settings.h"
 #include <cstring>
@@ -46,4 +49,74 @@ int MigrateSettings() {
     RegistryDeleteValue(HKEY_CURRENT_USER, SettingsKeyPath(), "Configuration");
     RegistryDeleteValue(HKEY_CURRENT_USER, SettingsKeyPath(), "Mode");
     return WriteSettingsVersion(SETTINGS_VERSION) < 0 ? -1 : 0;
+}
+
+HICON g_mainIconLarge, g_mainIconSmall;
+
+// The four icons, destroyed in the order large main, small main, copy button, stop button; a
+// load that failed left nothing to destroy.
+static void DestroyStartIcons(const StartSteps &steps) {
+    HICON icons[] = {g_mainIconLarge, g_mainIconSmall, g_copyButtonImage, g_stopButtonImage};
+    for (HICON icon : icons)
+        if (icon) steps.destroyIcon(icon);
+    g_mainIconLarge = g_mainIconSmall = g_copyButtonImage = g_stopButtonImage = nullptr;
+}
+
+int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *commandLine, int show) {
+    steps.setMessageBoxInstance(instance);
+    steps.initCommonControls();
+    HMODULE richEdit = steps.loadRichEdit();
+    if (!richEdit) {
+        ShowErrorBox(nullptr, "%s", MSG_RICHEDIT_LOAD_FAILED);
+        return 0;
+    }
+    if (steps.migrateSettings() < 0) {
+        ShowErrorBox(nullptr, "%s", MSG_REGISTRY_FAILED);
+        steps.freeLibrary(richEdit);
+        return 0;
+    }
+    PlatformCode = DetectPlatform();
+    g_commandLine = commandLine ? commandLine : "";
+    g_instance = instance;
+
+    // A failed load is not reported: the window or button goes without its image.
+    g_mainIconLarge = steps.loadIcon(instance, "ICON1_MAIN", 32, 32);
+    g_mainIconSmall = steps.loadIcon(instance, "ICON1_MAIN", 16, 16);
+    g_copyButtonImage = steps.loadIcon(instance, "ICON2_COPYBUTTON", 64, 36);
+    g_stopButtonImage = steps.loadIcon(instance, "ICON3_STOPBUTTON", 64, 36);
+
+    const char *failure = nullptr;
+    HWND window = nullptr, dialog = nullptr;
+    if (!steps.registerClass(instance, g_mainIconLarge, g_mainIconSmall))
+        failure = MSG_CLASS_FAILED;
+    else if (!(window = steps.createWindow(instance)))
+        failure = MSG_WINDOW_FAILED;
+    else if (!(dialog = steps.createDialog(instance, window)))
+        failure = MSG_DIALOG_FAILED;
+    if (failure) {
+        ShowErrorBox(nullptr, "%s", failure);
+        if (window) {
+            g_mainWindowGoing = 1;
+            steps.destroyWindow(window);
+        }
+        DestroyStartIcons(steps);
+        steps.freeLibrary(richEdit);
+        return 0;
+    }
+    steps.sizeAndShow(window, dialog, show);
+
+    int quitCode = 0;
+    for (;;) {
+        BOOL got = steps.getMessage(&quitCode);
+        if (got == 0) break;
+        // -1 is a failure of the loop itself, not a message: end as after WM_QUIT rather than spin.
+        if (got == -1) {
+            quitCode = 0;
+            break;
+        }
+        steps.dispatchMessage(dialog);
+    }
+    DestroyStartIcons(steps);
+    steps.freeLibrary(richEdit);
+    return quitCode;
 }

@@ -15,6 +15,37 @@ LONG DetectPlatform();
 // ensured or the version cannot be written.
 int MigrateSettings();
 
+// The platform calls of the start sequence. WinMain fills them with the real calls; the host
+// tests with recording stand-ins.
+struct StartSteps {
+    void (*setMessageBoxInstance)(HINSTANCE instance);                        // step 1
+    void (*initCommonControls)();                                             // step 2
+    HMODULE (*loadRichEdit)();                                                // step 3
+    int (*migrateSettings)();                                                 // step 4
+    HICON (*loadIcon)(HINSTANCE instance, const char *name, int width, int height); // step 6
+    int (*registerClass)(HINSTANCE instance, HICON large, HICON small);       // step 7: 0 on failure
+    HWND (*createWindow)(HINSTANCE instance);                                 // step 8
+    HWND (*createDialog)(HINSTANCE instance, HWND window);                    // step 9
+    void (*sizeAndShow)(HWND window, HWND dialog, int show);                  // steps 10 and 11
+    // GetMessageA for any window into the sequence's one message; on WM_QUIT `quitCode` gets
+    // its wParam.
+    BOOL (*getMessage)(int *quitCode);
+    // IsDialogMessageA on the dialog, else TranslateMessage and DispatchMessageA, of that message.
+    void (*dispatchMessage)(HWND dialog);
+    void (*destroyWindow)(HWND window);
+    void (*destroyIcon)(HICON icon);
+    void (*freeLibrary)(HMODULE module);
+};
+
+// The icons of the main window (the button images are dialogwords.h's).
+extern HICON g_mainIconLarge, g_mainIconSmall;
+
+// The start sequence, the message loop and the clean-up of WinMain: each failed step shows its
+// message (an error box without owner) and releases what the steps before it acquired, in the
+// order main icons, button images, rich-edit library. The exit code: WM_QUIT's wParam, or 0
+// after a failed start or a failed GetMessageA.
+int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *commandLine, int show);
+
 // Texts of the start sequence.
 #define MAIN_WINDOW_CLASS "kestrel"
 #define MAIN_WINDOW_TITLE "KESTREL 2.71"
