@@ -1,5 +1,5 @@
-// The copy run: reading and validating the job, saving the settings, the depth-first walk with
-// one log record per visited entry, and the start/stop rules of the start button.
+// The copy run: the depth-first walk of every source, one log record per visited entry, the
+// current entry on the progress line, and the missing-in-source check after each source.
 #include "copyrun.h"
 #include "attributes.h"
 #include "copylog.h"
@@ -41,6 +41,9 @@ static bool EndsInSeparator(const char *text);
 // an entry onto itself. Made again at the top of each source item's walk; only the worker uses them.
 static char s_sourceStored[MAX_PATH + 2];
 static char s_destinationStored[MAX_PATH + 2];
+// The two above name the same folder: every file of this source item would be copied onto itself.
+// Worked out once per source item, not once per file.
+static bool s_sourceIsDestination;
 
 // The full path of `path` with the names as stored, ending in "\\", into `out` (MAX_PATH + 2
 // bytes); when a name cannot be looked up, the full path as written; empty when there is none.
@@ -99,6 +102,9 @@ static char *JoinPath(const char *base, const char *relative) {
     return path;
 }
 
+// A file's 64-bit size from the two halves the platform reports.
+static int64_t WholeSize(DWORD high, DWORD low) { return (int64_t)(((uint64_t)high << 32) | low); }
+
 // ---- the decisions ----
 
 // Writes one record and returns its level.
@@ -112,7 +118,7 @@ static int Record(const char *name, const char *message, int level) {
 // that the selection tests let through, so a folder the user excludes keeps its own record.
 static const char *CyclicCopy(const char *relative, bool folder) {
     if (!s_sourceStored[0] || !s_destinationStored[0]) return nullptr;
-    if (SamePath(s_sourceStored, s_destinationStored)) return MSG_SOURCE_IS_DEST;
+    if (s_sourceIsDestination) return MSG_SOURCE_IS_DEST;
     if (!folder) return nullptr;
     size_t base = strlen(s_sourceStored), length = strlen(relative);
     if (base + length + 1 != strlen(s_destinationStored)) return nullptr;
@@ -186,7 +192,7 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(destination, GetFileExInfoStandard, &data)) {
             existing = data.dwFileAttributes;
-            destFacts.size = (int64_t)(((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow);
+            destFacts.size = WholeSize(data.nFileSizeHigh, data.nFileSizeLow);
             destFacts.written = SecondsSince1970(data.ftLastWriteTime);
         } else {
             existing = INVALID_FILE_ATTRIBUTES;
@@ -260,7 +266,7 @@ int64_t SecondsSince1970(const FILETIME &time) {
 }
 
 ListedEntry ListedFacts(const WIN32_FIND_DATAA &found) {
-    return {found.dwFileAttributes, (int64_t)(((uint64_t)found.nFileSizeHigh << 32) | found.nFileSizeLow),
+    return {found.dwFileAttributes, WholeSize(found.nFileSizeHigh, found.nFileSizeLow),
             SecondsSince1970(found.ftLastWriteTime)};
 }
 
@@ -272,6 +278,7 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
         // A source item: the top of a walk. The current folder may have changed since the last one.
         StoredFolderPath(sourceBase, s_sourceStored);
         StoredFolderPath(destBase, s_destinationStored);
+        s_sourceIsDestination = SamePath(s_sourceStored, s_destinationStored);
     }
     size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
     // One work buffer per visit: the source path, then the search pattern, then each child's
