@@ -109,6 +109,9 @@ struct CopyJob {
     WordList sourceList, tcdList, tcfList, tudList, tufList;
     DWORD mode;
     DWORD conf;
+    // A trial run: every decision is made and recorded as the real run would make it, and nothing
+    // on disk is created, copied, changed or cleared.
+    bool trial;
 };
 void ReleaseCopyJob(CopyJob *job); // releases the five lists; safe to call twice
 

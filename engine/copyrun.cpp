@@ -13,6 +13,9 @@
 const char MSG_RUN_STOPPED[] = "ユーザの指示によりコピーを停止しました。";
 const char MSG_SOURCE_IS_DEST_FOLDER[] = "コピー先のフォルダなのでコピーしません。";
 const char MSG_SOURCE_IS_DEST[] = "コピー元とコピー先が同じなのでコピーしません。";
+const char MSG_TRIAL_RUN[] = "確認のみの実行です。コピー元もコピー先も変更しません。";
+const char MSG_TRIAL_FOLDER_CREATED[] = "フォルダを作成します。（確認のみ）";
+const char MSG_TRIAL_COPIED[] = "コピーします。（確認のみ）";
 
 static const char MSG_SOURCE_ACCESS_FAILED[] = "コピー元にアクセスできません。";
 static const char MSG_ARCHIVE_NOT_CLEARED[] = "コピー元のアーカイブ属性を解除できません。";

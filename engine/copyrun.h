@@ -10,6 +10,11 @@
 extern const char MSG_RUN_STOPPED[];
 extern const char MSG_SOURCE_IS_DEST_FOLDER[]; // the walk reached the destination folder itself
 extern const char MSG_SOURCE_IS_DEST[];        // an entry would be copied onto itself
+// A trial run: its first record ("> >", level 3), and what it records where the real run creates
+// a folder or copies a file (level 1).
+extern const char MSG_TRIAL_RUN[];
+extern const char MSG_TRIAL_FOLDER_CREATED[];
+extern const char MSG_TRIAL_COPIED[];
 
 // The run of a validated job whose settings are saved: resets the two log documents, then, source
 // by source, resolves the source, walks it and, when the job's CONF asks for it, checks what the
