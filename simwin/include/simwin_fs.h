@@ -1,6 +1,7 @@
 // File-system calls of the simulated Windows, and the C runtime's file status.
 #pragma once
 #include "simwin_types.h"
+#include "simwin_text.h"
 #include <ctime>
 
 typedef struct _FILETIME {
@@ -28,6 +29,19 @@ typedef struct _WIN32_FIND_DATAA {
     CHAR cFileName[MAX_PATH];
     CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+typedef struct _WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
+} WIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
 
 typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
     DWORD dwFileAttributes;
@@ -74,6 +88,10 @@ BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL FindClose(HANDLE find);
+// The same listing with names in UTF-16: an entry whose name code page 932 cannot hold (planted
+// with SimAddWideEntry) shows its true name here, and its substitute through the ANSI calls.
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
+BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR dest, BOOL failIfExists);
