@@ -262,10 +262,32 @@ static SimNode *ChildNamed(SimNode *folder, const std::string &name) {
     return nullptr;
 }
 
+// A path through a wide call that starts with "\\?\": the platform's path limit does not apply.
+static thread_local bool t_noPathLimit = false;
+
+// Is `path` too long for the calls? They count UTF-16 units, not code page 932 bytes (a kanji is
+// one unit), the terminator included; a name in key form counts as its wide name.
+bool SimPathTooLong(const char *path) {
+    if (t_noPathLimit) return false;
+    size_t units = 1;
+    for (const char *p = path; *p;) {
+        if (*p == '\x01') {
+            const char *end = p + 1;
+            while (*end && *end != '\\') end++;
+            units += (size_t)(end - p - 1) / 4;
+            p = end;
+        } else {
+            p += SimIsLead((unsigned char)*p) && p[1] ? 2 : 1;
+            units++;
+        }
+    }
+    return units > MAX_PATH;
+}
+
 SimLookup SimFind(const char *path) {
     SimLookup r;
     std::string full;
-    if (!path || strlen(path) >= MAX_PATH) {
+    if (!path || SimPathTooLong(path)) {
         r.error = path ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_PARAMETER;
         return r;
     }
@@ -325,6 +347,8 @@ static std::string FolderPath(const SimNode *node) {
 SimNode *SimAddChild(SimNode *parent, const std::string &name, DWORD attributes) {
     auto n = std::make_unique<SimNode>();
     n->name = name;
+    if (name[0] == '\x01') // a name in key form, from a wide call: its UTF-16 units back
+        for (size_t i = 1; i + 4 <= name.size(); i += 4) n->wide += (char16_t)std::stoul(name.substr(i, 4), nullptr, 16);
     n->parent = parent;
     // A new entry takes the compression and encryption state of its folder, as NTFS does.
     n->attributes = attributes | (parent->attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED));
@@ -501,6 +525,8 @@ template <typename FindData> static bool NextFound(SimHandle *h, FindData *data)
 static bool InternalPath(LPCWSTR path, std::string &out) {
     out.clear();
     if (!path) return false;
+    t_noPathLimit = path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\';
+    if (t_noPathLimit) path += 4;
     std::u16string part;
     for (const WCHAR *p = path;; p++) {
         if (*p == u'\\' || *p == 0) {
@@ -522,7 +548,7 @@ template <typename FindData> static HANDLE StartFind(const char *op, const char 
     if (SimFaultFires(op, pattern)) return INVALID_HANDLE_VALUE;
     std::string full;
     size_t filePart;
-    if (!pattern || strlen(pattern) >= MAX_PATH) return SimFail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
+    if (!pattern || SimPathTooLong(pattern)) return SimFail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
     if (!SimFullPath(pattern, full, &filePart)) return SimFail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     if (filePart == std::string::npos) return SimFail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     std::string mask = full.substr(filePart);
@@ -562,12 +588,37 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     SIM_LOCK;
     std::string internal;
     if (!InternalPath(pattern, internal)) return SimFail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-    return StartFind("FindFirstFileW", internal.c_str(), data);
+    HANDLE find = StartFind("FindFirstFileW", internal.c_str(), data);
+    t_noPathLimit = false;
+    return find;
 }
 
 BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data) {
     SIM_LOCK;
     return ContinueFind("FindNextFileW", find, data);
+}
+
+// A wide call is its ANSI form on the path in the simulation's own form.
+#define SIM_WIDE_CALL(failed, call)                                                      \
+    std::string internal;                                                                \
+    if (!InternalPath(path, internal)) return SimFail(ERROR_INVALID_PARAMETER, failed);  \
+    auto result = call;                                                                  \
+    t_noPathLimit = false;                                                               \
+    return result
+
+DWORD GetFileAttributesW(LPCWSTR path) { SIM_WIDE_CALL(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(internal.c_str())); }
+BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
+    SIM_WIDE_CALL(FALSE, SetFileAttributesA(internal.c_str(), attributes));
+}
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
+    SIM_WIDE_CALL(FALSE, CreateDirectoryA(internal.c_str(), security));
+}
+BOOL RemoveDirectoryW(LPCWSTR path) { SIM_WIDE_CALL(FALSE, RemoveDirectoryA(internal.c_str())); }
+BOOL DeleteFileW(LPCWSTR path) { SIM_WIDE_CALL(FALSE, DeleteFileA(internal.c_str())); }
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile) {
+    SIM_WIDE_CALL(INVALID_HANDLE_VALUE,
+                  CreateFileA(internal.c_str(), access, share, security, disposition, flags, templateFile));
 }
 
 BOOL FindClose(HANDLE find) {
@@ -918,22 +969,6 @@ bool SimSetShortName(const char *path, const char *shortName) {
     if (!l.node) return false;
     l.node->shortName = shortName;
     if (*shortName) g_anyShortName = true;
-    return true;
-}
-
-bool SimAddWideEntry(const WCHAR *path, bool folder) {
-    SIM_LOCK;
-    std::string internal;
-    if (!InternalPath(path, internal)) return false;
-    SimLookup l = SimFind(internal.c_str());
-    if (l.node || !l.parent || l.error != ERROR_FILE_NOT_FOUND) return false;
-    SimNode *n = SimAddChild(l.parent, l.name, folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
-    if (l.name[0] == '\x01') {
-        const WCHAR *last = path;
-        for (const WCHAR *p = path; *p; p++)
-            if (*p == u'\\') last = p + 1;
-        n->wide = last;
-    }
     return true;
 }
 

@@ -18,10 +18,7 @@ bool SimSetRawAttributes(const char *path, DWORD attributes);
 bool SimSetSize(const char *path, uint64_t size);
 bool SimSetShortName(const char *path, const char *shortName);
 bool SimSetLastWriteTime(const char *path, int64_t unixSeconds);
-// Plants an empty file or folder at the full path `path` (UTF-16; every folder on the way must
-// exist) whose last name may hold characters that code page 932 lacks, as files made on other
-// systems do. False when it cannot be made.
-bool SimAddWideEntry(const WCHAR *path, bool folder);
+
 
 // Fault injection. A fault fails a call of the named operation ("GetFileAttributesA", …,
 // "LocalAlloc", "CloseHandle" of a file, or "*" for any file-system operation except

@@ -92,6 +92,13 @@ BOOL FindClose(HANDLE find);
 // with SimAddWideEntry) shows its true name here, and its substitute through the ANSI calls.
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
+// The wide forms of the calls that tests use to make and remove such entries; each behaves as
+// its ANSI form on the path (and fails where that form's fault is injected).
+DWORD GetFileAttributesW(LPCWSTR path);
+BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL RemoveDirectoryW(LPCWSTR path);
+BOOL DeleteFileW(LPCWSTR path);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR dest, BOOL failIfExists);
@@ -101,6 +108,8 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL CloseHandle(HANDLE handle);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);

@@ -323,3 +323,24 @@ TEST_F(MissingTest, APathTooLongForTheDestinationIsOneRecord) {
     EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG}), LogLines()) << "the record names the cause";
     EXPECT_EQ(Lines{}, MissingLines());
 }
+
+// A destination entry that cannot be checked, for a name that code page 932 cannot hold or a path
+// too long for the platform, is one record and is never offered for deletion, nor are the folders
+// that hold it (the batch could not remove them). A source entry of such a name never makes a
+// destination entry of the substituted name look present.
+TEST_F(MissingTest, EntriesThatCannotBeCheckedKeepTheirFolders) {
+    std::string longName = std::string(MAX_PATH + 10 - dst.size() - strlen("Data\\Two\\Deeper\\"), 'L') + ".txt";
+    ASSERT_EQ("", BuildTree(dst, ("Data\\cafe.txt\nData\\One\\caf{E9}.txt\nData\\Two\\Deeper\\" + longName +
+                                  "\nData\\Old\\x.txt\n").c_str()));
+    ASSERT_EQ("", BuildTree(src, "Data\\caf{E9}.txt\n"));
+    EXPECT_EQ(0, Check("Data"));
+    Lines log = LogLines();
+    std::sort(log.begin(), log.end());
+    EXPECT_EQ((Lines{"X Data\\One\\caf?.txt " + std::string(CHECK_NAME_UNUSABLE),
+                     "X Data\\Two\\Deeper\\" + longName + " " + CHECK_TOO_LONG}),
+              log);
+    Lines lines = MissingLines();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ((Lines{"D " + dst + "Data\\Old", "F " + dst + "Data\\Old\\x.txt", "F " + dst + "Data\\cafe.txt"}), lines)
+        << "neither One, Two, Deeper nor Data is offered";
+}
