@@ -67,6 +67,20 @@ TEST_F(CopyRunFailureTest, FolderListedAsEmptyStillHasItsArchiveCleared) {
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(S("d").c_str()));
 }
 
+// Windows 95 and Win32s have the wide listing only as a stub: the walk and the check list through
+// the ANSI calls instead, as before.
+TEST_F(CopyRunFailureTest, APlatformWithoutTheWideListingUsesTheAnsiOne) {
+    Build("src\\d\\a.txt text=\"a\"\nsrc\\d\\sub\\b.txt\ndst\\d\\old.txt\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
+    SimInjectFault("FindFirstFileW", nullptr, ERROR_CALL_NOT_IMPLEMENTED, SIM_FAULT_EVERY);
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\a.txt コピーしました。", "O d\\sub フォルダを作成しました。",
+                      "O d\\sub\\b.txt コピーしました。"}),
+              Sorted(Run(S("d"), dst)));
+    EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "d\\old.txt"}), MissingLines());
+    EXPECT_LT(3, SimFaultsFired());
+    SimClearFaults();
+}
+
 TEST_F(CopyRunFailureTest, ListingBreaksOffHalfway) {
     Build("src\\d\\a.txt\nsrc\\d\\b.txt\nsrc\\d\\c.txt\ndst\\\n");
     SimInjectFault("FindNextFileW", S("d\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 4);
