@@ -556,12 +556,12 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     ASSERT_TRUE(log) << "no log viewer after the missing-files viewer";
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
     // "names" exists; "cafe.txt" copied (blue); "café.txt", the emoji file and the long name in
-    // the walk, the long folder in the check: four red records.
-    EXPECT_EQ(6, (int)SendMessageA(logControl, EM_GETLINECOUNT, 0, 0));
-    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 6);
+    // the walk, the destination's "café.txt" and the long folder in the check: five red records.
+    EXPECT_EQ(7, (int)SendMessageA(logControl, EM_GETLINECOUNT, 0, 0));
+    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 7);
     EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "auto"));
     EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
-    EXPECT_EQ(4, std::count(colours.begin(), colours.end(), "255,0,0"));
+    EXPECT_EQ(5, std::count(colours.begin(), colours.end(), "255,0,0"));
     EXPECT_TRUE(Screenshot(log, "names-log-viewer.png"));
     CloseViewer(log);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SOURCES)) != FALSE; }));
@@ -569,7 +569,7 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     EXPECT_EQ(0u, program.Finish());
 
     RunBatch(true);
-    EXPECT_EQ("names\\ attr=\nnames\\caf{E9}.txt attr= size=0\nnames\\cafe.txt attr= size=5 text=\"PLAIN\"\n"
+    EXPECT_EQ("names\\ attr=\nnames\\cafe.txt attr= size=5 text=\"PLAIN\"\nnames\\caf{E9}.txt attr= size=0\n"
               "names\\gone\\ attr=\nnames\\gone\\" + longFolder + "\\ attr=\nnames\\gone\\" + longFolder +
                   "\\x.txt attr= size=0\n",
               ReadTree(dest, FILE_ATTRIBUTE_ARCHIVE));
