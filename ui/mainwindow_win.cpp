@@ -28,17 +28,19 @@ static void SetUpSystemMenu(HWND window) {
 // the program still starts on the systems before it, where refusing the session's end is enough.
 typedef BOOL(WINAPI *BlockReasonCreate)(HWND, LPCWSTR);
 typedef BOOL(WINAPI *BlockReasonDestroy)(HWND);
-static FARPROC User32Call(const char *name) {
+// GetProcAddress's type goes through void (*)(void), the type that stands for any function.
+typedef void (*AnyCall)(void);
+static AnyCall User32Call(const char *name) {
     HMODULE user32 = GetModuleHandleA("user32.dll");
-    return user32 ? GetProcAddress(user32, name) : nullptr;
+    return user32 ? reinterpret_cast<AnyCall>(GetProcAddress(user32, name)) : nullptr;
 }
 static void SetSessionBlockReason(HWND window) {
-    BlockReasonCreate create = (BlockReasonCreate)(void *)User32Call("ShutdownBlockReasonCreate");
+    BlockReasonCreate create = reinterpret_cast<BlockReasonCreate>(User32Call("ShutdownBlockReasonCreate"));
     WCHAR reason[256];
     if (create && MultiByteToWideChar(932, 0, MSG_SESSION_BLOCKED, -1, reason, 256)) create(window, reason);
 }
 static void ClearSessionBlockReason(HWND window) {
-    BlockReasonDestroy destroy = (BlockReasonDestroy)(void *)User32Call("ShutdownBlockReasonDestroy");
+    BlockReasonDestroy destroy = reinterpret_cast<BlockReasonDestroy>(User32Call("ShutdownBlockReasonDestroy"));
     if (destroy) destroy(window);
 }
 

@@ -98,19 +98,9 @@ TEST_F(CopyRunTest, StartButtonStartsTheProgressTimer) {
 
 class WorkerEndTest : public CopyRunTest {
   protected:
-    void SetUp() override {
-        CopyRunTest::SetUp();
-        g_closeRequested = 0;
-        g_workerActive = 0;
-        g_walkActive = 0;
-    }
-    void TearDown() override {
-        g_workerEndingHook = nullptr;
-        g_closeRequested = 0;
-        g_workerActive = 0;
-        g_walkActive = 0;
-        CopyRunTest::TearDown();
-    }
+    static void Reset() { g_workerEndingHook = nullptr, g_closeRequested = 0, g_workerActive = 0, g_walkActive = 0; }
+    void SetUp() override { CopyRunTest::SetUp(), Reset(); }
+    void TearDown() override { Reset(), CopyRunTest::TearDown(); }
     // How many UM_CLOSEDIALOG were posted to the dialog since the last call.
     int ClosesPosted() {
         int closes = 0;
