@@ -60,6 +60,7 @@ static void AnswerMessages(DWORD timeoutMs) {
         }
     }
 }
+// GetTickCount is a WINAPI call: on 32-bit its calling convention is not the plain one of the step.
 static DWORD TickNow() { return GetTickCount(); }
 
 static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
