@@ -137,6 +137,8 @@ TEST_F(ScriptTest, ValuesAsWritten) {
         {"SRC:trailing  \r\n", 0x1234u, "trailing  "},           // blanks kept, CR LF removed
         {"SRC:cr\rinside\n", 0x1234u, "cr\rinside"},             // a CR without LF is a byte
         {"SRC:", 0x1234u, ""},                                  // last line without a line feed
+        {"SRC:\"A\"\r\n\x1A", 0x1234u, "\"A\""},                 // an old editor's Ctrl-Z ends the file
+        {"SRC:\"A\"\x1A\r\nSRC:EVIL\n", 0x1234u, "\"A\""},        // and nothing after it is read
     };
     for (auto &row : rows) {
         SCOPED_TRACE(row.script);
@@ -362,6 +364,17 @@ TEST_F(ScriptTest, WriteFailureLeavesNoFile) {
         FillDialog();
         Set(IDC_SOURCES, std::string(4095, 's')); // two buffers' worth: two writes
         SimInjectFault("WriteFile", ScriptPath("FULL").c_str(), ERROR_DISK_FULL, SIM_FAULT_NTH, nth);
+        EXPECT_EQ(0, Write("FULL"));
+        EXPECT_EQ(OneBox("Warning: スクリプトファイルに書き込めません。"), Boxes());
+        EXPECT_EQ(1, SimFaultsFired());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(ScriptPath("FULL").c_str()));
+    }
+    // A write that takes fewer bytes than it was given and reports no error fails the same way.
+    for (DWORD bytes : {0u, 100u}) {
+        SCOPED_TRACE(bytes);
+        ForgetBoxes();
+        SimClearFaults();
+        SimInjectShortWrite(ScriptPath("FULL").c_str(), bytes);
         EXPECT_EQ(0, Write("FULL"));
         EXPECT_EQ(OneBox("Warning: スクリプトファイルに書き込めません。"), Boxes());
         EXPECT_EQ(1, SimFaultsFired());
