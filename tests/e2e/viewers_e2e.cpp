@@ -396,8 +396,8 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
         std::string written = ReadWholeFile(batch);
         ASSERT_FALSE(written.empty()) << "no DelDest.bat on the desktop";
         EXPECT_EQ(0u, written.find("REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"));
-        EXPECT_NE(std::string::npos, written.find("del   \"" + dst + "50%%.txt\"\r\n"));
-        EXPECT_NE(std::string::npos, written.find("rmdir \"" + dst + "gone 100%%\"\r\n"));
+        EXPECT_NE(std::string::npos, written.find("del /F /A \"" + dst + "50%%.txt\"\r\n"));
+        EXPECT_NE(std::string::npos, written.find("attrib -H -S -R \"" + dst + "gone 100%%\"\r\nrmdir \"" + dst + "gone 100%%\"\r\n"));
         // Writing it again: the warning, and the first file stays as it was.
         PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
         HWND box = WaitForWindow("Warning");
