@@ -298,11 +298,14 @@ TEST_F(ScriptTest, RefusalsInTheirOrder) {
         {"Con.old", "", "Warning: スクリプトファイルを開けません。"},
         {"a:b", "", "Warning: スクリプトファイルを開けません。"},
         {"line\r\nSRC:x", "", "Warning: スクリプトファイルを開けません。"},
+        {"end\x1A" "mark", "", "Warning: スクリプトファイルを開けません。"}, // the header would end the file
         {"bad|name", "", "Warning: スクリプトファイルを開けません。"},
         {"nofolder\\x", "", "Warning: スクリプトファイルを開けません。"},
         // A field that would become lines of its own.
         {"FIELDS", "A\r\nSRC:C:\\EVIL", "Warning: 改行を含む項目はスクリプトに書けません。"},
         {"FIELDS", "A\nB", "Warning: 改行を含む項目はスクリプトに書けません。"},
+        // A field holding Ctrl-Z would end the file for the reader: the lines after it lost.
+        {"FIELDS", "A\x1A" "B", "Warning: Ctrl+Zの文字を含む項目はスクリプトに書けません。"},
         // A field longer than its reader takes would be written cut.
         {"FIELDS", std::string(260, 'L'), "Warning: 長すぎる項目はスクリプトに書けません。"},
     };
