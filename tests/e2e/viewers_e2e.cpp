@@ -297,25 +297,17 @@ static const struct {
 };
 
 // What must be left of the source (untouched) and of the destination after the batch ran: the
-// entries the source has, the decoy with its attributes.
-static const char SOURCE_AFTER[] =
+// entries the source has, and last of both the decoy with its attributes.
+static const char BOTH_AFTER[] =
     "data\\ attr=\n"
     "data\\50.txt attr= size=0\n"
     "data\\ab.txt attr= size=0\n"
     "data\\cd.txt attr= size=0\n"
     "data\\keep.txt attr= size=0\n"
     "data\\kept\\ attr=\n"
-    "data\\kept\\new.txt attr= size=0\n"
-    "data\\ro-keep.txt attr= size=0\n";
-static const char DEST_AFTER[] =
-    "data\\ attr=\n"
-    "data\\50.txt attr= size=0\n"
-    "data\\ab.txt attr= size=0\n"
-    "data\\cd.txt attr= size=0\n"
-    "data\\keep.txt attr= size=0\n"
-    "data\\kept\\ attr=\n"
-    "data\\kept\\new.txt attr= size=0\n"
-    "data\\ro-keep.txt attr=RH size=0\n";
+    "data\\kept\\new.txt attr= size=0\n";
+static const std::string SOURCE_AFTER = std::string(BOTH_AFTER) + "data\\ro-keep.txt attr= size=0\n";
+static const std::string DEST_AFTER = std::string(BOTH_AFTER) + "data\\ro-keep.txt attr=RH size=0\n";
 
 // Makes the entries below `root` (names may hold spaces, which the tree builder's layout cannot),
 // and gives the destination's entries their attributes.
