@@ -6,6 +6,7 @@
 #include "patterns.h"
 #include "textfile.h"
 #include <string.h>
+#include <vector>
 
 std::atomic<int> g_missingViewerShown{0};
 std::atomic<int> g_logViewerShown{0};
@@ -166,6 +167,14 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
     const unsigned char *t = (const unsigned char *)text;
     size_t total = 0;
     unsigned skipped = 0;
+    // The entries left out: a folder that holds one cannot be removed either, and its line (which
+    // comes after the lines of its contents) is left out too.
+    std::vector<std::pair<const unsigned char *, size_t>> kept;
+    auto holdsKept = [&](const unsigned char *folder, size_t n) {
+        for (auto &entry : kept)
+            if (entry.second > n && entry.first[n] == '\\' && memcmp(entry.first, folder, n) == 0) return true;
+        return false;
+    };
     PutBatchText(BATCH_HEADER, sizeof BATCH_HEADER - 1, out, &total);
     size_t position = 0;
     while (position < length) {
@@ -183,8 +192,9 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
                 if (leftOut) *leftOut = 0;
                 return judged;
             }
-            if (judged != 0) {
+            if (judged != 0 || (line[0] == 'D' && holdsKept(line + 2, n - 2))) {
                 PutBatchText(BATCH_LEFT_OUT, sizeof BATCH_LEFT_OUT - 1, out, &total);
+                kept.push_back({line + 2, n - 2});
                 skipped++;
             } else if (line[0] == 'F') {
                 PutBatchText(DEL, sizeof DEL - 1, out, &total);

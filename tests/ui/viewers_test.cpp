@@ -286,9 +286,13 @@ TEST(DeleteBatch, NamesThatCmdWouldMisreadAreLeftOutAndCounted) {
         {"folder part ending in a space", "F E:\\a \\b", REM, 1},
         {"parent reference", "D E:\\a\\..\\b", REM, 1},
         {"a percent and a caret are not copied into the remark", "F E:\\a\\%~x^?", REM, 1},
+        // The folder that keeps them cannot be removed: its line is left out too, not the one of
+        // a folder whose name only begins the same way.
         {"among names that are written",
-         "F E:\\a\\x\r\nF E:\\a\\b?\r\nF E:\\a\\y.\r\nD E:\\a\\c.\r\nD E:\\a\r\n",
-         "del /F /A \"E:\\a\\x\"\n" + REM + REM + REM + "attrib -H -S -R \"E:\\a\"\nrmdir \"E:\\a\"\n", 3},
+         "F E:\\a\\x\r\nF E:\\a\\b?\r\nF E:\\a\\y.\r\nD E:\\a\\c.\r\nD E:\\a\r\nF E:\\ab\\z\r\nD E:\\ab\r\n",
+         "del /F /A \"E:\\a\\x\"\n" + REM + REM + REM + REM +
+             "del /F /A \"E:\\ab\\z\"\nattrib -H -S -R \"E:\\ab\"\nrmdir \"E:\\ab\"\n",
+         4},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.why);
@@ -359,11 +363,12 @@ TEST_F(DeleteBatchFile, EntriesLeftOutAreCountedAfterTheRestIsWritten) {
                                "F E:\\BAK\\Data\\dot.\r\nD E:\\BAK\\Data\r\n";
     static const char REM[] = "REM left out: a listed name that this batch file cannot delete safely\r\n";
     EXPECT_EQ(1, WriteDeleteBatch(owner, TEXT));
-    EXPECT_EQ(Only("バッチファイルで正しく削除できない名前が2個あるため、それらを除いてバッチファイルを作成しました。"),
+    // The folder that keeps the two is left out with them.
+    EXPECT_EQ(Only("バッチファイルで正しく削除できない名前が3個あるため、それらを除いてバッチファイルを作成しました。"),
               Warnings());
     EXPECT_EQ("REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"
               "del /F /A \"E:\\BAK\\Data\\old.txt\"\r\n" +
-                  std::string(REM) + REM + "attrib -H -S -R \"E:\\BAK\\Data\"\r\nrmdir \"E:\\BAK\\Data\"\r\n",
+                  std::string(REM) + REM + REM,
               ReadWholeFile(batch));
     // A file that could not be written is all the user hears of.
     ASSERT_TRUE(DeleteFileA(batch.c_str()));
