@@ -11,7 +11,6 @@ inline void SimInjectFault(const char *, const char *, DWORD, SimFaultMode = SIM
 inline void SimInjectShortWrite(const char *, DWORD, SimFaultMode = SIM_FAULT_NEXT, int = 1) {
     ADD_FAILURE() << "fault injection reached on Wine";
 }
-inline void SimClearFaults() {}
 inline int SimFaultsFired() {
     ADD_FAILURE() << "fault injection reached on Wine";
     return 0;

@@ -233,11 +233,13 @@ TEST_F(WorkerEndTest, SessionEndWaitsForTheFileBeingCopied) {
     g_progressLine.watch = [](void *, const char *text) {
         if (strcmp(text, "one.txt") != 0) return;
         atOne = 1;
-        while (!released) std::this_thread::yield(); // the worker is about to copy one.txt
+        // The worker is about to copy one.txt; held for 10 s at most, so a failing test ends.
+        for (DWORD start = GetTickCount(); !released && GetTickCount() - start < 10000;) std::this_thread::yield();
     };
     int shown = g_logViewerShown;
     PressStartButton(dialog);
-    while (!atOne) std::this_thread::yield();
+    for (DWORD start = GetTickCount(); !atOne && GetTickCount() - start < 10000;) std::this_thread::yield();
+    ASSERT_EQ(1, atOne.load()) << "the walk never reached one.txt";
     EXPECT_FALSE(AllowSessionEnd(dialog));
     SessionWaitSteps steps = {GetTickCount, [](DWORD ms) { released = 1, Sleep(ms); }};
     EXPECT_TRUE(WaitForWalkToEnd(dialog, steps, END_SESSION_WAIT_MS));
