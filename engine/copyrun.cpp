@@ -108,7 +108,9 @@ struct DiskChanges {
 
 static BOOL CreateFolder(const char *path) { return CreateDirectoryA(path, nullptr); }
 static BOOL CopyOver(const char *source, const char *destination) { return CopyFileA(source, destination, FALSE); }
-static const DiskChanges REAL_RUN = {CreateFolder, CopyOver, SetFileAttributesA, TransferAttributes,
+// The platform's own calls are WINAPI (stdcall on 32-bit Windows): each goes through a plain function.
+static BOOL SetAttributes(const char *path, DWORD attributes) { return SetFileAttributesA(path, attributes); }
+static const DiskChanges REAL_RUN = {CreateFolder, CopyOver, SetAttributes, TransferAttributes,
                                      MSG_FOLDER_CREATED, MSG_COPIED};
 
 static BOOL CreateNothing(const char *) { return TRUE; }
