@@ -33,6 +33,7 @@ const char MSG_THREAD_START_FAILED[] = "スレッドを起動できません。"
 std::atomic<int> g_workerStarting{0};
 std::atomic<int> g_workerActive{0};
 std::atomic<int> g_closeRequested{0};
+std::atomic<int> g_trialRun{0};
 ProgressLine g_progressLine;
 
 // ---- start button ----
@@ -220,6 +221,8 @@ bool CloseWhenRunEnds(HWND dialog) {
 
 void CopyRunThread(void *argument) {
     HWND dialog = (HWND)argument;
+    // Taken at once, before any way out: a worker that ends early leaves no trial to the next run.
+    bool trial = g_trialRun.exchange(0) != 0;
     // The job is large (the sources field alone takes 4 KiB): it lives in memory of its own.
     CopyJob *job = (CopyJob *)LocalAlloc(LMEM_FIXED, sizeof(CopyJob));
     if (!job) {
@@ -232,6 +235,7 @@ void CopyRunThread(void *argument) {
         EndWorker(dialog);
         return;
     }
+    job->trial = trial;
     if (!SaveRunSettings(dialog, job)) {
         ShowErrorBox(dialog, "%s", MSG_REGISTRY_SAVE_FAILED);
         ReleaseCopyJob(job);
@@ -260,4 +264,19 @@ void CopyRunThread(void *argument) {
     }
     g_workerActive = 0;
     SetInputsEnabled(dialog, TRUE);
+}
+
+// ---- the trial run (the system menu's command) ----
+
+bool TrialRunAvailable() { return g_idleFlag && !g_workerActive && !g_workerStarting; }
+
+UINT TrialMenuFlags() { return MF_BYCOMMAND | (TrialRunAvailable() ? MF_ENABLED : MF_GRAYED); }
+
+bool StartTrialRun(HWND dialog) {
+    if (!TrialRunAvailable()) return false;
+    // Only this thread starts workers, and none is active: the start button's press below starts
+    // one, and that worker takes the flag.
+    g_trialRun = 1;
+    PressStartButton(dialog);
+    return true;
 }
