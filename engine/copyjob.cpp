@@ -33,6 +33,12 @@ const char MSG_UNKNOWN_ATTRIBUTE[] = "未知の属性のためコピーできま
 const char MSG_DEST_UNKNOWN_ATTRIBUTE[] = "コピー先が未知の属性のためコピーできません。";
 const char MSG_SOURCE_ATTRIBUTES_FAILED[] = "コピー元の属性を取得できません。";
 const char MSG_DEST_ATTRIBUTES_FAILED[] = "コピー先の属性を取得できません。";
+const char MSG_FILE_NAME_UNUSABLE[] = "ファイル名に扱えない文字があるためコピーできません。";
+const char MSG_FOLDER_NAME_UNUSABLE[] = "フォルダ名に扱えない文字があるためコピーできません。";
+const char MSG_CHECK_NAME_UNUSABLE[] = "名前に扱えない文字があるため確認できません。";
+const char MSG_SOURCE_PATH_TOO_LONG[] = "コピー元のパス名が長すぎるためコピーできません。";
+const char MSG_DEST_PATH_TOO_LONG[] = "コピー先のパス名が長すぎるためコピーできません。";
+const char MSG_CHECK_PATH_TOO_LONG[] = "パス名が長すぎるため確認できません。";
 
 AttributeCategory AttributeCategoryOf(DWORD attributes) {
     for (int c = 0; c < CATEGORY_NORMAL; c++)

@@ -145,3 +145,12 @@ extern const char MSG_DEST_UNKNOWN_ATTRIBUTE[];
 // ---- messages shared by the copy walk and the missing-in-source walk ----
 extern const char MSG_SOURCE_ATTRIBUTES_FAILED[];
 extern const char MSG_DEST_ATTRIBUTES_FAILED[];
+// A name that code page 932 cannot hold: the walk does not copy the entry (its name is shown with
+// "?" for what cannot be shown), the missing-in-source check does not offer it for deletion.
+extern const char MSG_FILE_NAME_UNUSABLE[];
+extern const char MSG_FOLDER_NAME_UNUSABLE[];
+extern const char MSG_CHECK_NAME_UNUSABLE[];
+// A source or destination path longer than the platform's calls take.
+extern const char MSG_SOURCE_PATH_TOO_LONG[];
+extern const char MSG_DEST_PATH_TOO_LONG[];
+extern const char MSG_CHECK_PATH_TOO_LONG[];

@@ -3,12 +3,14 @@
 #include "copyrun.h"
 #include "attributes.h"
 #include "copylog.h"
+#include "listing.h"
 #include "missing.h"
 #include "paths.h"
 #include "patterns.h"
 #include "runstate.h"
 #include <sys/stat.h>
 #include <cstring>
+#include <string>
 
 const char MSG_RUN_STOPPED[] = "ユーザの指示によりコピーを停止しました。";
 const char MSG_SOURCE_IS_DEST_FOLDER[] = "コピー先のフォルダなのでコピーしません。";
@@ -63,26 +65,6 @@ static void StoredFolderPath(const char *path, char *out) {
 
 // ---- helpers ----
 
-bool SamePath(const char *a, const char *b) {
-    for (;;) {
-        unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
-        if (IsLeadByteValue(x)) {
-            // A double-byte character compares exactly, trail byte included.
-            if (x != y || a[1] != b[1]) return false;
-            if (!a[1]) return true;
-            a += 2;
-            b += 2;
-            continue;
-        }
-        if (x >= 'a' && x <= 'z') x = (unsigned char)(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = (unsigned char)(y - 'a' + 'A');
-        if (x != y) return false;
-        if (!x) return true;
-        a++;
-        b++;
-    }
-}
-
 // The name tested against the patterns: the part after the last single-byte backslash.
 static const char *LastName(const char *path) {
     const char *separator = FindLastSingleByteChar(path, '\\');
@@ -108,12 +90,76 @@ static char *JoinPath(const char *base, const char *relative) {
 // A file's 64-bit size from the two halves the platform reports.
 static int64_t WholeSize(DWORD high, DWORD low) { return (int64_t)(((uint64_t)high << 32) | low); }
 
+// ---- what the run does to the disk ----
+
+// Every change the walk makes to the disk goes through one of these tables: the real run's calls,
+// or the trial run's, which change nothing and report success. The walk never calls the platform
+// to change anything by itself, so a trial run cannot change the disk on any of its paths, the
+// failure paths included. Chosen once per run; only the worker uses it.
+struct DiskChanges {
+    BOOL (*createFolder)(const char *path);
+    BOOL (*copyFile)(const char *source, const char *destination);
+    BOOL (*setAttributes)(const char *path, DWORD attributes);
+    LONG (*transferAttributes)(const char *path, DWORD attributes);
+    const char *folderCreated; // the record where a folder is created
+    const char *copied;        // the record where a file is copied
+};
+
+static BOOL CreateFolder(const char *path) { return CreateDirectoryA(path, nullptr); }
+static BOOL CopyOver(const char *source, const char *destination) { return CopyFileA(source, destination, FALSE); }
+static const DiskChanges REAL_RUN = {CreateFolder, CopyOver, SetFileAttributesA, TransferAttributes,
+                                     MSG_FOLDER_CREATED, MSG_COPIED};
+
+static BOOL CreateNothing(const char *) { return TRUE; }
+static BOOL CopyNothing(const char *, const char *) { return TRUE; }
+static BOOL SetNothing(const char *, DWORD) { return TRUE; }
+static LONG TransferNothing(const char *, DWORD) { return 0; }
+static const DiskChanges TRIAL_RUN = {CreateNothing, CopyNothing, SetNothing, TransferNothing,
+                                      MSG_TRIAL_FOLDER_CREATED, MSG_TRIAL_COPIED};
+
+static const DiskChanges *s_disk = &REAL_RUN;
+
+// In a trial run, the length of the relative path of the outermost folder that the real run
+// would create (0: none). Below it the destination has nothing yet, as the real run would find
+// it: nothing there is read, everything counts as absent.
+static size_t s_absentBelow;
+// In a trial run, the source item being walked would be created or copied at the destination.
+static bool s_itemMade;
+
+// The destination entry's attribute word, or INVALID_FILE_ATTRIBUTES with the last error.
+static DWORD DestinationAttributes(const char *destination) {
+    if (s_absentBelow) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return GetFileAttributesA(destination);
+}
+
 // ---- the decisions ----
 
 // Writes one record and returns its level.
 static int Record(const char *name, const char *message, int level) {
     CopyLogRecord(name, message, (unsigned)level);
     return level;
+}
+
+// A call that failed because its path was too long for the platform says so, not what the call
+// was for.
+static const char *UnlessTooLong(const char *message, const char *tooLong) {
+    return GetLastError() == ERROR_FILENAME_EXCED_RANGE ? tooLong : message;
+}
+
+// The message when the source or destination path of an entry is too long for the calls that
+// handling it takes (null when both fit): decided once, before anything is tried, so that no
+// entry is left half done (a file copied without its attributes, a folder made but not entered).
+// A folder is listed with its path and "\\*", and CreateDirectoryA takes 248 units.
+static const char *PathTooLong(const char *source, const char *destination, bool folder) {
+    size_t sourceLength = strlen(source);
+    if (folder ? sourceLength + 2 >= MAX_PATH && !PathFitsPlatform((std::string(source) + "\\*").c_str(), MAX_PATH)
+               : !PathFitsPlatform(source, MAX_PATH))
+        return MSG_SOURCE_PATH_TOO_LONG;
+    if (!PathFitsPlatform(destination, folder ? CREATE_FOLDER_PATH_LIMIT : MAX_PATH)) return MSG_DEST_PATH_TOO_LONG;
+    return nullptr;
 }
 
 // The message when handling source base + `relative` would copy an entry onto itself or, for a
@@ -132,8 +178,17 @@ static const char *CyclicCopy(const char *relative, bool folder) {
     return SamePath(path, s_destinationStored) ? MSG_SOURCE_IS_DEST_FOLDER : nullptr;
 }
 
+// A folder that exists at the destination (or appeared there): it gets the source's attributes.
+static int FolderExists(const char *relative, const char *destination, DWORD attributes) {
+    if (s_disk->transferAttributes(destination, attributes) < 0)
+        CopyLogRecord(relative, MSG_FOLDER_EXISTS_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
+    else
+        CopyLogRecord(relative, MSG_FOLDER_EXISTS, LOG_LEVEL_NOT_COPIED);
+    return 1;
+}
+
 int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
-                const char *relative) {
+                const char *relative, const char *source) {
     Selection selection = SelectFolder(LastName(relative), attributes, mode, tcd, tud);
     if (selection.result != SELECTED) {
         CopyLogRecord(relative, selection.message, (unsigned)selection.level);
@@ -148,10 +203,15 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
         CopyLogRecord(relative, MSG_FOLDER_NOT_CREATED, LOG_LEVEL_ERROR);
         return -1;
     }
+    if (const char *tooLong = source ? PathTooLong(source, destination, true) : nullptr) {
+        CopyLogRecord(relative, tooLong, LOG_LEVEL_ERROR);
+        LocalFree(destination);
+        return -1;
+    }
     int result;
-    DWORD existing = GetFileAttributesA(destination);
+    DWORD existing = DestinationAttributes(destination);
     if (existing == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        CopyLogRecord(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, UnlessTooLong(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         result = -1;
     } else if (existing != INVALID_FILE_ATTRIBUTES && (existing & UNKNOWN_ATTRIBUTE_MASK)) {
         CopyLogRecord(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
@@ -159,20 +219,23 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
     } else if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY)) {
         CopyLogRecord(relative, MSG_DEST_HAS_FILE, LOG_LEVEL_ERROR);
         result = -1;
-    } else if (CreateDirectoryA(destination, nullptr)) {
-        if (TransferAttributes(destination, attributes) < 0)
+    } else if (existing != INVALID_FILE_ATTRIBUTES) {
+        result = FolderExists(relative, destination, attributes);
+    } else if (s_disk->createFolder(destination)) {
+        if (s_disk->transferAttributes(destination, attributes) < 0)
             CopyLogRecord(relative, MSG_FOLDER_CREATED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
         else
-            CopyLogRecord(relative, MSG_FOLDER_CREATED, LOG_LEVEL_DONE);
+            CopyLogRecord(relative, s_disk->folderCreated, LOG_LEVEL_DONE);
+        if (s_disk != &REAL_RUN && !s_absentBelow) {
+            s_absentBelow = strlen(relative);
+            if (!FindSingleByteChar(relative, '\\')) s_itemMade = true;
+        }
         result = 1;
     } else if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        if (TransferAttributes(destination, attributes) < 0)
-            CopyLogRecord(relative, MSG_FOLDER_EXISTS_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
-        else
-            CopyLogRecord(relative, MSG_FOLDER_EXISTS, LOG_LEVEL_NOT_COPIED);
-        result = 1;
+        // Made by someone else since it was looked at.
+        result = FolderExists(relative, destination, attributes);
     } else {
-        CopyLogRecord(relative, MSG_FOLDER_NOT_CREATED, LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, UnlessTooLong(MSG_FOLDER_NOT_CREATED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         result = -1;
     }
     LocalFree(destination);
@@ -186,12 +249,13 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
     Selection selection = SelectFile(LastName(source), attributes, mode, tcf, tuf);
     if (selection.result != SELECTED) return Record(relative, selection.message, selection.level);
     if (const char *cyclic = CyclicCopy(relative, false)) return Record(relative, cyclic, LOG_LEVEL_ERROR);
+    if (const char *tooLong = PathTooLong(source, destination, false)) return Record(relative, tooLong, LOG_LEVEL_ERROR);
     // A listed source's size and time are known: the destination's attributes, size and time come
     // in one call, and both times are made whole seconds by the same rule. A source item's facts
     // are read as the file status reports them, for both sides.
     DWORD existing;
     ListedEntry destFacts = {};
-    if (listed) {
+    if (listed && !s_absentBelow) {
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(destination, GetFileExInfoStandard, &data)) {
             existing = data.dwFileAttributes;
@@ -201,11 +265,12 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
             existing = INVALID_FILE_ATTRIBUTES;
         }
     } else {
-        existing = GetFileAttributesA(destination);
+        existing = DestinationAttributes(destination);
     }
     bool protectionRemoved = false;
     if (existing == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) return Record(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
+        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            return Record(relative, UnlessTooLong(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
     } else {
         if (existing & UNKNOWN_ATTRIBUTE_MASK) return Record(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
         if (existing & FILE_ATTRIBUTE_DIRECTORY) return Record(relative, MSG_DEST_HAS_FOLDER, LOG_LEVEL_ERROR);
@@ -235,18 +300,22 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
                 return Record(relative, MSG_NOT_NEWER, LOG_LEVEL_NOT_COPIED);
         }
         if (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
-            if (!SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL))
+            if (!s_disk->setAttributes(destination, FILE_ATTRIBUTE_NORMAL))
                 return Record(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
             protectionRemoved = true;
         }
     }
-    if (!CopyFileA(source, destination, FALSE)) {
+    if (!s_disk->copyFile(source, destination)) {
+        const char *message = UnlessTooLong(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG);
         // The old file stays: it gets back the protection that was taken off for the copy.
-        if (protectionRemoved) SetFileAttributesA(destination, existing);
-        return Record(relative, MSG_COPY_FAILED, LOG_LEVEL_ERROR);
+        if (protectionRemoved) s_disk->setAttributes(destination, existing);
+        return Record(relative, message, LOG_LEVEL_ERROR);
     }
-    if (TransferAttributes(destination, attributes) < 0) return Record(relative, MSG_COPIED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
-    return Record(relative, MSG_COPIED, LOG_LEVEL_DONE);
+    if (s_disk != &REAL_RUN && existing == INVALID_FILE_ATTRIBUTES && !FindSingleByteChar(relative, '\\'))
+        s_itemMade = true;
+    if (s_disk->transferAttributes(destination, attributes) < 0)
+        return Record(relative, MSG_COPIED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
+    return Record(relative, s_disk->copied, LOG_LEVEL_DONE);
 }
 
 int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
@@ -273,6 +342,68 @@ ListedEntry ListedFacts(const WIN32_FIND_DATAA &found) {
             SecondsSince1970(found.ftLastWriteTime)};
 }
 
+// An entry of a source folder whose name the walk cannot use: one record, nothing else.
+static const char *UnusableNameMessage(const FolderListing &listing) {
+    if (listing.name == NAME_TOO_LONG) return MSG_SOURCE_PATH_TOO_LONG;
+    return listing.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? MSG_FOLDER_NAME_UNUSABLE
+                                                                     : MSG_FILE_NAME_UNUSABLE;
+}
+
+// Visits every entry of the entered folder source base + `relative`, whose source path `work`
+// holds (with room for a child's relative path). 1: visited to the end; 0: the listing failed
+// (recorded); -1: a stop was requested. The buffer is the source path again on return.
+static int WalkChildren(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf,
+                        const WordList &tud, const WordList &tuf, const char *relative, const char *sourceBase,
+                        const char *destBase, char *work) {
+    size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
+    memcpy(work + baseLength + relativeLength, "\\*", 3);
+    FolderListing listing;
+    bool listed = ListFirstEntry(work, &listing);
+    DWORD error = listed ? 0 : GetLastError();
+    work[baseLength + relativeLength] = '\0';
+    if (!listed) {
+        // Nothing listed is an empty folder.
+        if (error == ERROR_FILE_NOT_FOUND) return 1;
+        CopyLogRecord(relative, UnlessTooLong(MSG_SOURCE_ACCESS_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        return 0;
+    }
+    memcpy(work, relative, relativeLength);
+    work[relativeLength] = '\\';
+    char *childName = work + relativeLength + 1;
+    int result = 1;
+    for (;;) {
+        const char *name = listing.entry.cFileName;
+        if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
+            strcpy(childName, name);
+            if (listing.name != NAME_EXACT) {
+                // Never opened, copied or cleared under a substitute, which may be another entry.
+                if (g_stopRequest) {
+                    result = -1;
+                    break;
+                }
+                CopyLogRecord(work, UnusableNameMessage(listing), LOG_LEVEL_ERROR);
+            } else {
+                ListedEntry child = ListedFacts(listing.entry);
+                if (WalkEntry(progress, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase, &child) < 0) {
+                    result = -1;
+                    break;
+                }
+            }
+        }
+        if (!ListNextEntry(&listing)) {
+            if (GetLastError() != ERROR_NO_MORE_FILES) {
+                CopyLogRecord(relative, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
+                result = 0;
+            }
+            break;
+        }
+    }
+    CloseListing(&listing);
+    memcpy(work, sourceBase, baseLength);
+    memcpy(work + baseLength, relative, relativeLength + 1);
+    return result;
+}
+
 int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
               const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase,
               const ListedEntry *listed) {
@@ -282,6 +413,8 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
         StoredFolderPath(sourceBase, s_sourceStored);
         StoredFolderPath(destBase, s_destinationStored);
         s_sourceIsDestination = SamePath(s_sourceStored, s_destinationStored);
+        s_absentBelow = 0;
+        s_itemMade = false;
     }
     size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
     // One work buffer per visit: the source path, then the search pattern, then each child's
@@ -296,54 +429,23 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
     // An entry found by its folder's listing has its attribute word already; a source item's is read.
     DWORD attributes = listed ? listed->attributes : GetFileAttributesA(work);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CopyLogRecord(relative, MSG_SOURCE_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, UnlessTooLong(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         LocalFree(work);
         return 0;
     }
     PublishProgress(progress, relative);
 
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (EnterFolder(mode, tcd, tud, attributes, destBase, relative) != 1) {
+        if (EnterFolder(mode, tcd, tud, attributes, destBase, relative, work) != 1) {
             LocalFree(work);
             return 0;
         }
-        memcpy(work + baseLength + relativeLength, "\\*", 3);
-        WIN32_FIND_DATAA found;
-        HANDLE find = FindFirstFileA(work, &found);
-        if (find == INVALID_HANDLE_VALUE) {
-            // Nothing listed: the buffer is the source path again, for the archive clearing below.
-            work[baseLength + relativeLength] = '\0';
-            if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-                CopyLogRecord(relative, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
-                LocalFree(work);
-                return 0;
-            }
-        } else {
-            memcpy(work, relative, relativeLength);
-            work[relativeLength] = '\\';
-            char *childName = work + relativeLength + 1;
-            for (;;) {
-                if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
-                    strcpy(childName, found.cFileName);
-                    ListedEntry child = ListedFacts(found);
-                    if (WalkEntry(progress, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase, &child) < 0) {
-                        FindClose(find);
-                        LocalFree(work);
-                        return -1;
-                    }
-                }
-                if (!FindNextFileA(find, &found)) break;
-            }
-            if (GetLastError() != ERROR_NO_MORE_FILES) {
-                CopyLogRecord(relative, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
-                FindClose(find);
-                LocalFree(work);
-                return 0;
-            }
-            FindClose(find);
-            // The work buffer held the children's paths: make it the source path again.
-            memcpy(work, sourceBase, baseLength);
-            memcpy(work + baseLength, relative, relativeLength + 1);
+        int walked = WalkChildren(progress, mode, tcd, tcf, tud, tuf, relative, sourceBase, destBase, work);
+        // Leaving the folder that a trial run would have made: its siblings are judged as found.
+        if (s_absentBelow == relativeLength) s_absentBelow = 0;
+        if (walked <= 0) {
+            LocalFree(work);
+            return walked;
         }
     } else if (CopyOneFile(mode, attributes, tcf, tuf, relative, sourceBase, destBase, listed) > LOG_LEVEL_DONE) {
         // A file that was not copied for a fault (or copied without its attributes) keeps its
@@ -352,7 +454,7 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
         return 0;
     }
     if (g_runConf & CONF_CLEAR_ARCHIVE) {
-        if (!SetFileAttributesA(work, attributes & ~(DWORD)FILE_ATTRIBUTE_ARCHIVE))
+        if (!s_disk->setAttributes(work, attributes & ~(DWORD)FILE_ATTRIBUTE_ARCHIVE))
             CopyLogRecord(relative, MSG_ARCHIVE_NOT_CLEARED, LOG_LEVEL_WARNING);
     }
     LocalFree(work);
@@ -363,19 +465,29 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
 
 int RunCopySources(const CopyJob *job, ProgressLine *progress) {
     g_runConf = job->conf;
+    s_disk = job->trial ? &TRIAL_RUN : &REAL_RUN;
     ResetCopyLog();
     ResetMissingList();
+    if (job->trial) CopyLogRecord("> >", MSG_TRIAL_RUN, LOG_LEVEL_WARNING);
     bool stopped = false;
     for (int i = 0; i < job->sourceList.count && !stopped; i++) {
         char parent[MAX_PATH], name[MAX_PATH];
         if (ResolveSource(job->sourceList.words[i], parent, name) < 0) continue;
         if (WalkEntry(progress, job->mode, job->tcdList, job->tcfList, job->tudList, job->tufList, name, parent,
-                      job->dest) < 0)
+                      job->dest) < 0) {
             stopped = true;
-        else if ((job->conf & CONF_CHECK_MISSING) &&
-                 CheckMissingForSource(progress, job->sourceList, i, name, parent, job->dest) < 0)
-            stopped = true;
+        } else if (job->conf & CONF_CHECK_MISSING) {
+            // What the real run has just created or copied holds only what the source has: its
+            // check lists nothing there. A trial run, which made nothing, has nothing to look at.
+            if (s_itemMade)
+                stopped = g_stopRequest != 0;
+            else
+                stopped = CheckMissingForSource(progress, job->sourceList, i, name, parent, job->dest) < 0;
+        }
         if (stopped) CopyLogRecord("> >", MSG_RUN_STOPPED, LOG_LEVEL_WARNING);
     }
+    s_disk = &REAL_RUN;
+    s_absentBelow = 0;
+    s_itemMade = false;
     return stopped ? -1 : 0;
 }

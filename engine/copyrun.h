@@ -47,13 +47,13 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
 // -1 a destination problem. Writes exactly one record. A folder that would be the destination
 // folder itself, or whose source folder is the destination, is refused (level 2) after the
 // selection tests.
+// `source` (may be null) is the folder's source path: with it, a source or destination path that
+// is too long for the platform is refused before anything is tried.
 int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
-                const char *relative);
+                const char *relative, const char *source = nullptr);
 
 // The decision for a source file and, when it is to be copied, the copy. Writes exactly one record
 // and returns its level (0-3). `listed`: the file's facts from its folder's listing, or null.
 int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
                 const char *sourceBase, const char *destBase, const ListedEntry *listed = nullptr);
 
-// ASCII-case-insensitive comparison of two full paths; double-byte characters compare exactly.
-bool SamePath(const char *a, const char *b);

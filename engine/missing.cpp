@@ -3,7 +3,7 @@
 #include "missing.h"
 #include "copyjob.h"
 #include "copylog.h"
-#include "copyrun.h"
+#include "listing.h"
 #include "paths.h"
 #include "patterns.h"
 #include "runstate.h"
@@ -25,6 +25,10 @@ static int SourceHas(char *path, const char *sourceParent, const char *relative)
     for (int i = -1; i < s_otherCount; i++) {
         strcpy(path, i < 0 ? sourceParent : s_otherParents[i]);
         strcat(path, relative);
+        if (!PathFitsPlatform(path, MAX_PATH)) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return -1;
+        }
         if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 1;
         DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return -1;
@@ -54,24 +58,35 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     memcpy(destinationPath, destination, destinationLength);
     memcpy(destinationPath + destinationLength, relative, relativeLength + 1);
 
+    // A path too long for the platform's calls cannot be looked at, on either side.
+    auto tooLongOr = [](const char *message) {
+        return GetLastError() == ERROR_FILENAME_EXCED_RANGE ? MSG_CHECK_PATH_TOO_LONG : message;
+    };
+    if (!PathFitsPlatform(destinationPath, MAX_PATH)) {
+        CopyLogRecord(relative, MSG_CHECK_PATH_TOO_LONG, LOG_LEVEL_ERROR);
+        LocalFree(line);
+        return 0;
+    }
     DWORD attributes = GetFileAttributesA(destinationPath);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CopyLogRecord(relative, MSG_DEST_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, tooLongOr(MSG_DEST_ATTRIBUTES_FAILED), LOG_LEVEL_ERROR);
         LocalFree(line);
         return 0;
     }
     PublishProgress(progress, MSG_CHECKING);
 
     bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    // A folder is offered for removal only when everything in it is offered too: the batch's
+    // rmdir of a folder that keeps an entry it could not list would fail.
+    bool everythingListed = true;
     if (folder) {
         memcpy(path, destinationPath, destinationLength + relativeLength);
         memcpy(path + destinationLength + relativeLength, "\\*", 3);
-        WIN32_FIND_DATAA found;
-        HANDLE find = FindFirstFileA(path, &found);
-        if (find == INVALID_HANDLE_VALUE) {
+        FolderListing listing;
+        if (!ListFirstEntry(path, &listing)) {
             // Only a folder without even "." and ".." (a root) lists nothing: it counts as empty.
             if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-                CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+                CopyLogRecord(relative, tooLongOr(MSG_NO_DEST_ACCESS), LOG_LEVEL_ERROR);
                 LocalFree(line);
                 return 0;
             }
@@ -79,19 +94,33 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
             memcpy(child, relative, relativeLength);
             child[relativeLength] = '\\';
             for (;;) {
-                if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
-                    found.cFileName[MAX_PATH - 1] = '\0';
-                    strcpy(child + relativeLength + 1, found.cFileName);
-                    if (CheckMissingInSource(progress, child, sourceParent, destination) < 0) {
+                const char *name = listing.entry.cFileName;
+                if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
+                    strcpy(child + relativeLength + 1, name);
+                    int checked;
+                    if (listing.name != NAME_EXACT) {
+                        // Its substitute names another entry or none: it is neither compared nor
+                        // offered for deletion, and it keeps its folder.
+                        checked = g_stopRequest.load() ? -1 : 0;
+                        if (checked == 0)
+                            CopyLogRecord(child,
+                                          listing.name == NAME_TOO_LONG ? MSG_CHECK_PATH_TOO_LONG
+                                                                        : MSG_CHECK_NAME_UNUSABLE,
+                                          LOG_LEVEL_ERROR);
+                    } else {
+                        checked = CheckMissingInSource(progress, child, sourceParent, destination);
+                    }
+                    if (checked < 0) {
                         // A stop ends the whole walk; the listing is closed on the way out.
-                        FindClose(find);
+                        CloseListing(&listing);
                         LocalFree(line);
                         return -1;
                     }
+                    if (checked == 0) everythingListed = false;
                 }
-                if (!FindNextFileA(find, &found)) {
+                if (!ListNextEntry(&listing)) {
                     DWORD error = GetLastError();
-                    FindClose(find);
+                    CloseListing(&listing);
                     if (error != ERROR_NO_MORE_FILES) {
                         CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
                         LocalFree(line);
@@ -105,15 +134,17 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     // A file's line, or a folder's line after the lines of its contents. Existence only: a source
     // entry of the other kind (a file where the destination has a folder) counts as present.
     int has = SourceHas(path, sourceParent, relative);
+    int listed = 0;
     if (has < 0) {
-        CopyLogRecord(relative, MSG_SOURCE_ATTRIBUTES_FAILED, LOG_LEVEL_ERROR);
-    } else if (has == 0) {
+        CopyLogRecord(relative, tooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED), LOG_LEVEL_ERROR);
+    } else if (has == 0 && everythingListed) {
         line[0] = folder ? 'D' : 'F';
         line[1] = ' ';
         MissingListLine(folder ? 1 : 0, line);
+        listed = 1;
     }
     LocalFree(line);
-    return 0;
+    return listed;
 }
 
 int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int index, const char *name,
@@ -150,7 +181,7 @@ int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int i
         s_otherParents = others;
         s_otherCount = count;
         s_otherLongest = longest;
-        result = CheckMissingInSource(progress, name, sourceParent, destination);
+        result = CheckMissingInSource(progress, name, sourceParent, destination) < 0 ? -1 : 0;
         s_otherParents = nullptr;
         s_otherCount = 0;
         s_otherLongest = 0;

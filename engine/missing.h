@@ -13,8 +13,10 @@
 // is for the first call the source's name as stored. Each failure writes one log record (level
 // 2, named by the relative path) and the check goes on with the entry's siblings. Each checked
 // entry puts the note "コピー元に無いファイルの確認中" on `progress` (may be null).
-// Returns 0 when the entry and everything below it were checked, -1 when the stop request was
-// found set (on entry to any call of the walk).
+// A folder gets its line only when everything in it got one (an entry that could not be checked
+// keeps its folder). Returns 1 when the entry's line was written, 0 when it was checked and is
+// present in the source or could not be checked (recorded), -1 when the stop request was found
+// set (on entry to any call of the walk).
 int CheckMissingInSource(ProgressLine *progress, const char *relative, const char *sourceParent, const char *destination);
 
 // The check as the copy run makes it after the source `sources.words[index]`, resolved to

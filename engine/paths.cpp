@@ -1,7 +1,9 @@
 // Path primitives and the resolution of source words. Every search for '\\' or ':' is among
 // single-byte characters only.
 #include "paths.h"
+#include "copyjob.h"
 #include "copylog.h"
+#include "listing.h"
 #include "patterns.h"
 #include <string.h>
 
@@ -106,10 +108,16 @@ int CanonicalizePath(const char *path, char *out) {
         if (keepAsWritten) {
             length += componentLength;
         } else {
-            WIN32_FIND_DATAA found;
-            HANDLE find = FindFirstFileA(built, &found);
-            if (find == INVALID_HANDLE_VALUE) return CANON_NOT_FOUND;
-            FindClose(find);
+            // A name that code page 932 cannot hold has no spelling to put into the path: its
+            // substitute would name another entry.
+            FolderListing listing;
+            if (!ListFirstEntry(built, &listing)) return CANON_NOT_FOUND;
+            CloseListing(&listing);
+            if (listing.name != NAME_EXACT) {
+                SetLastError(ERROR_FILE_NOT_FOUND);
+                return CANON_NOT_FOUND;
+            }
+            const WIN32_FIND_DATAA &found = listing.entry;
             size_t nameLength = strlen(found.cFileName);
             // A long name may be longer than the short name that was written.
             if (length + nameLength >= MAX_PATH) {
@@ -132,15 +140,42 @@ int CanonicalizePath(const char *path, char *out) {
     return 0;
 }
 
-int FindEntryName(const char *path, char *name) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(path, &found);
-    if (find == INVALID_HANDLE_VALUE) return -1;
-    FindClose(find);
-    // cFileName holds at most MAX_PATH bytes with its terminator.
-    found.cFileName[MAX_PATH - 1] = 0;
-    strcpy(name, found.cFileName);
+int FindEntryName(const char *path, char *name, DWORD *attributes) {
+    FolderListing listing;
+    if (!ListFirstEntry(path, &listing)) return -1;
+    CloseListing(&listing);
+    strcpy(name, listing.entry.cFileName);
+    if (attributes) *attributes = listing.entry.dwFileAttributes;
+    if (listing.name == NAME_NOT_IN_CODE_PAGE) return FIND_NAME_UNUSABLE;
+    if (listing.name == NAME_TOO_LONG) return FIND_NAME_TOO_LONG;
     return 0;
+}
+
+bool PathFitsPlatform(const char *path, int limit) {
+    // A UTF-16 unit takes at least one byte.
+    if (strlen(path) < (size_t)limit) return true;
+    int units = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    return units > 0 && units <= limit;
+}
+
+bool SamePath(const char *a, const char *b) {
+    for (;;) {
+        unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
+        if (IsLeadByteValue(x)) {
+            // A double-byte character compares exactly, trail byte included.
+            if (x != y || a[1] != b[1]) return false;
+            if (!a[1]) return true;
+            a += 2;
+            b += 2;
+            continue;
+        }
+        if (x >= 'a' && x <= 'z') x = (unsigned char)(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = (unsigned char)(y - 'a' + 'A');
+        if (x != y) return false;
+        if (!x) return true;
+        a++;
+        b++;
+    }
 }
 
 // ResolveSource and ResolveSourceQuietly: the same steps, with or without the log record.
@@ -160,7 +195,15 @@ static int Resolve(const char *word, char *parent, char *name, bool record) {
     if (root == 1) return refuse(RESOLVE_ROOT_FOLDER, MSG_ROOT_FOLDER);
     if (!filePart || !*filePart) return refuse(RESOLVE_NO_NAME, MSG_INVALID_PATH);
     char found[MAX_PATH];
-    if (FindEntryName(full, found) < 0) return refuse(RESOLVE_NOT_FOUND, MSG_INVALID_PATH);
+    DWORD attributes = 0;
+    int entry = FindEntryName(full, found, &attributes);
+    // The entry that the word finds has no name that the walk could open: it is not copied under
+    // a substitute (a dropped folder "😀" reads as "??", which finds something else or nothing).
+    if (entry == FIND_NAME_UNUSABLE)
+        return refuse(RESOLVE_NAME_UNUSABLE,
+                      attributes & FILE_ATTRIBUTE_DIRECTORY ? MSG_FOLDER_NAME_UNUSABLE : MSG_FILE_NAME_UNUSABLE);
+    if (entry == FIND_NAME_TOO_LONG) return refuse(RESOLVE_NAME_TOO_LONG, MSG_SOURCE_PATH_TOO_LONG);
+    if (entry < 0) return refuse(RESOLVE_NOT_FOUND, MSG_INVALID_PATH);
     // A wildcard word such as Data\* or Data\?? can find the folder itself (".") or its parent
     // (".."): walking that would copy the folder's contents into the destination's root, or the
     // parent of what the user named.

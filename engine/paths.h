@@ -45,9 +45,22 @@ int IsRootFolder(const char *path);
 // left unchanged.
 int CanonicalizePath(const char *path, char *out);
 
-// Puts into `name` (260 bytes) the name, as stored, of the first entry that FindFirstFileA finds
-// for `path`. Returns 0, or -1 when nothing is found.
-int FindEntryName(const char *path, char *name);
+// Puts into `name` (260 bytes) the name, as stored, of the first entry that a listing of `path`
+// finds, and its attribute word into `*attributes` (when not null). Returns 0, or -1 when nothing
+// is found; FIND_NAME_UNUSABLE when the name has characters that code page 932 cannot hold
+// (`name` shows them as "?"), FIND_NAME_TOO_LONG when its code page form does not fit.
+#define FIND_NAME_UNUSABLE (-2)
+#define FIND_NAME_TOO_LONG (-3)
+int FindEntryName(const char *path, char *name, DWORD *attributes = nullptr);
+
+// Does `path` fit a platform call that takes at most `limit` UTF-16 units, its terminator
+// included? The ANSI calls convert a path to UTF-16 first, so the limit counts characters, not
+// bytes: MAX_PATH for most calls, 248 for CreateDirectoryA. A path whose bytes fit needs no count.
+#define CREATE_FOLDER_PATH_LIMIT 248
+bool PathFitsPlatform(const char *path, int limit);
+
+// ASCII-case-insensitive comparison of two full paths; double-byte characters compare exactly.
+bool SamePath(const char *a, const char *b);
 
 // ResolveSource refusals. Each has written one log record, level 2, named by the word as typed.
 #define RESOLVE_FULL_PATH_FAILED ((int)0x80000001) // "パス名が不正です。"
@@ -57,6 +70,8 @@ int FindEntryName(const char *path, char *name);
 #define RESOLVE_NO_NAME ((int)0x80000005)          // "パス名が不正です。" (ends in a backslash)
 #define RESOLVE_NOT_FOUND ((int)0x80000006)        // "パス名が不正です。"
 #define RESOLVE_DOT_NAME ((int)0x80000007)         // "パス名が不正です。" (a wildcard found "." or "..")
+#define RESOLVE_NAME_UNUSABLE ((int)0x80000008)    // the name has characters code page 932 lacks
+#define RESOLVE_NAME_TOO_LONG ((int)0x80000009)    // its code page form does not fit 259 bytes
 
 // One source word of a copy run, as split from the sources field: on success returns 0 with
 // `parent` (260 bytes) holding the full path of its folder, ending in "\\", and `name` (260

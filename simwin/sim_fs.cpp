@@ -1,6 +1,7 @@
 // The simulated Windows' file system: volumes of folders and files kept in memory, reached by
 // the Win32 file calls with Win32's results and error codes.
 #include "sim_internal.h"
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -34,6 +35,30 @@ std::string SimUpper(const std::string &name) {
         if (b >= 'a' && b <= 'z') u[i] = (char)(b - 32);
     }
     return u;
+}
+
+std::string SimKeyForm(const std::u16string &wide) {
+    static const char HEX[] = "0123456789ABCDEF";
+    std::string key = "\x01";
+    for (char16_t unit : wide)
+        for (int shift = 12; shift >= 0; shift -= 4) key += HEX[(unit >> shift) & 0xF];
+    return key;
+}
+
+std::string SimAnsiName(const SimNode *n) {
+    if (n->wide.empty()) return n->name;
+    std::string text;
+    SimCodePageOf(n->wide, text, true);
+    return text;
+}
+
+std::u16string SimWideName(const SimNode *n) { return n->wide.empty() ? SimWideOf(n->name) : n->wide; }
+
+std::string SimMaskName(const SimNode *n) {
+    if (n->wide.empty()) return n->name;
+    std::string text;
+    SimCodePageOf(n->wide, text, false);
+    return text;
 }
 
 static SimNode *NewRoot() {
@@ -214,6 +239,7 @@ bool SimFullPath(const char *path, std::string &full, size_t *filePart) {
 }
 
 bool SimValidName(const std::string &name) {
+    if (!name.empty() && name[0] == '\x01') return name.size() <= 1 + 4 * 255; // a wide name's key form
     if (name.empty() || name.size() > 255) return false;
     for (size_t i = 0; i < name.size(); i++) {
         unsigned char b = (unsigned char)name[i];
@@ -236,10 +262,32 @@ static SimNode *ChildNamed(SimNode *folder, const std::string &name) {
     return nullptr;
 }
 
+// A path through a wide call that starts with "\\?\": the platform's path limit does not apply.
+static thread_local bool t_noPathLimit = false;
+
+// Is `path` too long for the calls? They count UTF-16 units, not code page 932 bytes (a kanji is
+// one unit), the terminator included; a name in key form counts as its wide name.
+bool SimPathTooLong(const char *path) {
+    if (t_noPathLimit) return false;
+    size_t units = 1;
+    for (const char *p = path; *p;) {
+        if (*p == '\x01') {
+            const char *end = p + 1;
+            while (*end && *end != '\\') end++;
+            units += (size_t)(end - p - 1) / 4;
+            p = end;
+        } else {
+            p += SimIsLead((unsigned char)*p) && p[1] ? 2 : 1;
+            units++;
+        }
+    }
+    return units > MAX_PATH;
+}
+
 SimLookup SimFind(const char *path) {
     SimLookup r;
     std::string full;
-    if (!path || strlen(path) >= MAX_PATH) {
+    if (!path || SimPathTooLong(path)) {
         r.error = path ? ERROR_FILENAME_EXCED_RANGE : ERROR_INVALID_PARAMETER;
         return r;
     }
@@ -299,6 +347,8 @@ static std::string FolderPath(const SimNode *node) {
 SimNode *SimAddChild(SimNode *parent, const std::string &name, DWORD attributes) {
     auto n = std::make_unique<SimNode>();
     n->name = name;
+    if (name[0] == '\x01') // a name in key form, from a wide call: its UTF-16 units back
+        for (size_t i = 1; i + 4 <= name.size(); i += 4) n->wide += (char16_t)std::stoul(name.substr(i, 4), nullptr, 16);
     n->parent = parent;
     // A new entry takes the compression and encryption state of its folder, as NTFS does.
     n->attributes = attributes | (parent->attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED));
@@ -414,7 +464,8 @@ static bool MaskMatches(const char *mask, const char *name) {
     }
 }
 
-static void FillFindData(const SimNode *n, const char *name, LPWIN32_FIND_DATAA data) {
+// Fills the facts of a listing's entry; the caller puts in the name.
+template <typename FindData> static void FillFindFacts(const SimNode *n, FindData *data) {
     memset(data, 0, sizeof *data);
     data->dwFileAttributes = ReportedAttributes(n);
     data->ftLastWriteTime.dwLowDateTime = (DWORD)n->lastWrite;
@@ -424,13 +475,28 @@ static void FillFindData(const SimNode *n, const char *name, LPWIN32_FIND_DATAA 
         data->nFileSizeLow = (DWORD)n->size;
         data->nFileSizeHigh = (DWORD)(n->size >> 32);
     }
-    snprintf(data->cFileName, sizeof data->cFileName, "%s", name);
-    if (!n->shortName.empty() && strcmp(name, ".") && strcmp(name, ".."))
+}
+
+static void FillFindData(const SimNode *n, const char *dotName, LPWIN32_FIND_DATAA data) {
+    FillFindFacts(n, data);
+    snprintf(data->cFileName, sizeof data->cFileName, "%s", dotName ? dotName : SimAnsiName(n).c_str());
+    if (!n->shortName.empty() && !dotName)
         snprintf(data->cAlternateFileName, sizeof data->cAlternateFileName, "%s", n->shortName.c_str());
 }
 
+static void FillFindData(const SimNode *n, const char *dotName, LPWIN32_FIND_DATAW data) {
+    FillFindFacts(n, data);
+    std::u16string name = dotName ? SimWideOf(dotName) : SimWideName(n);
+    name.resize(std::min(name.size(), (size_t)MAX_PATH - 1));
+    memcpy(data->cFileName, name.data(), name.size() * sizeof(WCHAR));
+    if (!n->shortName.empty() && !dotName) {
+        std::u16string shortName = SimWideOf(n->shortName);
+        memcpy(data->cAlternateFileName, shortName.data(), std::min(shortName.size(), (size_t)13) * sizeof(WCHAR));
+    }
+}
+
 // The next entry of a listing, or false at its end.
-static bool NextFound(SimHandle *h, LPWIN32_FIND_DATAA data) {
+template <typename FindData> static bool NextFound(SimHandle *h, FindData *data) {
     SimNode *folder = h->node;
     while (h->phase < 2) {
         int phase = h->phase++;
@@ -445,21 +511,44 @@ static bool NextFound(SimHandle *h, LPWIN32_FIND_DATAA data) {
     for (; it != folder->children.end(); ++it) {
         h->lastKey = it->first;
         const SimNode *n = it->second.get();
-        if (MaskMatches(h->mask.c_str(), n->name.c_str()) ||
+        if (MaskMatches(h->mask.c_str(), SimMaskName(n).c_str()) ||
             (!n->shortName.empty() && MaskMatches(h->mask.c_str(), n->shortName.c_str()))) {
-            FillFindData(n, n->name.c_str(), data);
+            FillFindData(n, nullptr, data);
             return true;
         }
     }
     return false;
 }
 
-HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-    SIM_LOCK;
-    if (SimFaultFires("FindFirstFileA", pattern)) return INVALID_HANDLE_VALUE;
+// A wide path in the form the simulation keeps: each name that code page 932 holds exactly in
+// code page 932, every other name in its key form. False for a path that cannot be a path.
+static bool InternalPath(LPCWSTR path, std::string &out) {
+    out.clear();
+    if (!path) return false;
+    t_noPathLimit = path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\';
+    if (t_noPathLimit) path += 4;
+    std::u16string part;
+    for (const WCHAR *p = path;; p++) {
+        if (*p == u'\\' || *p == 0) {
+            std::string text;
+            if (SimCodePageOf(part, text, false) || part.find_first_of(u"*?") != std::u16string::npos)
+                out += text;
+            else
+                out += SimKeyForm(part);
+            part.clear();
+            if (*p == 0) return true;
+            out += '\\';
+        } else {
+            part += *p;
+        }
+    }
+}
+
+template <typename FindData> static HANDLE StartFind(const char *op, const char *pattern, FindData *data) {
+    if (SimFaultFires(op, pattern)) return INVALID_HANDLE_VALUE;
     std::string full;
     size_t filePart;
-    if (!pattern || strlen(pattern) >= MAX_PATH) return SimFail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
+    if (!pattern || SimPathTooLong(pattern)) return SimFail(ERROR_FILENAME_EXCED_RANGE, INVALID_HANDLE_VALUE);
     if (!SimFullPath(pattern, full, &filePart)) return SimFail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
     if (filePart == std::string::npos) return SimFail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
     std::string mask = full.substr(filePart);
@@ -477,13 +566,59 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     return h;
 }
 
-BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-    SIM_LOCK;
+template <typename FindData> static BOOL ContinueFind(const char *op, HANDLE find, FindData *data) {
     SimHandle *h = SimGetHandle(find, SIM_HANDLE_FIND);
     if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-    if (SimFaultFires("FindNextFileA", FolderPath(h->node).c_str())) return FALSE;
+    if (SimFaultFires(op, FolderPath(h->node).c_str())) return FALSE;
     if (!NextFound(h, data)) return SimFail<BOOL>(ERROR_NO_MORE_FILES, FALSE);
     return TRUE;
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+    SIM_LOCK;
+    return StartFind("FindFirstFileA", pattern, data);
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
+    SIM_LOCK;
+    return ContinueFind("FindNextFileA", find, data);
+}
+
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+    SIM_LOCK;
+    std::string internal;
+    if (!InternalPath(pattern, internal)) return SimFail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    HANDLE find = StartFind("FindFirstFileW", internal.c_str(), data);
+    t_noPathLimit = false;
+    return find;
+}
+
+BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data) {
+    SIM_LOCK;
+    return ContinueFind("FindNextFileW", find, data);
+}
+
+// A wide call is its ANSI form on the path in the simulation's own form.
+#define SIM_WIDE_CALL(failed, call)                                                      \
+    std::string internal;                                                                \
+    if (!InternalPath(path, internal)) return SimFail(ERROR_INVALID_PARAMETER, failed);  \
+    auto result = call;                                                                  \
+    t_noPathLimit = false;                                                               \
+    return result
+
+DWORD GetFileAttributesW(LPCWSTR path) { SIM_WIDE_CALL(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(internal.c_str())); }
+BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
+    SIM_WIDE_CALL(FALSE, SetFileAttributesA(internal.c_str(), attributes));
+}
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security) {
+    SIM_WIDE_CALL(FALSE, CreateDirectoryA(internal.c_str(), security));
+}
+BOOL RemoveDirectoryW(LPCWSTR path) { SIM_WIDE_CALL(FALSE, RemoveDirectoryA(internal.c_str())); }
+BOOL DeleteFileW(LPCWSTR path) { SIM_WIDE_CALL(FALSE, DeleteFileA(internal.c_str())); }
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile) {
+    SIM_WIDE_CALL(INVALID_HANDLE_VALUE,
+                  CreateFileA(internal.c_str(), access, share, security, disposition, flags, templateFile));
 }
 
 BOOL FindClose(HANDLE find) {

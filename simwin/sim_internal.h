@@ -9,7 +9,8 @@
 #include <vector>
 
 struct SimNode {
-    std::string name;       // as stored: case kept
+    std::string name;       // as stored: case kept; for an entry with a wide name, its key form
+    std::u16string wide;    // a name that code page 932 cannot hold exactly (empty for the others)
     std::string shortName;  // optional 8.3 name; empty when none
     DWORD attributes = 0;   // FILE_ATTRIBUTE_* word; FILE_ATTRIBUTE_DIRECTORY for folders
     uint64_t size = 0;      // may exceed data.size(): the rest reads as zeros
@@ -50,6 +51,20 @@ SimState &Sim();
 // Code page 932 helpers.
 inline bool SimIsLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 std::string SimUpper(const std::string &name);
+// Code page 932 and UTF-16 (sim_text.cpp). SimCodePageOf is true when every unit has an exact
+// code; the others become their best fit (when asked) or `defaultChar` ("?"), one per unit.
+std::u16string SimWideOf(const std::string &text);
+bool SimCodePageOf(const std::u16string &wide, std::string &text, bool bestFit, const char *defaultChar = nullptr,
+                   bool *defaulted = nullptr);
+// An entry whose name has no exact code page 932 form is kept under a key form of its name that
+// no code page 932 path can spell ("\x01" and the hex digits of its UTF-16 units), so the ANSI
+// calls never reach it by name, as on Windows; the wide calls translate such names to that form.
+std::string SimKeyForm(const std::u16string &wide);
+// What a listing shows of an entry's name: through the ANSI calls (best fit and "?"), through the
+// wide calls, and the form that masks are matched against ("?" for what the code page lacks).
+std::string SimAnsiName(const SimNode *n);
+std::u16string SimWideName(const SimNode *n);
+std::string SimMaskName(const SimNode *n);
 
 // Full path as GetFullPathNameA makes it; false for an empty or unusable path. `filePart` gets
 // the offset of the last component, or std::string::npos when the path ends in a separator.

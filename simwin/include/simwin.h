@@ -19,6 +19,7 @@ bool SimSetSize(const char *path, uint64_t size);
 bool SimSetShortName(const char *path, const char *shortName);
 bool SimSetLastWriteTime(const char *path, int64_t unixSeconds);
 
+
 // Fault injection. A fault fails a call of the named operation ("GetFileAttributesA", …,
 // "LocalAlloc", "CloseHandle" of a file, or "*" for any file-system operation except
 // "CloseHandle") whose full path equals `path` (case ignored; null: any path),

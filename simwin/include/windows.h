@@ -2,6 +2,7 @@
 // Production code includes <windows.h> unchanged; the host build finds this file first.
 #pragma once
 #include "simwin_types.h"
+#include "simwin_text.h"
 #include "simwin_fs.h"
 #include "simwin_user.h"
 #include "simwin_registry.h"

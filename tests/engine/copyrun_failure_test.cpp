@@ -53,7 +53,7 @@ TEST_F(CopyRunFailureTest, EntriesInsideAFolderAreJudgedByWhatTheListingSaid) {
 TEST_F(CopyRunFailureTest, SourceFolderCannotBeListed) {
     Build("src\\d\\a.txt attr=A\nsrc\\d\\ attr=A\ndst\\\n");
     ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
-    SimInjectFault("FindFirstFileA", S("d\\*").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("FindFirstFileW", S("d\\*").c_str(), ERROR_ACCESS_DENIED);
     EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "X d コピー元にアクセスできません。"}),
               Run(S("d"), dst));
     EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA(S("d").c_str()));
@@ -62,14 +62,14 @@ TEST_F(CopyRunFailureTest, SourceFolderCannotBeListed) {
 TEST_F(CopyRunFailureTest, FolderListedAsEmptyStillHasItsArchiveCleared) {
     Build("src\\d\\a.txt attr=A\nsrc\\d\\ attr=A\ndst\\\n");
     ShowConfWord(dialog, CONF_LOG_ALL | CONF_CLEAR_ARCHIVE);
-    SimInjectFault("FindFirstFileA", S("d\\*").c_str(), ERROR_FILE_NOT_FOUND);
+    SimInjectFault("FindFirstFileW", S("d\\*").c_str(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。"}), Run(S("d"), dst));
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(S("d").c_str()));
 }
 
 TEST_F(CopyRunFailureTest, ListingBreaksOffHalfway) {
     Build("src\\d\\a.txt\nsrc\\d\\b.txt\nsrc\\d\\c.txt\ndst\\\n");
-    SimInjectFault("FindNextFileA", S("d\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 4);
+    SimInjectFault("FindNextFileW", S("d\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 4);
     auto log = Run(S("d"), dst);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ("X d コピー元にアクセスできません。", log.back());

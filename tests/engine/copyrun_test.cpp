@@ -466,3 +466,69 @@ TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
               "d\\skip\\in.txt attr=A size=0\n",
               ReadTree(src, 0));
 }
+
+// ---- names that code page 932 cannot hold ----
+
+// Files from other systems: "café.txt" next to "cafe.txt", an emoji file and folder, and the wave
+// dash and minus sign of other systems (U+301C, U+2212; code page 932 holds U+FF5E and U+FF0D).
+// None of them is copied under a substitute, none stands in for "cafe.txt": each is one level-2
+// record with "?" for what cannot be shown, and the walk goes on.
+TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreRecordedAndNeverCopiedUnderASubstitute) {
+    Build("src\\d\\cafe.txt text=\"PLAIN\"\n"
+          "src\\d\\caf{E9}.txt text=\"ACCENTED\"\n"
+          "src\\d\\{1F600}.txt text=\"EMOJI\"\n"
+          "src\\d\\{1F600}\\in.txt\n"
+          "src\\d\\a{301C}b{2212}c.txt\n"
+          "src\\d\\z.txt text=\"Z\"\n"
+          "src\\e\\{1F600}x\\in.txt\n"
+          "dst\\\n");
+    auto log = Run(src + "d", dst);
+    EXPECT_EQ(Sorted({"O d フォルダを作成しました。", "O d\\cafe.txt コピーしました。", "O d\\z.txt コピーしました。",
+                      "X d\\caf?.txt ファイル名に扱えない文字があるためコピーできません。",
+                      "X d\\??.txt ファイル名に扱えない文字があるためコピーできません。",
+                      "X d\\?? フォルダ名に扱えない文字があるためコピーできません。",
+                      "X d\\a?b?c.txt ファイル名に扱えない文字があるためコピーできません。"}),
+              Sorted(log));
+    EXPECT_EQ("d\\ attr=\nd\\cafe.txt attr= size=5 text=\"PLAIN\"\nd\\z.txt attr= size=1 text=\"Z\"\n", Dest());
+
+    // A source word that finds such an entry (a dropped folder "😀x" reads as "??x") is refused.
+    EXPECT_EQ((std::vector<std::string>{"X " + src + "e\\*x フォルダ名に扱えない文字があるためコピーできません。"}),
+              Run(src + "e\\*x", dst));
+}
+
+// ---- paths too long for the platform ----
+
+// One record that names the cause, before anything is tried on the entry: no copy, no folder
+// half made, nothing below the folder visited. The limit counts UTF-16 units, not bytes: a path
+// of kanji that is longer than 259 bytes still fits.
+TEST_F(CopyRunTest, PathsTooLongForThePlatformAreOneRecordThatNamesTheCause) {
+    std::string deepDest = dst + std::string(200 - dst.size(), 'D') + "\\";
+    std::string name(60, 'n');
+    std::string kanji;
+    for (int i = 0; i < 40; i++) kanji += "漢";
+    std::string layout = "src\\s\\" + name + ".txt\n" + "src\\s\\" + name + "\\in.txt\n" + "src\\s\\" + kanji +
+                         ".txt text=\"K\"\n" + "src\\s\\short.txt\n" + deepDest.substr(root.size()) + "\n";
+    Build(layout.c_str());
+    auto log = Run(src + "s", deepDest);
+    ASSERT_GT(deepDest.size() + 2 + name.size() + 4, (size_t)MAX_PATH) << "the file's destination is too long";
+    ASSERT_GT(deepDest.size() + 2 + kanji.size(), (size_t)MAX_PATH) << "in bytes; not in characters";
+    EXPECT_EQ(Sorted({"O s フォルダを作成しました。", "O s\\short.txt コピーしました。", "O s\\" + kanji + ".txt コピーしました。",
+                      "X s\\" + name + ".txt コピー先のパス名が長すぎるためコピーできません。",
+                      "X s\\" + name + " コピー先のパス名が長すぎるためコピーできません。"}),
+              Sorted(log));
+    EXPECT_EQ("s\\ attr=\ns\\short.txt attr= size=0\ns\\" + kanji + ".txt attr= size=1 text=\"K\"\n",
+              ReadTree(deepDest, FILE_ATTRIBUTE_ARCHIVE));
+
+    // The source side: a file whose source path is too long for the calls, copied into a short
+    // destination.
+    std::string deepSource = src + std::string(150, 'S') + "\\" + std::string(95 - src.size(), 'T') + "\\";
+    Build((deepSource.substr(root.size()) + std::string(30, 'f') + ".txt\n" + deepSource.substr(root.size()) + "ok\n").c_str());
+    SetControlText(dialog, IDC_TCD, "*");
+    std::string top = std::string(150, 'S');
+    log = Run(src + top, dst);
+    std::string inner = top + "\\" + std::string(95 - src.size(), 'T');
+    EXPECT_EQ(Sorted({"O " + top + " フォルダを作成しました。", "O " + inner + " フォルダを作成しました。",
+                      "O " + inner + "\\ok コピーしました。",
+                      "X " + inner + "\\" + std::string(30, 'f') + ".txt コピー元のパス名が長すぎるためコピーできません。"}),
+              Sorted(log));
+}

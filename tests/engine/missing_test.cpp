@@ -18,6 +18,8 @@ static const char NO_DEST_ATTRIBUTES[] = "コピー先の属性を取得でき�
 static const char NO_DEST_ACCESS[] = "コピー先にアクセスできません。";
 static const char NO_SOURCE_ATTRIBUTES[] = "コピー元の属性を取得できません。";
 static const char CHECKING[] = "コピー元に無いファイルの確認中";
+static const char CHECK_TOO_LONG[] = "パス名が長すぎるため確認できません。";
+static const char CHECK_NAME_UNUSABLE[] = "名前に扱えない文字があるため確認できません。";
 
 // Source and destination folders below the scratch folder, and the progress line the check
 // writes its note to.
@@ -93,7 +95,7 @@ TEST_F(MissingTest, EmptyFoldersPresentAndAbsent) {
 
 TEST_F(MissingTest, AWholeSourceFolderMissingListsEverythingDepthFirst) {
     ASSERT_EQ("", BuildTree(dst, "Data\\A\\B\\deep.txt\n"));
-    EXPECT_EQ(0, Check("Data"));
+    EXPECT_EQ(1, Check("Data")) << "the entry itself is listed";
     EXPECT_EQ((Lines{"F " + dst + "Data\\A\\B\\deep.txt", "D " + dst + "Data\\A\\B", "D " + dst + "Data\\A",
                      "D " + dst + "Data"}),
               MissingLines());
@@ -239,7 +241,7 @@ TEST_F(MissingTest, AFolderThatCannotBeListedIsOneRecord) {
 #ifdef KESTREL_SIM
     ASSERT_EQ("", BuildTree(dst, "Data\\Locked\\x.txt\nData\\Open\\y.txt\n"));
     ASSERT_EQ("", BuildTree(src, "Data\\Locked\\\nData\\Open\\\n"));
-    SimInjectFault("FindFirstFileA", (dst + "Data\\Locked\\*").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("FindFirstFileW", (dst + "Data\\Locked\\*").c_str(), ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, Check("Data"));
     EXPECT_EQ((Lines{std::string("X Data\\Locked ") + NO_DEST_ACCESS}), LogLines());
     EXPECT_EQ((Lines{"F " + dst + "Data\\Open\\y.txt"}), MissingLines());
@@ -251,12 +253,12 @@ TEST_F(MissingTest, AListingThatFailsPartWayIsOneRecordAndNoFolderLine) {
 #ifdef KESTREL_SIM
     ASSERT_EQ("", BuildTree(dst, "Data\\Sub\\a.txt\nData\\Sub\\b.txt\nData\\z.txt\n"));
     // Sub is missing in the source; its listing fails after its first entries.
-    SimInjectFault("FindNextFileA", (dst + "Data\\Sub\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 3);
+    SimInjectFault("FindNextFileW", (dst + "Data\\Sub\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 3);
     EXPECT_EQ(0, Check("Data"));
     EXPECT_EQ((Lines{std::string("X Data\\Sub ") + NO_DEST_ACCESS}), LogLines());
     Lines lines = MissingLines();
-    EXPECT_EQ((Lines{"F " + dst + "Data\\Sub\\a.txt", "F " + dst + "Data\\z.txt", "D " + dst + "Data"}), lines)
-        << "Sub's own line is not written, its sibling z.txt still is";
+    EXPECT_EQ((Lines{"F " + dst + "Data\\Sub\\a.txt", "F " + dst + "Data\\z.txt"}), lines)
+        << "Sub's own line is not written, nor Data's, which keeps Sub; its sibling z.txt still is";
     EXPECT_EQ(0, SimOpenFinds());
 #endif
 }
@@ -266,7 +268,7 @@ TEST_F(MissingTest, AnEmptyListingCountsAsAnEmptyFolder) {
 #ifdef KESTREL_SIM
     ASSERT_EQ("", BuildTree(dst, "Data\\Empty\\\n"));
     ASSERT_EQ("", BuildTree(src, "Data\\\n"));
-    SimInjectFault("FindFirstFileA", (dst + "Data\\Empty\\*").c_str(), ERROR_FILE_NOT_FOUND);
+    SimInjectFault("FindFirstFileW", (dst + "Data\\Empty\\*").c_str(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(0, Check("Data"));
     EXPECT_EQ(Lines{}, LogLines());
     EXPECT_EQ((Lines{"D " + dst + "Data\\Empty"}), MissingLines());
@@ -318,6 +320,27 @@ TEST_F(MissingTest, APathTooLongForTheDestinationIsOneRecord) {
     ASSERT_TRUE(CreateDirectoryA((dst + deep).c_str(), nullptr));
     std::string relative = deep + "\\" + std::string(20, 'e');
     EXPECT_EQ(0, Check(relative));
-    EXPECT_EQ((Lines{"X " + relative + " " + NO_DEST_ATTRIBUTES}), LogLines());
+    EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG}), LogLines()) << "the record names the cause";
     EXPECT_EQ(Lines{}, MissingLines());
+}
+
+// A destination entry that cannot be checked, for a name that code page 932 cannot hold or a path
+// too long for the platform, is one record and is never offered for deletion, nor are the folders
+// that hold it (the batch could not remove them). A source entry of such a name never makes a
+// destination entry of the substituted name look present.
+TEST_F(MissingTest, EntriesThatCannotBeCheckedKeepTheirFolders) {
+    std::string longName = std::string(MAX_PATH + 10 - dst.size() - strlen("Data\\Two\\Deeper\\"), 'L') + ".txt";
+    ASSERT_EQ("", BuildTree(dst, ("Data\\cafe.txt\nData\\One\\caf{E9}.txt\nData\\Two\\Deeper\\" + longName +
+                                  "\nData\\Old\\x.txt\n").c_str()));
+    ASSERT_EQ("", BuildTree(src, "Data\\caf{E9}.txt\n"));
+    EXPECT_EQ(0, Check("Data"));
+    Lines log = LogLines();
+    std::sort(log.begin(), log.end());
+    EXPECT_EQ((Lines{"X Data\\One\\caf?.txt " + std::string(CHECK_NAME_UNUSABLE),
+                     "X Data\\Two\\Deeper\\" + longName + " " + CHECK_TOO_LONG}),
+              log);
+    Lines lines = MissingLines();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ((Lines{"D " + dst + "Data\\Old", "F " + dst + "Data\\Old\\x.txt", "F " + dst + "Data\\cafe.txt"}), lines)
+        << "neither One, Two, Deeper nor Data is offered";
 }

@@ -30,6 +30,65 @@ static DWORD ParseLetters(const std::string &s) {
     return a;
 }
 
+// ---- names that code page 932 cannot hold ----
+// In layouts and in what ReadTree shows, "{E9}" stands for the character U+00E9: a name written
+// with such escapes is made through the wide calls, as files from other systems are.
+typedef std::basic_string<WCHAR> WideText;
+
+static WideText Wide(const std::string &text) {
+    WideText out;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t open = text.find('{', i);
+        std::string plain = text.substr(i, open == std::string::npos ? std::string::npos : open - i);
+        if (!plain.empty()) {
+            WCHAR buffer[2 * MAX_PATH];
+            int n = MultiByteToWideChar(CP_ACP, 0, plain.data(), (int)plain.size(), buffer, 2 * MAX_PATH);
+            out.append(buffer, n > 0 ? (size_t)n : 0);
+        }
+        if (open == std::string::npos) break;
+        size_t close = text.find('}', open);
+        unsigned long code = std::stoul(text.substr(open + 1, close - open - 1), nullptr, 16);
+        if (code >= 0x10000) {
+            out += (WCHAR)(0xD800 + ((code - 0x10000) >> 10));
+            out += (WCHAR)(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            out += (WCHAR)code;
+        }
+        i = close + 1;
+    }
+    return out;
+}
+
+// A full path for the wide calls with no limit on its length ("\\?\" first): the trees of the
+// path-length tests are deeper than the ANSI calls can reach.
+static WideText LongWide(const std::string &path) {
+    WideText wide = Wide(path);
+    if (path.size() > 2 && path[1] == ':') wide = Wide("\\\\?\\") + wide;
+    return wide;
+}
+
+// A wide name in code page 932, each character that the code page lacks as "{hex}".
+static std::string Shown(const WCHAR *name) {
+    std::string out;
+    for (const WCHAR *p = name; *p; p++) {
+        int units = (*p >= 0xD800 && *p < 0xDC00 && p[1]) ? 2 : 1;
+        char bytes[8];
+        BOOL usedDefault = FALSE;
+        int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, p, units, bytes, sizeof bytes, nullptr, &usedDefault);
+        if (n > 0 && !usedDefault) {
+            out.append(bytes, (size_t)n);
+        } else {
+            unsigned long code = units == 2 ? 0x10000 + (((unsigned long)p[0] - 0xD800) << 10) + (p[1] - 0xDC00) : *p;
+            char hex[16];
+            snprintf(hex, sizeof hex, "{%lX}", code);
+            out += hex;
+        }
+        p += units - 1;
+    }
+    return out;
+}
+
 static const int64_t EPOCH_SECONDS_1601 = 11644473600LL;
 
 static FILETIME ToFileTime(int64_t unixSeconds) {
@@ -68,7 +127,7 @@ static bool SetFileLength(const std::string &path, uint64_t size) {
 }
 
 std::string ReadWholeFile(const std::string &path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(LongWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return "<cannot open>";
     std::string data;
     char buf[4096];
@@ -124,6 +183,31 @@ std::string BuildTree(const std::string &root, const char *layout) {
         std::string path = root + rel;
         bool folder = !rel.empty() && rel.back() == '\\';
         std::string v;
+        if (rel.find('{') != std::string::npos || path.size() >= MAX_PATH) {
+            // A name that code page 932 lacks, or a path longer than the ANSI calls take: every
+            // folder on the way and the entry itself are made through the wide calls (an empty
+            // file, or its text).
+            WideText wide = LongWide(path);
+            bool made = true;
+            for (size_t i = wide.size() - Wide(path).size() + 3; i < wide.size() && made; i++)
+                if (wide[i] == '\\' && i + 1 < wide.size()) {
+                    WideText folderPath = wide.substr(0, i);
+                    if (GetFileAttributesW(folderPath.c_str()) == INVALID_FILE_ATTRIBUTES)
+                        made = CreateDirectoryW(folderPath.c_str(), nullptr) != FALSE;
+                }
+            if (made && folder) {
+                wide.pop_back();
+                made = CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
+            } else if (made) {
+                HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                DWORD written = 0;
+                Option(line, "text", v) ? (void)0 : v.clear();
+                made = h != INVALID_HANDLE_VALUE && (v.empty() || WriteFile(h, v.data(), (DWORD)v.size(), &written, nullptr));
+                if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+            }
+            if (!made) problems += "cannot make " + rel + "; ";
+            continue;
+        }
         if (!MakeParents(path)) {
             problems += "cannot create the folders of " + rel + "; ";
             continue;
@@ -167,15 +251,16 @@ static std::string UpperAscii(std::string s) {
 
 static void ReadFolder(const std::string &root, const std::string &rel, DWORD ignore,
                        std::vector<std::pair<std::string, std::string>> &out) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((root + rel + "*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(LongWide(root + rel + "*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
-        if (!strcmp(fd.cFileName, ".") || !strcmp(fd.cFileName, "..")) continue;
-        std::string name = rel + fd.cFileName;
+        std::string shown = Shown(fd.cFileName);
+        if (shown == "." || shown == "..") continue;
+        std::string name = rel + shown;
         bool folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        DWORD shown = fd.dwFileAttributes & ~(ignore | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL);
-        std::string line = name + (folder ? "\\" : "") + " attr=" + AttributeLetters(shown);
+        DWORD bits = fd.dwFileAttributes & ~(ignore | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_NORMAL);
+        std::string line = name + (folder ? "\\" : "") + " attr=" + AttributeLetters(bits);
         if (!folder) {
             uint64_t size = ((uint64_t)fd.nFileSizeHigh << 32) | fd.nFileSizeLow;
             line += " size=" + std::to_string(size);
@@ -183,7 +268,7 @@ static void ReadFolder(const std::string &root, const std::string &rel, DWORD ig
         }
         out.push_back({UpperAscii(name), line});
         if (folder) ReadFolder(root, name + "\\", ignore, out);
-    } while (FindNextFileA(h, &fd));
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
 }
 
@@ -196,21 +281,31 @@ std::string ReadTree(const std::string &root, DWORD ignore) {
     return text;
 }
 
-bool DeleteTree(const std::string &path) {
-    DWORD a = GetFileAttributesA(path.c_str());
+// Through the wide calls, so that names that code page 932 lacks go too.
+static bool DeleteWideTree(const WideText &path) {
+    DWORD a = GetFileAttributesW(path.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return true;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(path.c_str()) != FALSE;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != FALSE;
+    WIN32_FIND_DATAW fd;
+    WideText pattern = path;
+    pattern += (WCHAR)'\\';
+    pattern += (WCHAR)'*';
+    HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, "..")) DeleteTree(path + "\\" + fd.cFileName);
-        } while (FindNextFileA(h, &fd));
+            WideText name = fd.cFileName;
+            if (name == Wide(".") || name == Wide("..")) continue;
+            WideText child = path;
+            child += (WCHAR)'\\';
+            DeleteWideTree(child + name);
+        } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
-    return RemoveDirectoryA(path.c_str()) != FALSE;
+    return RemoveDirectoryW(path.c_str()) != FALSE;
 }
+
+bool DeleteTree(const std::string &path) { return DeleteWideTree(LongWide(path)); }
 
 void PlatformTest::SetUp() {
 #ifdef KESTREL_SIM
