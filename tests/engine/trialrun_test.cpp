@@ -1,0 +1,188 @@
+// The trial run predicts the real run: over a table of trees and jobs, its records are the real
+// run's with each "would" record for its done record, and the disk is the same before and after
+// it, to the byte, attribute and second; failing any file-system call of it changes nothing.
+#include "copyjob.h"
+#include "copylog.h"
+#include "copyrun.h"
+#include "log_lines.h"
+#include "patterns.h"
+#include "runstate.h"
+#include "sim_api.h"
+#include <cstring>
+
+namespace {
+
+struct TrialCase {
+    const char *name;
+    const char *layout;  // below the scratch folder: src\ and dst\ (BuildTree's lines)
+    const char *sources; // words, each "S:" standing for the source folder
+    const char *tcd, *tcf, *tud, *tuf;
+    DWORD mode, conf;
+    int stopAfter; // entries shown on the progress line before the stop button is pressed; 0: none
+};
+
+const DWORD ALL = 0x07FFFFFFu, LOG_ALL = 0x1u;
+const DWORD SIZE_AND_DATE = 0x18000000u;
+
+const TrialCase CASES[] = {
+    {"NewTree", "src\\d\\a.txt text=\"a\"\nsrc\\d\\sub\\b.txt text=\"bb\"\nsrc\\d\\sub\\deep\\c.txt\ndst\\\n",
+     "S:d", "*", "*", "", "", ALL, LOG_ALL, 0},
+    {"ExistingAndProtectedDestinations",
+     "src\\d\\same.txt text=\"1\" time=1700000000\nsrc\\d\\newer.txt text=\"new\" time=1700000100\n"
+     "src\\d\\ro.txt text=\"r\" time=1700000100\nsrc\\d\\sub\\x.txt\n"
+     "dst\\d\\same.txt text=\"2\" time=1700000000\ndst\\d\\newer.txt text=\"old\" time=1700000000\n"
+     "dst\\d\\ro.txt text=\"o\" attr=R time=1700000000\ndst\\d\\sub\\\ndst\\d\\gone.txt\n",
+     "S:d", "*", "*", "", "", ALL | SIZE_AND_DATE, LOG_ALL | CONF_CHECK_MISSING, 0},
+    {"ReadOnlyNotToBeOverwritten", "src\\d\\ro.txt text=\"r\"\ndst\\d\\ro.txt text=\"o\" attr=R\n", "S:d", "*", "*", "",
+     "", ALL & ~(1u << 21), LOG_ALL, 0},
+    {"Patterns",
+     "src\\d\\keep.txt\nsrc\\d\\skip.tmp\nsrc\\d\\other.doc\nsrc\\d\\_private\\x.txt\nsrc\\d\\Lib\\y.txt\ndst\\\n",
+     "S:d", "D L* _*", "*.TXT *.TMP", "_*", "*.TMP", ALL, LOG_ALL, 0},
+    {"Categories",
+     "src\\d\\s.txt attr=S\nsrc\\d\\e.txt attr=E\nsrc\\d\\h.txt attr=H\nsrc\\d\\r.txt attr=R\nsrc\\d\\c.txt attr=C\n"
+     "src\\d\\t.txt attr=T\nsrc\\d\\n.txt attr=N\nsrc\\d\\a.txt attr=A\nsrc\\d\\plain.txt\nsrc\\d\\hf\\ attr=H\n"
+     "src\\d\\hf\\in.txt\ndst\\d\\s.txt\ndst\\d\\h.txt attr=H\n",
+     "S:d", "*", "*", "", "", 0x0155u | (0x0155u << 9) | (0x0AAu << 18), LOG_ALL, 0},
+    {"TwoSourcesOfOneName",
+     "src\\a\\x\\one.txt text=\"1\"\nsrc\\b\\x\\two.txt text=\"2\"\nsrc\\b\\x\\one.txt text=\"other\"\n"
+     "src\\f.txt\ndst\\x\\old.txt\n",
+     "S:a\\x S:b\\x S:f.txt S:missing", "*", "*", "", "", ALL, LOG_ALL | CONF_CHECK_MISSING, 0},
+    {"FolderWhereAFileIsAndTheOtherWay",
+     "src\\d\\f\\in.txt\nsrc\\d\\g.txt\ndst\\d\\f\ndst\\d\\g.txt\\\n", "S:d", "*", "*", "", "", ALL, LOG_ALL, 0},
+    {"ArchiveClearingAndTheCheck",
+     "src\\d\\a.txt attr=A\nsrc\\d\\sub\\ attr=A\nsrc\\d\\sub\\b.txt attr=A\ndst\\d\\stale\\x.txt\n", "S:d", "*", "*", "",
+     "", ALL, LOG_ALL | CONF_CLEAR_ARCHIVE | CONF_CHECK_MISSING, 0},
+    {"Stopped", "src\\d\\a.txt\nsrc\\d\\b.txt\nsrc\\d\\c.txt\nsrc\\e\\f.txt\ndst\\\n", "S:d S:e", "*", "*", "", "", ALL,
+     LOG_ALL | CONF_CHECK_MISSING, 3},
+};
+
+// Every entry below `root` with its attribute word, size, last-write time and bytes.
+std::string Snapshot(const std::string &root, const std::string &rel = "") {
+    std::string text;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((root + rel + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return text;
+    do {
+        if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
+        std::string name = rel + found.cFileName;
+        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        text += name + " " + std::to_string(found.dwFileAttributes) + " " + std::to_string(found.nFileSizeLow) +
+                " " + std::to_string(found.ftLastWriteTime.dwHighDateTime) + ":" +
+                std::to_string(found.ftLastWriteTime.dwLowDateTime) + "\n";
+        if (folder)
+            text += Snapshot(root, name + "\\");
+        else
+            text += "  [" + ReadWholeFile(root + name) + "]\n";
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return text;
+}
+
+class TrialRunTest : public PlatformTest, public ::testing::WithParamInterface<TrialCase> {
+  protected:
+    void TearDown() override {
+        g_stopRequest = 0;
+        PlatformTest::TearDown();
+    }
+    // One run of the case's job, straight through the engine; its records.
+    std::vector<std::string> RunJob(const TrialCase &c, bool trial) {
+        CopyJob job;
+        memset(&job, 0, sizeof job);
+        std::string sources = c.sources;
+        for (size_t at; (at = sources.find("S:")) != std::string::npos;) sources.replace(at, 2, root + "src\\");
+        snprintf(job.sources, sizeof job.sources, "%s", sources.c_str());
+        snprintf(job.dest, sizeof job.dest, "%sdst\\", root.c_str());
+        snprintf(job.tcd, sizeof job.tcd, "%s", c.tcd);
+        snprintf(job.tcf, sizeof job.tcf, "%s", c.tcf);
+        snprintf(job.tud, sizeof job.tud, "%s", c.tud);
+        snprintf(job.tuf, sizeof job.tuf, "%s", c.tuf);
+        EXPECT_EQ(0, SplitWords(job.sources, &job.sourceList.count, &job.sourceList.words));
+        EXPECT_EQ(0, SplitWords(job.tcd, &job.tcdList.count, &job.tcdList.words));
+        EXPECT_EQ(0, SplitWords(job.tcf, &job.tcfList.count, &job.tcfList.words));
+        EXPECT_EQ(0, SplitWords(job.tud, &job.tudList.count, &job.tudList.words));
+        EXPECT_EQ(0, SplitWords(job.tuf, &job.tufList.count, &job.tufList.words));
+        job.mode = c.mode;
+        job.conf = c.conf;
+        job.trial = trial;
+        g_stopRequest = 0;
+        s_shown = 0;
+        s_stopAfter = c.stopAfter;
+        m_progress.watch = c.stopAfter ? StopAfterEntries : nullptr;
+        RunCopySources(&job, &m_progress);
+        m_progress.watch = nullptr;
+        ReleaseCopyJob(&job);
+        return LogLines();
+    }
+    static void StopAfterEntries(void *, const char *) {
+        if (++s_shown == s_stopAfter) g_stopRequest = 1;
+    }
+    static int s_shown, s_stopAfter;
+    ProgressLine m_progress;
+};
+int TrialRunTest::s_shown, TrialRunTest::s_stopAfter;
+
+// The trial run's records as the real run writes them.
+std::vector<std::string> AsDone(std::vector<std::string> records) {
+    const std::string TRIAL_FIRST = std::string("! > > ") + MSG_TRIAL_RUN;
+    EXPECT_FALSE(records.empty());
+    if (!records.empty()) {
+        EXPECT_EQ(TRIAL_FIRST, records[0]) << "the log's first line says that this was a trial run";
+        records.erase(records.begin());
+    }
+    const std::pair<std::string, std::string> WOULD[] = {{"フォルダを作成します。（確認のみ）", "フォルダを作成しました。"},
+                                                         {"コピーします。（確認のみ）", "コピーしました。"}};
+    for (std::string &record : records)
+        for (auto &would : WOULD) {
+            size_t at = record.find(would.first);
+            if (at != std::string::npos && at + would.first.size() == record.size())
+                record.replace(at, would.first.size(), would.second);
+        }
+    return records;
+}
+
+TEST_P(TrialRunTest, PredictsTheRealRunAndChangesNothing) {
+    const TrialCase &c = GetParam();
+    ASSERT_EQ("", BuildTree(root, c.layout));
+    std::string before = Snapshot(root);
+#ifdef KESTREL_SIM
+    // No call that changes the disk is made at all, on any path.
+    for (const char *call : {"CreateDirectoryA", "CopyFileA", "SetFileAttributesA", "DeviceIoControl", "EncryptFileA",
+                             "DecryptFileA", "CreateFileA", "DeleteFileA", "RemoveDirectoryA"})
+        SimInjectFault(call, nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
+#endif
+    std::vector<std::string> trial = RunJob(c, true);
+    std::vector<std::string> trialMissing = MissingLines();
+#ifdef KESTREL_SIM
+    EXPECT_EQ(0, SimFaultsFired()) << "a trial run called the platform to change the disk";
+    SimClearFaults();
+#endif
+    EXPECT_EQ(before, Snapshot(root)) << "the trial run changed the disk";
+    std::vector<std::string> real = RunJob(c, false);
+    EXPECT_EQ(real, AsDone(trial));
+    EXPECT_EQ(MissingLines(), trialMissing) << "the missing-files list is the real run's";
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, TrialRunTest, ::testing::ValuesIn(CASES),
+                         [](const ::testing::TestParamInfo<TrialCase> &info) { return std::string(info.param.name); });
+
+// Failing the Nth file-system call of a trial run, for every N, never changes the disk.
+TEST_F(TrialRunTest, FailureSweepNeverChangesTheDisk) {
+    SIMULATION_ONLY("Wine cannot fail the Nth call on demand");
+    const TrialCase &c = CASES[1];
+    ASSERT_EQ("", BuildTree(root, c.layout));
+    std::string before = Snapshot(root);
+    int n = 1;
+    for (; n < 500; n++) {
+        SimClearFaults();
+        SimInjectFault("*", nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_NTH, n);
+        RunJob(c, true);
+        bool fired = SimFaultsFired() > 0;
+        SimClearFaults();
+        ASSERT_EQ(before, Snapshot(root)) << "failing call " << n;
+        if (!fired) break;
+    }
+    EXPECT_LT(n, 500) << "the sweep ended";
+    EXPECT_GT(n, 10) << "the trial run makes its reads";
+}
+
+} // namespace
