@@ -10,6 +10,7 @@
 #include "runstate.h"
 #include <sys/stat.h>
 #include <cstring>
+#include <map>
 #include <string>
 
 const char MSG_RUN_STOPPED[] = "ユーザの指示によりコピーを停止しました。";
@@ -119,20 +120,69 @@ static const DiskChanges TRIAL_RUN = {CreateNothing, CopyNothing, SetNothing, Tr
 
 static const DiskChanges *s_disk = &REAL_RUN;
 
-// In a trial run, the length of the relative path of the outermost folder that the real run
-// would create (0: none). Below it the destination has nothing yet, as the real run would find
-// it: nothing there is read, everything counts as absent.
-static size_t s_absentBelow;
+// What a trial run would have made at the destination, by full path with ASCII letters in upper
+// case: the facts that the real run's folder or copy would have. The real run judges later
+// entries (the second of two sources of one name, everything below a new folder) against what it
+// made; the trial run judges them against this. Only the worker uses it; emptied with every run.
+static std::map<std::string, ListedEntry> s_made;
 // In a trial run, the source item being walked would be created or copied at the destination.
 static bool s_itemMade;
 
-// The destination entry's attribute word, or INVALID_FILE_ATTRIBUTES with the last error.
-static DWORD DestinationAttributes(const char *destination) {
-    if (s_absentBelow) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_FILE_ATTRIBUTES;
+static std::string MadeKey(const char *path) {
+    std::string key = path;
+    UpcaseAscii(&key[0]);
+    return key;
+}
+
+// In a trial run, what the destination entry `path` would be after what the real run would have
+// made: true with `facts` (attributes INVALID_FILE_ATTRIBUTES: absent, below a folder the run would
+// have made); false when the disk answers.
+static bool MadeByTrial(const char *path, ListedEntry *facts) {
+    if (s_made.empty()) return false;
+    std::string key = MadeKey(path);
+    auto found = s_made.find(key);
+    if (found != s_made.end()) {
+        *facts = found->second;
+        return true;
     }
-    return GetFileAttributesA(destination);
+    for (;;) {
+        char *separator = (char *)FindLastSingleByteChar(&key[0], '\\');
+        if (!separator) return false;
+        *separator = '\0';
+        key.resize((size_t)(separator - &key[0]));
+        if (s_made.count(key)) {
+            *facts = {INVALID_FILE_ATTRIBUTES, 0, 0};
+            return true;
+        }
+    }
+}
+
+// The destination entry's facts as the run finds them: from what a trial run would have made, or
+// from the disk (`withStatus`: size and time too, in one call). Absent or unreadable:
+// INVALID_FILE_ATTRIBUTES with the last error. `*fromTrial` tells where the answer came from.
+static ListedEntry DestinationFacts(const char *destination, bool withStatus, bool *fromTrial) {
+    ListedEntry facts = {INVALID_FILE_ATTRIBUTES, 0, 0};
+    *fromTrial = MadeByTrial(destination, &facts);
+    if (*fromTrial) {
+        if (facts.attributes == INVALID_FILE_ATTRIBUTES) SetLastError(ERROR_FILE_NOT_FOUND);
+        return facts;
+    }
+    if (!withStatus) {
+        facts.attributes = GetFileAttributesA(destination);
+        return facts;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(destination, GetFileExInfoStandard, &data))
+        facts = {data.dwFileAttributes, WholeSize(data.nFileSizeHigh, data.nFileSizeLow),
+                 SecondsSince1970(data.ftLastWriteTime)};
+    return facts;
+}
+
+// A trial run records what the real run would have made at `destination`.
+static void RecordMade(const char *destination, const char *relative, const ListedEntry &facts) {
+    if (s_disk == &REAL_RUN) return;
+    s_made[MadeKey(destination)] = facts;
+    if (!FindSingleByteChar(relative, '\\')) s_itemMade = true;
 }
 
 // ---- the decisions ----
@@ -209,7 +259,8 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
         return -1;
     }
     int result;
-    DWORD existing = DestinationAttributes(destination);
+    bool fromTrial;
+    DWORD existing = DestinationFacts(destination, false, &fromTrial).attributes;
     if (existing == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND) {
         CopyLogRecord(relative, UnlessTooLong(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         result = -1;
@@ -226,10 +277,7 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
             CopyLogRecord(relative, MSG_FOLDER_CREATED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
         else
             CopyLogRecord(relative, s_disk->folderCreated, LOG_LEVEL_DONE);
-        if (s_disk != &REAL_RUN && !s_absentBelow) {
-            s_absentBelow = strlen(relative);
-            if (!FindSingleByteChar(relative, '\\')) s_itemMade = true;
-        }
+        RecordMade(destination, relative, {attributes, 0, 0});
         result = 1;
     } else if (GetLastError() == ERROR_ALREADY_EXISTS) {
         // Made by someone else since it was looked at.
@@ -253,20 +301,9 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
     // A listed source's size and time are known: the destination's attributes, size and time come
     // in one call, and both times are made whole seconds by the same rule. A source item's facts
     // are read as the file status reports them, for both sides.
-    DWORD existing;
-    ListedEntry destFacts = {};
-    if (listed && !s_absentBelow) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(destination, GetFileExInfoStandard, &data)) {
-            existing = data.dwFileAttributes;
-            destFacts.size = WholeSize(data.nFileSizeHigh, data.nFileSizeLow);
-            destFacts.written = SecondsSince1970(data.ftLastWriteTime);
-        } else {
-            existing = INVALID_FILE_ATTRIBUTES;
-        }
-    } else {
-        existing = DestinationAttributes(destination);
-    }
+    bool fromTrial;
+    ListedEntry destFacts = DestinationFacts(destination, listed != nullptr, &fromTrial);
+    DWORD existing = destFacts.attributes;
     bool protectionRemoved = false;
     if (existing == INVALID_FILE_ATTRIBUTES) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND)
@@ -285,6 +322,12 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
             ListedEntry sourceFacts;
             if (listed) {
                 sourceFacts = *listed;
+            } else if (fromTrial) {
+                // The copy that the trial run would have made: its source's facts.
+                struct _stat64 sourceStatus;
+                if (_stat64(source, &sourceStatus) != 0)
+                    return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
+                sourceFacts = {attributes, (int64_t)sourceStatus.st_size, (int64_t)sourceStatus.st_mtime};
             } else {
                 struct _stat64 destStatus, sourceStatus;
                 if (_stat64(destination, &destStatus) != 0)
@@ -311,8 +354,16 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
         if (protectionRemoved) s_disk->setAttributes(destination, existing);
         return Record(relative, message, LOG_LEVEL_ERROR);
     }
-    if (s_disk != &REAL_RUN && existing == INVALID_FILE_ATTRIBUTES && !FindSingleByteChar(relative, '\\'))
-        s_itemMade = true;
+    if (s_disk != &REAL_RUN) {
+        // The copy keeps its source's size and time, and gets its attribute word.
+        ListedEntry copy = {attributes, 0, 0};
+        struct _stat64 status;
+        if (listed)
+            copy = *listed;
+        else if (_stat64(source, &status) == 0)
+            copy = {attributes, (int64_t)status.st_size, (int64_t)status.st_mtime};
+        RecordMade(destination, relative, copy);
+    }
     if (s_disk->transferAttributes(destination, attributes) < 0)
         return Record(relative, MSG_COPIED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
     return Record(relative, s_disk->copied, LOG_LEVEL_DONE);
@@ -413,7 +464,6 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
         StoredFolderPath(sourceBase, s_sourceStored);
         StoredFolderPath(destBase, s_destinationStored);
         s_sourceIsDestination = SamePath(s_sourceStored, s_destinationStored);
-        s_absentBelow = 0;
         s_itemMade = false;
     }
     size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
@@ -441,8 +491,6 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
             return 0;
         }
         int walked = WalkChildren(progress, mode, tcd, tcf, tud, tuf, relative, sourceBase, destBase, work);
-        // Leaving the folder that a trial run would have made: its siblings are judged as found.
-        if (s_absentBelow == relativeLength) s_absentBelow = 0;
         if (walked <= 0) {
             LocalFree(work);
             return walked;
@@ -466,6 +514,7 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
 int RunCopySources(const CopyJob *job, ProgressLine *progress) {
     g_runConf = job->conf;
     s_disk = job->trial ? &TRIAL_RUN : &REAL_RUN;
+    s_made.clear();
     ResetCopyLog();
     ResetMissingList();
     if (job->trial) CopyLogRecord("> >", MSG_TRIAL_RUN, LOG_LEVEL_WARNING);
@@ -487,7 +536,7 @@ int RunCopySources(const CopyJob *job, ProgressLine *progress) {
         if (stopped) CopyLogRecord("> >", MSG_RUN_STOPPED, LOG_LEVEL_WARNING);
     }
     s_disk = &REAL_RUN;
-    s_absentBelow = 0;
+    s_made.clear();
     s_itemMade = false;
     return stopped ? -1 : 0;
 }

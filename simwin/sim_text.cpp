@@ -2,6 +2,7 @@
 // host's iconv ("CP932", Microsoft's mapping); UTF-8 is converted by hand.
 #include "sim_internal.h"
 #include <iconv.h>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 

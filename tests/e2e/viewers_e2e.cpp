@@ -511,3 +511,67 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     EXPECT_EQ(copied, ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_EQ(copied, ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE)) << "the sources are untouched";
 }
+
+// ---- entries that the platform's ANSI calls cannot name ----
+
+// kestrel.exe on names that code page 932 cannot hold ("café.txt" beside "cafe.txt", an emoji)
+// and on paths too long for the platform, in the walk and in the missing-in-source check: none is
+// copied under a substitute, each is one red record that says why, the list offers only what the
+// batch can delete, and cmd.exe running the batch leaves no listed entry behind.
+TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverListed) {
+    // A destination of 60 bytes, as a dated backup folder is: a 200-byte name fits the source but
+    // not the destination.
+    const std::string dest = root + std::string(59 - root.size(), 'd') + "\\";
+    ASSERT_EQ(60u, dest.size());
+    const std::string longFile = std::string(196, 'L') + ".txt", longFolder(200, 'M');
+    ASSERT_EQ("", BuildTree(root, ("src\\names\\cafe.txt text=\"PLAIN\"\nsrc\\names\\caf{E9}.txt text=\"ACCENTED\"\n"
+                                   "src\\names\\{1F600}.txt\nsrc\\names\\" + longFile + "\n")
+                                      .c_str()));
+    ASSERT_EQ("", BuildTree(dest, ("names\\stale.txt\nnames\\caf{E9}.txt\nnames\\gone\\" + longFolder + "\\x.txt\n").c_str()));
+
+    program.Start(ProgramDir() + "kestrel.exe", "/conf 9 /dest \"" + dest + "\" \"" + root + "src\\names\"");
+    HWND window = program.WaitForWindow("kestrel");
+    ASSERT_TRUE(window) << "no main window";
+    HWND dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
+    ASSERT_TRUE(dialog);
+    Click(GetDlgItem(dialog, IDC_START));
+
+    HWND viewer = program.WaitForWindow("#32770", SYNC_CAPTION, VIEWER_WAIT_MS);
+    ASSERT_TRUE(viewer) << "no missing-files viewer at the end of the run";
+    std::vector<std::string> lines = TextLines(::ControlText(program.info.hProcess, GetDlgItem(viewer, IDC_MISSING_VIEW)));
+    std::string upperDest = dest;
+    for (char &c : upperDest) c = (char)toupper((unsigned char)c);
+    for (std::string &line : lines)
+        for (char &c : line) c = (char)toupper((unsigned char)c);
+    // Neither "café.txt" (the source's own "café.txt" is never taken for it), nor the folders that
+    // keep the entry too long to check.
+    EXPECT_EQ((std::vector<std::string>{"F " + upperDest + "NAMES\\STALE.TXT"}), lines);
+    EXPECT_TRUE(Screenshot(viewer, "names-missing-files-viewer.png"));
+    PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
+    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    Settle(viewer);
+    CloseViewer(viewer);
+
+    HWND log = program.WaitForWindow("#32770", LOG_CAPTION, VIEWER_WAIT_MS);
+    ASSERT_TRUE(log) << "no log viewer after the missing-files viewer";
+    HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
+    // "names" exists; "cafe.txt" copied (blue); "café.txt", the emoji file and the long name in
+    // the walk, the destination's "café.txt" and the long folder in the check: five red records.
+    EXPECT_EQ(7, (int)SendMessageA(logControl, EM_GETLINECOUNT, 0, 0));
+    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 7);
+    EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "auto"));
+    EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
+    EXPECT_EQ(5, std::count(colours.begin(), colours.end(), "255,0,0"));
+    EXPECT_TRUE(Screenshot(log, "names-log-viewer.png"));
+    CloseViewer(log);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SOURCES)) != FALSE; }));
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.Finish());
+
+    RunBatch(true);
+    EXPECT_EQ("names\\ attr=\nnames\\cafe.txt attr= size=5 text=\"PLAIN\"\nnames\\caf{E9}.txt attr= size=0\n"
+              "names\\gone\\ attr=\nnames\\gone\\" + longFolder + "\\ attr=\nnames\\gone\\" + longFolder +
+                  "\\x.txt attr= size=0\n",
+              ReadTree(dest, FILE_ATTRIBUTE_ARCHIVE));
+    DeleteTree(dest.substr(0, dest.size() - 1));
+}

@@ -67,6 +67,20 @@ TEST_F(CopyRunFailureTest, FolderListedAsEmptyStillHasItsArchiveCleared) {
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(S("d").c_str()));
 }
 
+// Windows 95 and Win32s have the wide listing only as a stub: the walk and the check list through
+// the ANSI calls instead, as before.
+TEST_F(CopyRunFailureTest, APlatformWithoutTheWideListingUsesTheAnsiOne) {
+    Build("src\\d\\a.txt text=\"a\"\nsrc\\d\\sub\\b.txt\ndst\\d\\old.txt\n");
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
+    SimInjectFault("FindFirstFileW", nullptr, ERROR_CALL_NOT_IMPLEMENTED, SIM_FAULT_EVERY);
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\a.txt コピーしました。", "O d\\sub フォルダを作成しました。",
+                      "O d\\sub\\b.txt コピーしました。"}),
+              Sorted(Run(S("d"), dst)));
+    EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "d\\old.txt"}), MissingLines());
+    EXPECT_LT(3, SimFaultsFired());
+    SimClearFaults();
+}
+
 TEST_F(CopyRunFailureTest, ListingBreaksOffHalfway) {
     Build("src\\d\\a.txt\nsrc\\d\\b.txt\nsrc\\d\\c.txt\ndst\\\n");
     SimInjectFault("FindNextFileW", S("d\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 4);
@@ -116,7 +130,7 @@ TEST_F(CopyRunFailureTest, FolderDecisionsInTheirOrder) {
 TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
     Build("src\\unknown.txt\nsrc\\denied.txt\nsrc\\nostat.txt text=\"1\"\ndst\\nostat.txt\n"
           "src\\odd.txt\ndst\\odd.txt\nsrc\\ro.txt text=\"newer\"\ndst\\ro.txt text=\"old\" attr=R\nsrc\\nocopy.txt\nsrc\\bare.txt attr=H\n"
-          "src\\deststat.txt text=\"older\"\ndst\\deststat.txt text=\"newer\"\n");
+          "src\\deststat.txt text=\"older\"\ndst\\deststat.txt text=\"newer\"\nsrc\\long.txt\nsrc\\longcopy.txt\n");
     SimSetRawAttributes(S("unknown.txt").c_str(), FILE_ATTRIBUTE_ARCHIVE | 0x00000008);
     SimSetRawAttributes(D("odd.txt").c_str(), 0x00020000);
     SimInjectFault("GetFileAttributesA", D("denied.txt").c_str(), ERROR_ACCESS_DENIED);
@@ -127,10 +141,13 @@ TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
     // The destination's status cannot be read: neither test can be made, and the destination (here
     // the newer file) is not overwritten.
     SimInjectFault("stat", D("deststat.txt").c_str(), ERROR_ACCESS_DENIED);
+    // A call that finds its path too long says so, whichever call it is.
+    SimInjectFault("GetFileAttributesA", D("long.txt").c_str(), ERROR_FILENAME_EXCED_RANGE);
+    SimInjectFault("CopyFileA", D("longcopy.txt").c_str(), ERROR_FILENAME_EXCED_RANGE);
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE);
     std::string sources;
     for (const char *name : {"unknown.txt", "denied.txt", "odd.txt", "nostat.txt", "ro.txt", "nocopy.txt", "bare.txt",
-                             "deststat.txt"})
+                             "deststat.txt", "long.txt", "longcopy.txt"})
         sources += "\"" + S(name) + "\" ";
     EXPECT_EQ((std::vector<std::string>{"X unknown.txt 未知の属性のためコピーできません。",
                                         "X denied.txt コピー先の属性を取得できません。",
@@ -139,7 +156,9 @@ TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
                                         "X ro.txt コピー先の属性を変更できないのでコピーできません。",
                                         "X nocopy.txt コピーできません。",
                                         "! bare.txt コピーしました。（属性未設定）",
-                                        "X deststat.txt コピー先のファイル情報を取得できません。"}),
+                                        "X deststat.txt コピー先のファイル情報を取得できません。",
+                                        "X long.txt コピー先のパス名が長すぎるためコピーできません。",
+                                        "X longcopy.txt コピー先のパス名が長すぎるためコピーできません。"}),
               Run(sources, dst));
     EXPECT_EQ("newer", ReadWholeFile(D("deststat.txt")));
     EXPECT_EQ("old", ReadWholeFile(D("ro.txt")));

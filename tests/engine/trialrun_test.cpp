@@ -47,6 +47,13 @@ const TrialCase CASES[] = {
      "src\\a\\x\\one.txt text=\"1\"\nsrc\\b\\x\\two.txt text=\"2\"\nsrc\\b\\x\\one.txt text=\"other\"\n"
      "src\\f.txt\ndst\\x\\old.txt\n",
      "S:a\\x S:b\\x S:f.txt S:missing", "*", "*", "", "", ALL, LOG_ALL | CONF_CHECK_MISSING, 0},
+    // The second source is judged against what the first one copied, as the real run judges it.
+    {"TwoNewSourcesOfOneName",
+     "src\\a\\x\\one.txt text=\"1\" time=1700000000\nsrc\\a\\x\\two.txt text=\"22\" time=1700000000\n"
+     "src\\a\\x\\sub\\in.txt\nsrc\\b\\x\\one.txt text=\"1\" time=1700000100\n"
+     "src\\b\\x\\two.txt text=\"333\" time=1700000001\nsrc\\b\\x\\sub\\in.txt\nsrc\\b\\x\\three.txt\n"
+     "src\\c\\f.txt text=\"1\"\nsrc\\d\\f.txt text=\"1\"\ndst\\\n",
+     "S:a\\x S:b\\x S:c\\f.txt S:d\\f.txt", "*", "*", "", "", ALL | SIZE_AND_DATE, LOG_ALL | CONF_CHECK_MISSING, 0},
     {"FolderWhereAFileIsAndTheOtherWay",
      "src\\d\\f\\in.txt\nsrc\\d\\g.txt\ndst\\d\\f\ndst\\d\\g.txt\\\n", "S:d", "*", "*", "", "", ALL, LOG_ALL, 0},
     {"ArchiveClearingAndTheCheck",

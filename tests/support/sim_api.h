@@ -12,6 +12,7 @@ inline int SimFaultsFired() {
     ADD_FAILURE() << "fault injection reached on Wine";
     return 0;
 }
+inline void SimClearFaults() {}
 inline HANDLE SimHoldEntry(const char *) {
     ADD_FAILURE() << "SimHoldEntry reached on Wine";
     return nullptr;
