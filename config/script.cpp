@@ -18,6 +18,7 @@ static const char NAME_TOO_LONG_MESSAGE[] = "スクリプトの名前が長す�
 static const char EXISTS_MESSAGE[] = "同名のスクリプトが存在します。";
 static const char WRITE_FAILED_MESSAGE[] = "スクリプトファイルに書き込めません。";
 static const char LINE_BREAK_MESSAGE[] = "改行を含む項目はスクリプトに書けません。";
+static const char END_MARK_MESSAGE[] = "Ctrl+Zの文字を含む項目はスクリプトに書けません。";
 static const char FIELD_TOO_LONG_MESSAGE[] = "長すぎる項目はスクリプトに書けません。";
 
 // The source field is read with a 4096-byte buffer, the other text fields with 260 bytes.
@@ -126,9 +127,13 @@ struct ScriptSettings {
 
 static bool HasLineBreak(const char *text) { return strchr(text, '\r') || strchr(text, '\n'); }
 
-// A name that gives no plain file on the desktop: a colon (a drive or a stream) or a device name.
+// The reader ends the file at Ctrl-Z: written, it would silently drop every line after it.
+static bool HasEndMark(const char *text) { return strchr(text, TEXT_END_OF_FILE) != nullptr; }
+
+// A name that gives no plain file on the desktop, or no whole script: a colon (a drive or a
+// stream), a device name, a line break or Ctrl-Z (the header line holds the name).
 static bool IsUnusableName(const char *name) {
-    return FindSingleByteChar(name, ':') != nullptr || IsDeviceName(name) || HasLineBreak(name);
+    return FindSingleByteChar(name, ':') != nullptr || IsDeviceName(name) || HasLineBreak(name) || HasEndMark(name);
 }
 
 // Writes the ten lines. 0, or a failure of the text-file layer (last error set).
@@ -176,6 +181,10 @@ static int WriteScriptWith(HWND nameDialog, const ScriptSettings &s, TextFile *f
     for (int i = 0; i < 6; i++) {
         if (HasLineBreak(s.texts[i])) {
             ShowWarningBox(nameDialog, "%s", LINE_BREAK_MESSAGE);
+            return 0;
+        }
+        if (HasEndMark(s.texts[i])) {
+            ShowWarningBox(nameDialog, "%s", END_MARK_MESSAGE);
             return 0;
         }
         if (strlen(s.texts[i]) >= (size_t)KEYS[i].size) {

@@ -88,6 +88,13 @@ static int PeekByte(TextFile *file) {
             return -1;
         }
     }
+    // Text-mode input ends the file at Ctrl-Z, as old editors ended their files; what follows
+    // is never read. 0x1A is never a trail byte.
+    if (file->buffer[file->position] == TEXT_END_OF_FILE) {
+        file->atEnd = true;
+        file->held = file->position;
+        return -1;
+    }
     return (unsigned char)file->buffer[file->position];
 }
 
@@ -131,23 +138,20 @@ int ReadTextLine(TextFile *file, char *line, int size, int *length) {
     return tooLong ? TEXT_LINE_TOO_LONG : 1;
 }
 
-// Writes the buffered bytes; a short write is a failure too.
+// Writes the buffered bytes. A disk file takes all of them or reports a failure; a write that
+// reports success with fewer bytes (none, or some) is taken for a full disk, not tried again.
 static bool FlushText(TextFile *file) {
     if (file->failed) return false;
-    DWORD done = 0;
-    while (done < file->held) {
-        DWORD written = 0;
-        if (!WriteFile(file->handle, file->buffer + done, file->held - done, &written, nullptr)) {
-            file->failed = true;
-            file->error = GetLastError();
-            return false;
-        }
-        if (written == 0) {
-            file->failed = true;
-            file->error = ERROR_DISK_FULL;
-            return false;
-        }
-        done += written;
+    DWORD written = 0;
+    if (!WriteFile(file->handle, file->buffer, file->held, &written, nullptr)) {
+        file->failed = true;
+        file->error = GetLastError();
+        return false;
+    }
+    if (written != file->held) {
+        file->failed = true;
+        file->error = ERROR_DISK_FULL;
+        return false;
     }
     file->held = 0;
     return true;

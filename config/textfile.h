@@ -1,11 +1,14 @@
 // A small text-file layer on CreateFileA, ReadFile and WriteFile, for the files KESTREL reads and
-// writes as text (script files, the deletion batch file): lines end in CR LF or LF when read, a
+// writes as text (script files, the deletion batch file): lines end in CR LF or LF when read and
+// Ctrl-Z ends the file, a
 // line feed is written as CR LF, and every failure of the platform is seen by the caller.
 #pragma once
 #include <windows.h>
 
 // Bytes buffered between the file and the caller.
 const DWORD TEXT_FILE_BUFFER = 4096;
+// Ctrl-Z: where text-mode reading ends a file.
+const char TEXT_END_OF_FILE = 0x1A;
 
 // One open text file. Owned by the caller (it may live on the stack); the handle is released by
 // CloseTextFile, which must be called for every file that was opened successfully.
@@ -40,11 +43,14 @@ int CreateTextFile(TextFile *file, const char *path);
 
 // Reads the next line into `line` (`size` bytes, at least 2) without its line feed: CR LF and LF
 // end a line, a CR without LF is an ordinary byte. The last line of a file needs no line feed.
+// A Ctrl-Z byte (TEXT_END_OF_FILE) ends the file, as in the runtime's text mode: the bytes before
+// it on its line are the last line, nothing after it is read.
 // `*length` receives the line's length; the line is terminated, and may itself hold zero bytes.
 int ReadTextLine(TextFile *file, char *line, int size, int *length);
 
 // Appends `text`, each line feed written as CR LF. 0, or TEXT_WRITE_FAILED (now or for an
-// earlier write; the last error says why).
+// earlier write; the last error says why: a write that took fewer bytes than it was given and
+// reported no error gives ERROR_DISK_FULL).
 #define TEXT_WRITE_FAILED ((int)0x80000001)
 int WriteText(TextFile *file, const char *text);
 

@@ -3,7 +3,7 @@
 # alone): one X server for the whole test run, and the test prefix's display settings. The
 # prefix gets a Wine virtual desktop, so that windows get frames and captions drawn by Wine and
 # screenshots show them, and the Japanese font faces KESTREL asks for are mapped to the
-# installed IPA fonts.
+# installed IPA fonts; the prefix's font folder gets the Marlett font of the caption buttons.
 kestrel_e2e_env() {
     local here build
     here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -38,6 +38,14 @@ kestrel_e2e_env() {
             rm -f "$desktop" && mkdir -p "$desktop"
         fi
     done
+
+    # The caption buttons are glyphs of the Marlett font; without it Wine draws them as the
+    # letters "0 1 r". This Wine does not read the folder fonts-wine installs its fonts in, but
+    # takes the font from the prefix's own font folder.
+    local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$prefix/drive_c/windows/Fonts"
+    if [ -f "$marlett" ] && [ -d "$prefix/drive_c/windows" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+        mkdir -p "$fonts" && cp "$marlett" "$fonts/marlett.ttf"
+    fi
 
     [ -f "$prefix/.kestrel-e2e" ] && return 0
     local reg="$build/e2e-settings.reg"

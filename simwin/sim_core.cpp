@@ -157,9 +157,9 @@ void __attribute__((noinline)) SimFaultHook(const char *op, const char *path, DW
     asm volatile("");
 }
 
-bool SimFaultFires(const char *op, const char *path) {
-    SIM_LOCK;
-    if (g_faults.empty()) return false;
+// The fault that fires for this call of `op` on `path`, or null.
+static SimFault *FireFault(const char *op, const char *path) {
+    if (g_faults.empty()) return nullptr;
     std::string upper;
     if (path) {
         std::string full;
@@ -167,10 +167,10 @@ bool SimFaultFires(const char *op, const char *path) {
     }
     for (auto &f : g_faults) {
         if (f.spent) continue;
-        // "*" stands for the file-system operations; memory faults, registry calls and failed
-        // closes are asked for by name.
+        // "*" stands for the file-system operations that fail; memory faults, registry calls,
+        // failed closes and short writes are asked for by name.
         if (f.op == "*" ? (strcmp(op, "LocalAlloc") == 0 || strncmp(op, "Reg", 3) == 0 ||
-                           strcmp(op, "CloseHandle") == 0)
+                           strcmp(op, "CloseHandle") == 0 || strcmp(op, SIM_SHORT_WRITE) == 0)
                         : f.op != op)
             continue;
         if (!f.path.empty() && f.path != upper) continue;
@@ -181,10 +181,28 @@ bool SimFaultFires(const char *op, const char *path) {
         if (f.mode != SIM_FAULT_EVERY) f.spent = true;
         g_faultsFired++;
         SimFaultHook(op, path, f.error);
-        SetLastError(f.error);
-        return true;
+        return &f;
     }
-    return false;
+    return nullptr;
+}
+
+bool SimFaultFires(const char *op, const char *path) {
+    SIM_LOCK;
+    SimFault *f = FireFault(op, path);
+    if (f) SetLastError(f->error);
+    return f != nullptr;
+}
+
+void SimInjectShortWrite(const char *path, DWORD bytes, SimFaultMode mode, int n) {
+    SimInjectFault(SIM_SHORT_WRITE, path, bytes, mode, n);
+}
+
+bool SimShortWriteFires(const char *path, DWORD *bytes) {
+    SIM_LOCK;
+    // The fault's error field holds the byte count: a short write reports no error.
+    SimFault *f = FireFault(SIM_SHORT_WRITE, path);
+    if (f) *bytes = f->error;
+    return f != nullptr;
 }
 
 void SimResetFaults() {

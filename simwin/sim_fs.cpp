@@ -851,6 +851,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
     if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     if (!(h->access & GENERIC_WRITE) || h->node->IsFolder()) return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
     if (SimFaultFires("WriteFile", SimPathOf(h->node).c_str())) return FALSE;
+    DWORD shortBytes = 0;
+    if (SimShortWriteFires(SimPathOf(h->node).c_str(), &shortBytes) && shortBytes < toWrite) toWrite = shortBytes;
     SimNode *n = h->node;
     if (n->data.size() < n->size) n->data.resize(n->size, '\0');
     if (n->data.size() < h->position + toWrite) n->data.resize(h->position + toWrite, '\0');

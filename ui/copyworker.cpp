@@ -29,12 +29,22 @@ const char MSG_TUD_TOO_LONG[] = "コピーしないファイルの種類（フ�
 const char MSG_TUF_TOO_LONG[] = "コピーしないファイルの種類（ファイル）が長すぎます。";
 const char MSG_REGISTRY_SAVE_FAILED[] = "レジストリを設定できません。";
 const char MSG_THREAD_START_FAILED[] = "スレッドを起動できません。";
+const char MSG_SESSION_BLOCKED[] = "コピーを停止しています。コピー中のファイルが完了するまでお待ちください。";
 
 std::atomic<int> g_workerStarting{0};
 std::atomic<int> g_workerActive{0};
 std::atomic<int> g_closeRequested{0};
 std::atomic<int> g_trialRun{0};
+std::atomic<int> g_walkActive{0};
+void (*g_workerEndingHook)(void *context) = nullptr;
+void *g_workerEndingContext = nullptr;
 ProgressLine g_progressLine;
+
+// The run stops before its next entry; the button stays disabled until the run has ended.
+static void RequestStop(HWND dialog) {
+    g_stopRequest = 1;
+    EnableWindow(GetDlgItem(dialog, IDC_START), FALSE);
+}
 
 // ---- start button ----
 
@@ -44,6 +54,7 @@ void PressStartButton(HWND dialog) {
         // flag still reads 1, and a second worker must not start.
         if (g_workerStarting.exchange(1)) return;
         g_stopRequest = 0;
+        g_closeRequested = 0;
         g_workerActive = 1;
         uintptr_t thread = _beginthread(CopyRunThread, 0, dialog);
         if (thread == (uintptr_t)-1) {
@@ -56,8 +67,7 @@ void PressStartButton(HWND dialog) {
         SetTimer(dialog, PROGRESS_TIMER_ID, PROGRESS_INTERVAL_MS, nullptr);
         return;
     }
-    g_stopRequest = 1;
-    EnableWindow(GetDlgItem(dialog, IDC_START), FALSE);
+    RequestStop(dialog);
 }
 
 // ---- the progress line ----
@@ -200,22 +210,53 @@ static bool SaveRunSettings(HWND dialog, CopyJob *job) {
 
 // ---- the worker ----
 
-// The worker ends: the start button may start the next one. When the user closed the main window
-// meanwhile, the program ends now.
-static void EndWorker(HWND dialog) {
+// A close request, taken by whichever side sees it first with the worker ended: exactly one of
+// the worker's end and CloseWhenRunEnds posts UM_CLOSEDIALOG, in every order of the two, and the
+// flag is 0 again afterwards.
+static bool TakeCloseRequest() { return g_closeRequested.exchange(0) != 0; }
+
+// The worker ends: the start button may start the next one, or, when the user closed the main
+// window meanwhile, the program ends now. One step: the worker is marked ended before the close
+// request is read, so a close that arrives at any moment is either seen here or sees the worker
+// ended. Returns true when the program is to end.
+static bool EndWorker(HWND dialog) {
+    if (g_workerEndingHook) g_workerEndingHook(g_workerEndingContext);
     // Active first: a press is taken only once starting reads 0, and it sets active again.
     g_workerActive = 0;
     g_workerStarting = 0;
-    if (g_closeRequested) PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
+    if (!TakeCloseRequest()) return false;
+    PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
+    return true;
 }
 
 bool CloseWhenRunEnds(HWND dialog) {
     if (!g_workerActive) return false;
     g_closeRequested = 1;
-    g_stopRequest = 1;
-    EnableWindow(GetDlgItem(dialog, IDC_START), FALSE);
+    RequestStop(dialog);
     // The worker may have ended between the test above and the request: then nobody else will.
-    if (!g_workerActive) PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
+    if (!g_workerActive && TakeCloseRequest()) PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
+    return true;
+}
+
+// ---- the end of the session ----
+
+bool AllowSessionEnd(HWND dialog) {
+    if (!g_walkActive) return true;
+    RequestStop(dialog);
+    return false;
+}
+
+bool WaitForWalkToEnd(HWND dialog, const SessionWaitSteps &steps, DWORD limit) {
+    // The stop is asked for before the walk is looked at, and the walk marks itself active before
+    // it looks at the stop: either the walk is seen here or it stops before its first entry.
+    CloseWhenRunEnds(dialog);
+    DWORD start = steps.now();
+    while (g_walkActive) {
+        DWORD spent = steps.now() - start; // unsigned: right across the counter's wrap
+        if (spent >= limit) return false;
+        DWORD wait = limit - spent;
+        steps.answerMessages(wait < SESSION_WAIT_SLICE_MS ? wait : SESSION_WAIT_SLICE_MS);
+    }
     return true;
 }
 
@@ -247,8 +288,11 @@ void CopyRunThread(void *argument) {
     }
     SetInputsEnabled(dialog, FALSE);
     g_workerStarting = 0;
+    // Active before the stop request is read: see WaitForWalkToEnd.
+    g_walkActive = 1;
     if (g_closeRequested) g_stopRequest = 1; // closed while the settings were being saved
     bool stopped = RunCopySources(job, &g_progressLine) < 0;
+    g_walkActive = 0;
     EndProgress(dialog);
     if (!g_closeRequested) {
         // Closing asked for a stop: the viewers are not shown to a user who has left.
@@ -258,12 +302,7 @@ void CopyRunThread(void *argument) {
     for (HistoryList list : HISTORY_ORDER) LoadHistory(dialog, list);
     ReleaseCopyJob(job);
     LocalFree(job);
-    if (g_closeRequested) {
-        EndWorker(dialog);
-        return;
-    }
-    g_workerActive = 0;
-    SetInputsEnabled(dialog, TRUE);
+    if (!EndWorker(dialog)) SetInputsEnabled(dialog, TRUE);
 }
 
 // ---- the trial run (the system menu's command) ----

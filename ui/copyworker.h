@@ -26,6 +26,8 @@ extern const char MSG_TUD_TOO_LONG[];
 extern const char MSG_TUF_TOO_LONG[];
 extern const char MSG_REGISTRY_SAVE_FAILED[];
 extern const char MSG_THREAD_START_FAILED[];
+// The reason the session's end is refused while a copy runs (shown by the system from Vista on).
+extern const char MSG_SESSION_BLOCKED[];
 
 // UM_CLOSEDIALOG: makes the main dialog destroy itself (the program ends).
 #define UM_CLOSEDIALOG (WM_USER + 1)
@@ -42,12 +44,45 @@ extern std::atomic<int> g_workerStarting;
 // 1 from the moment the start button starts a worker until the worker ends (viewers included).
 extern std::atomic<int> g_workerActive;
 // 1 once the user closed the main window while a worker was active: the run stops at its next
-// entry, shows no viewer, and the worker then closes the dialog (and with it the program).
+// entry, shows no viewer, and the worker then closes the dialog (and with it the program). Back
+// to 0 once the close is posted, and when the start button starts a worker.
 extern std::atomic<int> g_closeRequested;
 // The main window is to close (user-interface thread). While a worker is active: asks the run to
 // stop, disables the start button, arranges for the program to end when the worker ends, and
 // returns true (the caller then leaves the window open). Otherwise false: close at once.
+// UM_CLOSEDIALOG is posted exactly once, whichever of this and the worker's end comes first.
 bool CloseWhenRunEnds(HWND dialog);
+// Called on the worker's thread after its last message to the dialog, right before it marks
+// itself ended (null: nobody); tests set it before a run starts, to act at that moment.
+extern void (*g_workerEndingHook)(void *context);
+extern void *g_workerEndingContext;
+
+// 1 while the worker walks the sources: from just before its first entry until its walk has
+// returned. Only then can a file be half-copied.
+extern std::atomic<int> g_walkActive;
+
+// The session is to end (WM_QUERYENDSESSION, user-interface thread). While the walk runs: asks the
+// run to stop, as the stop button does (the file being copied completes, the log viewer shows the
+// stop), and returns false: the session must not end now. Otherwise true.
+bool AllowSessionEnd(HWND dialog);
+
+// The longest WM_ENDSESSION waits for the file being copied (ms): as long as the system waits by
+// default for a program to end at log-off before it offers to end it (WaitToKillAppTimeout, 20 s).
+#define END_SESSION_WAIT_MS 20000
+// The wait answers messages in slices of at most this many ms, looking at the walk between them.
+#define SESSION_WAIT_SLICE_MS 20
+// The platform calls of the wait. The main window fills them with GetTickCount and a wait for
+// messages that handles every message there is; the host tests with stand-ins.
+struct SessionWaitSteps {
+    DWORD (*now)();                         // milliseconds, wrapping at 2^32
+    void (*answerMessages)(DWORD timeoutMs); // waits at most that long for messages, handles them
+};
+// The session ends (WM_ENDSESSION with TRUE, user-interface thread), and the process may end as
+// soon as this returns. While a worker is active: arranges for it to stop and close the program as
+// closing the window does (no viewer). Then, while the walk runs, answers messages (the worker
+// reaches the dialog through sent messages) until the walk has returned, so that the file being
+// copied is complete, or until `limit` ms have passed. True when the walk is not running on return.
+bool WaitForWalkToEnd(HWND dialog, const SessionWaitSteps &steps, DWORD limit);
 // The progress line of the run: the walk publishes into it, the dialog shows it.
 extern ProgressLine g_progressLine;
 

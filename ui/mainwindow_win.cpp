@@ -25,6 +25,45 @@ static void SetUpSystemMenu(HWND window) {
     DrawMenuBar(window);
 }
 
+// The shutdown-block reason exists from Vista on: the two calls are looked up in user32 so that
+// the program still starts on the systems before it, where refusing the session's end is enough.
+typedef BOOL(WINAPI *BlockReasonCreate)(HWND, LPCWSTR);
+typedef BOOL(WINAPI *BlockReasonDestroy)(HWND);
+// GetProcAddress's type goes through void (*)(void), the type that stands for any function.
+typedef void (*AnyCall)(void);
+static AnyCall User32Call(const char *name) {
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    return user32 ? reinterpret_cast<AnyCall>(GetProcAddress(user32, name)) : nullptr;
+}
+static void SetSessionBlockReason(HWND window) {
+    BlockReasonCreate create = reinterpret_cast<BlockReasonCreate>(User32Call("ShutdownBlockReasonCreate"));
+    WCHAR reason[256];
+    if (create && MultiByteToWideChar(932, 0, MSG_SESSION_BLOCKED, -1, reason, 256)) create(window, reason);
+}
+static void ClearSessionBlockReason(HWND window) {
+    BlockReasonDestroy destroy = reinterpret_cast<BlockReasonDestroy>(User32Call("ShutdownBlockReasonDestroy"));
+    if (destroy) destroy(window);
+}
+
+// One slice of the wait of WM_ENDSESSION: a message that arrives ends the wait early, and every
+// message there is is handled, the worker's sent ones included (PeekMessageA calls them).
+static void AnswerMessages(DWORD timeoutMs) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage((int)message.wParam); // for the message loop
+            return;
+        }
+        if (!IsDialogMessageA(g_mainDialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+// GetTickCount is a WINAPI call: on 32-bit its calling convention is not the plain one of the step.
+static DWORD TickNow() { return GetTickCount(); }
+
 static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
@@ -46,6 +85,24 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
         // The system menu is about to open: the trial run is greyed while a run is active.
         EnableMenuItem(GetSystemMenu(window, FALSE), IDM_TRIAL, TrialMenuFlags());
         break;
+    case WM_QUERYENDSESSION:
+        // Ending the session now would cut the file being copied: refused, and the run asked to
+        // stop, until the walk has ended.
+        if (g_mainDialog && !AllowSessionEnd(g_mainDialog)) {
+            SetSessionBlockReason(window);
+            return FALSE;
+        }
+        ClearSessionBlockReason(window);
+        return TRUE;
+    case WM_ENDSESSION:
+        // The process may be ended as soon as this returns: the file being copied is finished
+        // first (the worker still gets its messages answered), for at most END_SESSION_WAIT_MS.
+        if (wParam && g_mainDialog) {
+            SessionWaitSteps steps = {TickNow, AnswerMessages};
+            WaitForWalkToEnd(g_mainDialog, steps, END_SESSION_WAIT_MS);
+        }
+        ClearSessionBlockReason(window);
+        return 0;
     case WM_SYSCOMMAND:
         if (wParam == IDM_REGISTER) {
             if (RegisterScriptFileType() < 0)

@@ -6,6 +6,7 @@
 #include "patterns.h"
 #include "textfile.h"
 #include <string.h>
+#include <vector>
 
 std::atomic<int> g_missingViewerShown{0};
 std::atomic<int> g_logViewerShown{0};
@@ -20,7 +21,8 @@ const char MSG_BATCH_CANNOT_WRITE[] = "バッチファイルを書き込めま�
 const char MSG_BATCH_PARTIAL_LEFT[] =
     "バッチファイルを書き込めません。\n書きかけのDelDest.batが残っています。実行せずに削除してください。";
 const char MSG_BATCH_NOT_FULL_PATH[] = "コピー先のフルパス名が分からないため、バッチファイルを作成できません。";
-const char MSG_BATCH_UNSAFE_NAME[] = "バッチファイルで正しく削除できない名前があるため、バッチファイルを作成できません。";
+const char MSG_BATCH_NAMES_LEFT_OUT[] =
+    "バッチファイルで正しく削除できない名前が%u個あるため、それらを除いてバッチファイルを作成しました。";
 
 // ---- viewers ----
 
@@ -109,58 +111,71 @@ static size_t FullPathRootLength(const unsigned char *name, size_t n) {
     return i;
 }
 
-// Checks one listed name and writes it, each single-byte "%" doubled, when `out` is not null.
-// Returns the number of bytes written (or that would be), or a failure code through `failure`.
-static size_t PutBatchName(const unsigned char *name, size_t n, char *out, int *failure) {
+// Judges one listed name: 0 when a batch line can name it as it is, 0x80000001 when it is not a
+// full path below a root, 0x80000002 when cmd.exe would take it for another name.
+static int CheckBatchName(const unsigned char *name, size_t n) {
     size_t root = FullPathRootLength(name, n);
-    if (root == 0 || root >= n) {
-        *failure = (int)0x80000001;
-        return 0;
-    }
-    size_t size = 0;
+    if (root == 0 || root >= n) return (int)0x80000001;
     unsigned char previous = 0;
     for (size_t i = 0; i < n; i++) {
         unsigned char b = name[i];
         if (IsLeadByteValue(b) && i + 1 < n && IsTrailByteValue(name[i + 1])) {
-            // A double-byte character: both bytes as they are (a trail byte is never "%").
-            if (out) {
-                out[size] = (char)b;
-                out[size + 1] = (char)name[i + 1];
-            }
-            size += 2;
-            i++;
+            i++; // a double-byte character: its trail byte is never one of the bytes below
             previous = 0;
             continue;
         }
         // cmd.exe and the file system drop a trailing space or dot of a part ("old." names
         // "old"), and "*" and "?" are wildcards: such a line would delete another entry.
         bool partEnds = b == '\\' && i > root;
-        if (b == '*' || b == '?' || (partEnds && (previous == ' ' || previous == '.'))) {
-            *failure = (int)0x80000002;
-            return 0;
-        }
-        if (out) out[size] = (char)b;
-        size++;
-        if (b == '%') {
-            if (out) out[size] = '%';
-            size++;
-        }
+        if (b == '*' || b == '?' || (partEnds && (previous == ' ' || previous == '.'))) return (int)0x80000002;
         previous = b;
     }
-    if (previous == ' ' || previous == '.') {
-        *failure = (int)0x80000002;
-        return 0;
-    }
-    return size;
+    return previous == ' ' || previous == '.' ? (int)0x80000002 : 0;
 }
 
-int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size) {
-    static const char RMDIR[] = "rmdir \"";
-    static const char DEL[] = "del   \"";
-    static const char END[] = "\"\n";
+// Puts `text` at out + *total (when out is not null) and counts it.
+static void PutBatchText(const char *text, size_t n, char *out, size_t *total) {
+    if (out) memcpy(out + *total, text, n);
+    *total += n;
+}
+
+// Puts a checked name in quotes, each single-byte "%" doubled, and the line's end.
+static void PutBatchName(const unsigned char *name, size_t n, char *out, size_t *total) {
+    PutBatchText("\"", 1, out, total);
+    for (size_t i = 0; i < n; i++) {
+        bool pair = IsLeadByteValue(name[i]) && i + 1 < n && IsTrailByteValue(name[i + 1]);
+        PutBatchText((const char *)name + i, pair ? 2 : 1, out, total);
+        if (!pair && name[i] == '%') PutBatchText("%", 1, out, total);
+        if (pair) i++;
+    }
+    PutBatchText("\"\n", 2, out, total);
+}
+
+// The line that stands where an entry was left out. cmd.exe expands percent signs even in a
+// remark, and on Windows a caret at its end carries the remark over the next line, so it names
+// nothing.
+static const char BATCH_LEFT_OUT[] = "REM left out: a listed name that this batch file cannot delete safely\n";
+
+int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, unsigned *leftOut) {
+    // del: /F deletes a read-only file, /A selects it whatever its attributes (without it del
+    // skips hidden and system files). rmdir refuses a read-only folder, and attrib refuses to
+    // change a hidden or system one unless those are cleared in the same command; Wine's attrib
+    // applies only the last of several switches, so the one rmdir needs comes last.
+    static const char DEL[] = "del /F /A ";
+    static const char ATTRIB[] = "attrib -H -S -R ";
+    static const char RMDIR[] = "rmdir ";
     const unsigned char *t = (const unsigned char *)text;
-    size_t total = sizeof BATCH_HEADER - 1;
-    if (out) memcpy(out, BATCH_HEADER, total);
+    size_t total = 0;
+    unsigned skipped = 0;
+    // The entries left out: a folder that holds one cannot be removed either, and its line (which
+    // comes after the lines of its contents) is left out too.
+    std::vector<std::pair<const unsigned char *, size_t>> kept;
+    auto holdsKept = [&](const unsigned char *folder, size_t n) {
+        for (auto &entry : kept)
+            if (entry.second > n && entry.first[n] == '\\' && memcmp(entry.first, folder, n) == 0) return true;
+        return false;
+    };
+    PutBatchText(BATCH_HEADER, sizeof BATCH_HEADER - 1, out, &total);
     size_t position = 0;
     while (position < length) {
         // CR and LF are never trail bytes, so a plain scan finds the line's end.
@@ -169,17 +184,27 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size)
         const unsigned char *line = t + position;
         size_t n = end - position;
         if (n > 2 && (line[0] == 'D' || line[0] == 'F') && line[1] == ' ') {
-            const char *verb = line[0] == 'D' ? RMDIR : DEL;
-            if (out) memcpy(out + total, verb, 7);
-            total += 7;
-            int failure = 0;
-            total += PutBatchName(line + 2, n - 2, out ? out + total : nullptr, &failure);
-            if (failure != 0) {
+            int judged = CheckBatchName(line + 2, n - 2);
+            if (judged == (int)0x80000001) {
+                // Every listed name comes from the destination: one that is not a full path
+                // means none is, and cmd.exe would delete them wherever the file is run.
                 *size = 0;
-                return failure;
+                if (leftOut) *leftOut = 0;
+                return judged;
             }
-            if (out) memcpy(out + total, END, 2);
-            total += 2;
+            if (judged != 0 || (line[0] == 'D' && holdsKept(line + 2, n - 2))) {
+                PutBatchText(BATCH_LEFT_OUT, sizeof BATCH_LEFT_OUT - 1, out, &total);
+                kept.push_back({line + 2, n - 2});
+                skipped++;
+            } else if (line[0] == 'F') {
+                PutBatchText(DEL, sizeof DEL - 1, out, &total);
+                PutBatchName(line + 2, n - 2, out, &total);
+            } else {
+                PutBatchText(ATTRIB, sizeof ATTRIB - 1, out, &total);
+                PutBatchName(line + 2, n - 2, out, &total);
+                PutBatchText(RMDIR, sizeof RMDIR - 1, out, &total);
+                PutBatchName(line + 2, n - 2, out, &total);
+            }
         }
         // The next line starts after CR LF, or after a CR or LF standing alone.
         if (end < length && t[end] == '\r' && end + 1 < length && t[end + 1] == '\n')
@@ -188,6 +213,7 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size)
             position = end + 1;
     }
     *size = total;
+    if (leftOut) *leftOut = skipped;
     return 0;
 }
 
@@ -195,9 +221,9 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size)
 
 int WriteDeleteBatch(HWND owner, const char *text) {
     size_t length = strlen(text), size = 0;
-    int composed = ComposeDeleteBatch(text, length, nullptr, &size);
-    if (composed < 0) {
-        ShowWarningBox(owner, "%s", composed == (int)0x80000001 ? MSG_BATCH_NOT_FULL_PATH : MSG_BATCH_UNSAFE_NAME);
+    unsigned leftOut = 0;
+    if (ComposeDeleteBatch(text, length, nullptr, &size, &leftOut) < 0) {
+        ShowWarningBox(owner, "%s", MSG_BATCH_NOT_FULL_PATH);
         return 0;
     }
     char path[MAX_PATH + 16];
@@ -221,7 +247,7 @@ int WriteDeleteBatch(HWND owner, const char *text) {
         ShowWarningBox(owner, "%s", MSG_BATCH_CANNOT_WRITE);
         return 0;
     }
-    ComposeDeleteBatch(text, length, batch, &size);
+    ComposeDeleteBatch(text, length, batch, &size, nullptr);
     batch[size] = '\0';
     // Created only when nothing has that name, also if something appeared since the test above:
     // an existing file is never overwritten.
@@ -242,6 +268,8 @@ int WriteDeleteBatch(HWND owner, const char *text) {
         ShowWarningBox(owner, "%s", DeleteFileA(path) ? MSG_BATCH_CANNOT_WRITE : MSG_BATCH_PARTIAL_LEFT);
         return 0;
     }
+    // The rest was written; the entries left out are the user's to delete.
+    if (leftOut > 0) ShowWarningBox(owner, MSG_BATCH_NAMES_LEFT_OUT, leftOut);
     return 1;
 }
 

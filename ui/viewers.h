@@ -70,27 +70,35 @@ extern const char MSG_BATCH_CANNOT_OPEN[];    // "バッチファイルを開け
 extern const char MSG_BATCH_CANNOT_WRITE[];   // a write or the close failed; the file was deleted
 extern const char MSG_BATCH_PARTIAL_LEFT[];   // … and the partial file could not be deleted
 extern const char MSG_BATCH_NOT_FULL_PATH[];  // a listed name is not a full path; nothing written
-extern const char MSG_BATCH_UNSAFE_NAME[];    // a listed name cmd.exe would misread; nothing written
+// A format with the count (%u) of the listed entries that were left out of a written batch file
+// because their names cannot be written safely.
+extern const char MSG_BATCH_NAMES_LEFT_OUT[];
 
 // The batch file's text for the missing-files viewer's plain text (`length` bytes), with line
 // feeds (the file is written in text mode, each line feed as CR LF): the header
 // "REM KESTREL Delete Destination BAT File" and an empty line, the line
 // "setlocal DisableDelayedExpansion", then for each line of the text that begins with "D " or
-// "F " and has a name after it, "rmdir \"name\"" or "del   \"name\"" (del and three spaces).
+// "F " and has a name after it:
+//   a file:   del /F /A "name"          (deleted whatever its attributes)
+//   a folder: attrib -H -S -R "name"    (its attributes cleared, so that rmdir can remove it)
+//             rmdir "name"
 // Lines of the text end at CR, LF or CR LF; other lines are skipped.
 // Each single-byte "%" of a name is written "%%", so that cmd.exe takes the name as it is (it
 // expands percent signs even inside quotes); "!" stays as it is, because the setlocal line turns
 // delayed expansion off whatever the user's setting (and a caret would then stay in the name).
+// A name holding "*" or "?", or with a part ending in a space or a dot, would be taken by cmd.exe
+// for a wildcard or another name: its entry is left out, a remark line that names nothing stands
+// in its place, and it is counted in *leftOut (when not null).
 // `out` receives the text (not terminated) when it is not null; *size is the text's length
 // either way (measure first, then compose into a buffer of that size).
 // Returns 0; 0x80000001 when a listed name is not a full path below a root ("X:\…" or
-// "\\server\share\…"): cmd.exe would delete it relative to wherever the batch file is run;
-// 0x80000002 when a name holds "*" or "?" or a part ending in a space or a dot: cmd.exe would
-// take it for a wildcard or another name. In both cases no text is made.
-int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size);
+// "\\server\share\…"): the destination itself was not one, and cmd.exe would delete every
+// entry relative to wherever the batch file is run. Then no text is made.
+int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, unsigned *leftOut);
 
 // Writes DelDest.bat on the desktop from the missing-files viewer's plain text. Returns 1 when
-// the file was written whole; 0 when it was not, after a warning box on `owner` that says why:
+// the file was written whole (after a warning with the count when entries were left out); 0 when
+// it was not, after a warning box on `owner` that says why: a listed name is not a full path,
 // the desktop folder cannot be found or its path is too long, something named DelDest.bat is
 // already there (never overwritten, also when it appears just before the file is created), the
 // file cannot be created, or a write or the close failed (the partial file is deleted again).

@@ -38,6 +38,14 @@ void SimFaultHook(const char *op, const char *path, DWORD error);
 // this operation and path. `path` may be null for calls that have none.
 bool SimFaultFires(const char *op, const char *path);
 
+// A short write: the matching WriteFile on `path` takes at most `bytes` of the bytes it is given
+// (0: none), reports that count and returns TRUE without an error, as a full disk may. Counted
+// among the faults fired; a "*" fault does not include it.
+#define SIM_SHORT_WRITE "WriteFile (short)"
+void SimInjectShortWrite(const char *path, DWORD bytes, SimFaultMode mode = SIM_FAULT_NEXT, int n = 1);
+// Used by the simulation's WriteFile: true when a short write fires, with the bytes it takes.
+bool SimShortWriteFires(const char *path, DWORD *bytes);
+
 // Hold an entry open without sharing, as another program would; SimReleaseEntry lets it go.
 HANDLE SimHoldEntry(const char *path);
 void SimReleaseEntry(HANDLE hold);

@@ -137,6 +137,8 @@ TEST_F(ScriptTest, ValuesAsWritten) {
         {"SRC:trailing  \r\n", 0x1234u, "trailing  "},           // blanks kept, CR LF removed
         {"SRC:cr\rinside\n", 0x1234u, "cr\rinside"},             // a CR without LF is a byte
         {"SRC:", 0x1234u, ""},                                  // last line without a line feed
+        {"SRC:\"A\"\r\n\x1A", 0x1234u, "\"A\""},                 // an old editor's Ctrl-Z ends the file
+        {"SRC:\"A\"\x1A\r\nSRC:EVIL\n", 0x1234u, "\"A\""},        // and nothing after it is read
     };
     for (auto &row : rows) {
         SCOPED_TRACE(row.script);
@@ -296,11 +298,14 @@ TEST_F(ScriptTest, RefusalsInTheirOrder) {
         {"Con.old", "", "Warning: スクリプトファイルを開けません。"},
         {"a:b", "", "Warning: スクリプトファイルを開けません。"},
         {"line\r\nSRC:x", "", "Warning: スクリプトファイルを開けません。"},
+        {"end\x1A" "mark", "", "Warning: スクリプトファイルを開けません。"}, // the header would end the file
         {"bad|name", "", "Warning: スクリプトファイルを開けません。"},
         {"nofolder\\x", "", "Warning: スクリプトファイルを開けません。"},
         // A field that would become lines of its own.
         {"FIELDS", "A\r\nSRC:C:\\EVIL", "Warning: 改行を含む項目はスクリプトに書けません。"},
         {"FIELDS", "A\nB", "Warning: 改行を含む項目はスクリプトに書けません。"},
+        // A field holding Ctrl-Z would end the file for the reader: the lines after it lost.
+        {"FIELDS", "A\x1A" "B", "Warning: Ctrl+Zの文字を含む項目はスクリプトに書けません。"},
         // A field longer than its reader takes would be written cut.
         {"FIELDS", std::string(260, 'L'), "Warning: 長すぎる項目はスクリプトに書けません。"},
     };

@@ -85,12 +85,43 @@ TEST_F(TextFileTest, DevicesAreNotTextFiles) {
 
 TEST_F(TextFileTest, WriteFailureIsSeenAtClose) {
     SIMULATION_ONLY("needs an injected write failure");
+    // A write that fails, and writes that report success with fewer bytes than they were given:
+    // each is a failure of the file, not a reason to write again.
+    for (int shortBytes : {-1, 0, 3}) {
+        SCOPED_TRACE(shortBytes);
+        SimClearFaults();
+        TextFile file;
+        ASSERT_EQ(0, CreateTextFile(&file, Path("w.txt").c_str()));
+        if (shortBytes < 0)
+            SimInjectFault("WriteFile", Path("w.txt").c_str(), ERROR_DISK_FULL);
+        else
+            SimInjectShortWrite(Path("w.txt").c_str(), (DWORD)shortBytes);
+        EXPECT_EQ(0, WriteText(&file, "buffered\n"));
+        SetLastError(0);
+        EXPECT_EQ(TEXT_CLOSE_WRITE_FAILED, CloseTextFile(&file));
+        EXPECT_EQ((DWORD)ERROR_DISK_FULL, GetLastError());
+        EXPECT_EQ(1, SimFaultsFired());
+        EXPECT_TRUE(DeleteFileA(Path("w.txt").c_str())) << "the handle was left open";
+    }
+    // A short write of a full buffer fails the write that needed the room, and every later one.
     TextFile file;
     ASSERT_EQ(0, CreateTextFile(&file, Path("w.txt").c_str()));
-    SimInjectFault("WriteFile", Path("w.txt").c_str(), ERROR_DISK_FULL);
-    EXPECT_EQ(0, WriteText(&file, "buffered\n"));
-    SetLastError(0);
-    EXPECT_EQ(TEXT_CLOSE_WRITE_FAILED, CloseTextFile(&file));
+    SimInjectShortWrite(Path("w.txt").c_str(), TEXT_FILE_BUFFER - 1);
+    std::string big(TEXT_FILE_BUFFER + 1, 'y');
+    EXPECT_EQ(TEXT_WRITE_FAILED, WriteText(&file, big.c_str()));
     EXPECT_EQ((DWORD)ERROR_DISK_FULL, GetLastError());
-    EXPECT_TRUE(DeleteFileA(Path("w.txt").c_str())) << "the handle was left open";
+    EXPECT_EQ(TEXT_WRITE_FAILED, WriteText(&file, "more"));
+    EXPECT_EQ(TEXT_CLOSE_WRITE_FAILED, CloseTextFile(&file));
+}
+
+TEST_F(TextFileTest, CtrlZEndsTheFile) {
+    // What an old editor left: the text, then Ctrl-Z; whatever follows it is never read.
+    ASSERT_TRUE(WriteWholeFile(Path("z.txt"), "one\r\ntwo\r\n\x1A"));
+    EXPECT_EQ((std::vector<std::string>{"one", "two"}), Lines(Path("z.txt"), 100));
+    ASSERT_TRUE(WriteWholeFile(Path("z.txt"), "one\r\nt\x1Awo\r\nthree\r\n"));
+    EXPECT_EQ((std::vector<std::string>{"one", "t"}), Lines(Path("z.txt"), 100));
+    // Beyond the first buffer, too.
+    std::string big(TEXT_FILE_BUFFER + 5, 'x');
+    ASSERT_TRUE(WriteWholeFile(Path("z.txt"), big + "\x1A\nafter\n"));
+    EXPECT_EQ((std::vector<std::string>{big}), Lines(Path("z.txt"), 8000));
 }

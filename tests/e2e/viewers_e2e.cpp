@@ -266,7 +266,12 @@ static const char DEST_ENTRIES[] =
     "dst\\data\\gone 100%\\ソ\\deep&.txt\n"
     "dst\\data\\kept\\\n"
     "dst\\data\\kept\\old.txt\n"
-    "dst\\data\\kept\\new.txt\n";
+    "dst\\data\\kept\\new.txt\n"
+    "dst\\data\\marked\\\n"
+    "dst\\data\\marked\\ro.txt\n"
+    "dst\\data\\marked\\hid.txt\n"
+    "dst\\data\\marked\\sys.txt\n"
+    "dst\\data\\ro-keep.txt\n";
 static const char SOURCE_ENTRIES[] =
     "src\\\n"
     "src\\data\\\n"
@@ -275,9 +280,25 @@ static const char SOURCE_ENTRIES[] =
     "src\\data\\ab.txt\n"
     "src\\data\\cd.txt\n"
     "src\\data\\kept\\\n"
-    "src\\data\\kept\\new.txt\n";
-// What must be left of the destination (and of the source, untouched).
-static const char LEFT_AFTER[] =
+    "src\\data\\kept\\new.txt\n"
+    "src\\data\\ro-keep.txt\n";
+// Attributes given after the entries are made: a read-only, a hidden and a system file in a
+// hidden system folder, all listed, which a plain del or rmdir would leave; beside them a
+// read-only hidden decoy that the source has, which the batch must leave alone.
+static const struct {
+    const char *path;
+    DWORD attributes;
+} DEST_ATTRIBUTES[] = {
+    {"dst\\data\\marked\\ro.txt", FILE_ATTRIBUTE_READONLY},
+    {"dst\\data\\marked\\hid.txt", FILE_ATTRIBUTE_HIDDEN},
+    {"dst\\data\\marked\\sys.txt", FILE_ATTRIBUTE_SYSTEM},
+    {"dst\\data\\marked", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+    {"dst\\data\\ro-keep.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN},
+};
+
+// What must be left of the source (untouched) and of the destination after the batch ran: the
+// entries the source has, and last of both the decoy with its attributes.
+static const char BOTH_AFTER[] =
     "data\\ attr=\n"
     "data\\50.txt attr= size=0\n"
     "data\\ab.txt attr= size=0\n"
@@ -285,8 +306,11 @@ static const char LEFT_AFTER[] =
     "data\\keep.txt attr= size=0\n"
     "data\\kept\\ attr=\n"
     "data\\kept\\new.txt attr= size=0\n";
+static const std::string SOURCE_AFTER = std::string(BOTH_AFTER) + "data\\ro-keep.txt attr= size=0\n";
+static const std::string DEST_AFTER = std::string(BOTH_AFTER) + "data\\ro-keep.txt attr=RH size=0\n";
 
-// Makes the entries below `root` (names may hold spaces, which the tree builder's layout cannot).
+// Makes the entries below `root` (names may hold spaces, which the tree builder's layout cannot),
+// and gives the destination's entries their attributes.
 static std::string MakeEntries(const std::string &root, const char *entries) {
     std::string problems, list = entries;
     for (size_t start = 0, end; (end = list.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -294,6 +318,15 @@ static std::string MakeEntries(const std::string &root, const char *entries) {
         bool ok = path.back() == '\\' ? CreateDirectoryA(path.substr(0, path.size() - 1).c_str(), nullptr) != FALSE
                                       : WriteWholeFile(path, "");
         if (!ok) problems += path + "; ";
+    }
+    for (auto &entry : DEST_ATTRIBUTES) {
+        std::string path = root + entry.path;
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue; // not in this list
+        DWORD kept = GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY;
+        if (!SetFileAttributesA(path.c_str(), entry.attributes) ||
+            (GetFileAttributesA(path.c_str()) & ~(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_DIRECTORY)) != entry.attributes ||
+            (GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) != kept)
+            problems += path + " attributes; ";
     }
     return problems;
 }
@@ -310,14 +343,16 @@ static void ExpectListedAsMissing(const std::vector<std::string> &lines, const s
     for (const std::string &l : lines) listed += upper(l) + "\n";
     const std::string base = upper(dst);
     for (const char *name : {"50%.txt", "a!b!.txt", "x&y.txt", "c^d.txt", "sp ace.txt", "%PATH%.txt", "漢字.txt", "ソ表.txt",
-                             "gone 100%\\in!side.txt", "gone 100%\\ソ\\deep&.txt", "kept\\old.txt"})
+                             "gone 100%\\in!side.txt", "gone 100%\\ソ\\deep&.txt", "kept\\old.txt", "marked\\ro.txt",
+                             "marked\\hid.txt", "marked\\sys.txt"})
         EXPECT_NE(std::string::npos, listed.find("F " + base + upper(name) + "\n")) << name << " not listed:\n" << listed;
     size_t folder = listed.find("D " + base + upper("gone 100%\\ソ\n"));
     EXPECT_NE(std::string::npos, folder);
     EXPECT_LT(listed.find(upper("gone 100%\\ソ\\deep&.txt")), folder);
     EXPECT_NE(std::string::npos, listed.find("D " + base + upper("gone 100%\n")));
+    EXPECT_LT(listed.find(upper("marked\\sys.txt")), listed.find("D " + base + upper("marked\n")));
     EXPECT_EQ(std::string::npos, listed.find("KEEP.TXT")) << listed;
-    EXPECT_EQ(13u, lines.size()) << listed;
+    EXPECT_EQ(17u, lines.size()) << listed;
 }
 
 class DeleteBatchBench : public ViewerBench {
@@ -396,8 +431,10 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
         std::string written = ReadWholeFile(batch);
         ASSERT_FALSE(written.empty()) << "no DelDest.bat on the desktop";
         EXPECT_EQ(0u, written.find("REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"));
-        EXPECT_NE(std::string::npos, written.find("del   \"" + dst + "50%%.txt\"\r\n"));
-        EXPECT_NE(std::string::npos, written.find("rmdir \"" + dst + "gone 100%%\"\r\n"));
+        EXPECT_NE(std::string::npos, written.find("del /F /A \"" + dst + "50%%.txt\"\r\n"));
+        EXPECT_NE(std::string::npos, written.find("attrib -H -S -R \"" + dst + "gone 100%%\"\r\nrmdir \"" + dst + "gone 100%%\"\r\n"));
+        EXPECT_NE(std::string::npos, written.find("del /F /A \"" + dst + "marked\\ro.txt\"\r\n"));
+        EXPECT_NE(std::string::npos, written.find("attrib -H -S -R \"" + dst + "marked\"\r\nrmdir \"" + dst + "marked\"\r\n"));
         // Writing it again: the warning, and the first file stays as it was.
         PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
         HWND box = WaitForWindow("Warning");
@@ -419,8 +456,8 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
         app.info = PROCESS_INFORMATION{};
 
         RunBatch(delayed);
-        EXPECT_EQ(LEFT_AFTER, ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
-        EXPECT_EQ(LEFT_AFTER, ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE))
+        EXPECT_EQ(DEST_AFTER, ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
+        EXPECT_EQ(SOURCE_AFTER, ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE))
             << "the sources are untouched";
     }
 }
@@ -494,12 +531,13 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
     // Wine gives no text of this control to another process (EM_GETTEXTEX answers nothing here,
     // unlike for the missing-files viewer before it), so the records are counted by their lines
-    // and read by their colours: the existing folders and the five files not newer than their
-    // copies in the default colour, the one new file copied in blue.
-    EXPECT_EQ(8, (int)SendMessageA(logControl, EM_GETLINECOUNT, 0, 0));
-    colours = LineColours(program.info.hProcess, logControl, 8);
+    // and read by their colours: the existing folders, the five files not newer than their
+    // copies and the read-only hidden decoy (a hidden destination file is not overwritten) in
+    // the default colour, the one new file copied in blue.
+    EXPECT_EQ(9, (int)SendMessageA(logControl, EM_GETLINECOUNT, 0, 0));
+    colours = LineColours(program.info.hProcess, logControl, 9);
     EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
-    EXPECT_EQ(7, std::count(colours.begin(), colours.end(), "auto"));
+    EXPECT_EQ(8, std::count(colours.begin(), colours.end(), "auto"));
     EXPECT_TRUE(Screenshot(log, "run-log-viewer.png"));
     CloseViewer(log);
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SOURCES)) != FALSE; }));
@@ -507,9 +545,12 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     EXPECT_EQ(0u, program.Finish());
 
     RunBatch(true);
-    const std::string copied = std::string(LEFT_AFTER) + "data\\new.txt attr= size=3 text=\"new\"\n";
-    EXPECT_EQ(copied, ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
-    EXPECT_EQ(copied, ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE)) << "the sources are untouched";
+    // The copied file sorts just before the decoy, the last line of both.
+    auto withCopy = [](std::string tree) {
+        return tree.insert(tree.find("data\\ro-keep.txt"), "data\\new.txt attr= size=3 text=\"new\"\n");
+    };
+    EXPECT_EQ(withCopy(DEST_AFTER), ReadTree(root + "dst\\", FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_EQ(withCopy(SOURCE_AFTER), ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE)) << "the sources are untouched";
 }
 
 // ---- entries that the platform's ANSI calls cannot name ----

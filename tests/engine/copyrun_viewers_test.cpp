@@ -74,6 +74,6 @@ TEST_F(CopyRunViewersTest, ARelativeDestinationIsListedByItsFullPath) {
     for (const std::string &line : MissingLines()) text += line + "\r\n";
     EXPECT_EQ(1, WriteDeleteBatch(dialog, text.c_str()));
     std::string batch = ReadWholeFile(desktop + "\\DelDest.bat");
-    EXPECT_NE(std::string::npos, batch.find("del   \"" + full + "d\\gone.txt\"\r\n")) << batch;
+    EXPECT_NE(std::string::npos, batch.find("del /F /A \"" + full + "d\\gone.txt\"\r\n")) << batch;
 #endif
 }

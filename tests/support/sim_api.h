@@ -8,6 +8,9 @@ enum SimFaultMode { SIM_FAULT_NEXT, SIM_FAULT_EVERY, SIM_FAULT_NTH };
 inline void SimInjectFault(const char *, const char *, DWORD, SimFaultMode = SIM_FAULT_NEXT, int = 1) {
     ADD_FAILURE() << "fault injection reached on Wine";
 }
+inline void SimInjectShortWrite(const char *, DWORD, SimFaultMode = SIM_FAULT_NEXT, int = 1) {
+    ADD_FAILURE() << "fault injection reached on Wine";
+}
 inline int SimFaultsFired() {
     ADD_FAILURE() << "fault injection reached on Wine";
     return 0;

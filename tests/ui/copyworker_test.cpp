@@ -141,3 +141,162 @@ TEST_F(CopyRunTest, TrialCommandStartsATrialAndIsRefusedWhileARunIsActive) {
     EXPECT_EQ((UINT)MF_ENABLED, TrialMenuFlags());
 }
 #endif
+
+// ---- the end of a worker, the end of the session ----
+
+class WorkerEndTest : public CopyRunTest {
+  protected:
+    static void Reset() { g_workerEndingHook = nullptr, g_closeRequested = 0, g_workerActive = 0, g_walkActive = 0; }
+    void SetUp() override { CopyRunTest::SetUp(), Reset(); }
+    void TearDown() override { Reset(), CopyRunTest::TearDown(); }
+    // How many UM_CLOSEDIALOG were posted to the dialog since the last call.
+    int ClosesPosted() {
+        int closes = 0;
+#ifdef KESTREL_SIM
+        for (auto &m : SimPostedMessages(dialog)) closes += m.message == UM_CLOSEDIALOG;
+        closes -= closesSeen;
+        closesSeen += closes;
+#else
+        while (CloseDialogPosted(dialog)) closes++;
+#endif
+        return closes;
+    }
+    int closesSeen = 0;
+};
+
+// A close at the worker's last moment (after its last message, before it is marked ended) ends
+// the program, once; a close after the end closes the window at once and leaves no flag behind.
+TEST_F(WorkerEndTest, CloseAtTheWorkersLastMomentIsTakenOnce) {
+    Build("src\\a.txt\ndst\\\n");
+    for (bool atLastMoment : {true, false}) {
+        SCOPED_TRACE(atLastMoment ? "at the last moment" : "after the end");
+        void (*close)(void *) = [](void *d) { EXPECT_TRUE(CloseWhenRunEnds((HWND)d)); };
+        g_workerEndingHook = atLastMoment ? close : nullptr;
+        g_workerEndingContext = dialog;
+        g_workerActive = 1;
+        Run(src + "a.txt", dst);
+        if (!atLastMoment) {
+            EXPECT_FALSE(CloseWhenRunEnds(dialog));
+        }
+        EXPECT_EQ(atLastMoment ? 1 : 0, ClosesPosted());
+        EXPECT_EQ(!atLastMoment, ControlEnabled(dialog, IDC_SOURCES)) << "enabled again only when not closing";
+        EXPECT_EQ(0, g_closeRequested.load()) << "nothing left to stop the next run";
+    }
+}
+
+TEST_F(WorkerEndTest, SessionEndIsRefusedOnlyWhileTheWalkRuns) {
+    struct Row {
+        int workerActive, walkActive;
+        bool allowed;
+    } rows[] = {{0, 0, true}, {1, 0, true} /* validating or showing the viewers */, {1, 1, false}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.workerActive * 10 + row.walkActive);
+        g_stopRequest = 0;
+        EnableWindow(GetDlgItem(dialog, IDC_START), TRUE);
+        g_workerActive = row.workerActive;
+        g_walkActive = row.walkActive;
+        EXPECT_EQ(row.allowed, AllowSessionEnd(dialog));
+        EXPECT_EQ(row.allowed ? 0 : 1, g_stopRequest.load());
+        EXPECT_EQ(row.allowed, ControlEnabled(dialog, IDC_START));
+        EXPECT_EQ(0, g_closeRequested.load()) << "refused is not ended: the log viewer still comes";
+    }
+}
+
+// The wait of WM_ENDSESSION on a clock of its own: it ends with the walk, or at the limit, also
+// across the tick counter's wrap, and never asks for a slice longer than the time that is left.
+static const DWORD CLOCK_START = 0xFFFFFFF0u; // wraps 16 ms in
+static DWORD s_clock, s_walkEndsAt, s_longestSlice;
+static int s_slices;
+static DWORD FakeNow() { return s_clock; }
+static void FakeAnswer(DWORD ms) {
+    s_slices++;
+    s_longestSlice = ms > s_longestSlice ? ms : s_longestSlice;
+    s_clock += ms == 20 ? 7 : ms; // a message cuts the first slices short
+    if (s_clock - CLOCK_START >= s_walkEndsAt) g_walkActive = 0;
+}
+TEST_F(WorkerEndTest, SessionEndWaitsForTheWalkAtMostTheLimit) {
+    struct Row {
+        int walkActive;
+        DWORD walkEndsAt, limit;
+        bool ended;
+        int slices;
+    } rows[] = {{0, 0, 100, true, 0}, {1, 30, 100, true, 5}, {1, 1000, 100, false, 13}, {1, 1000, 3, false, 1}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.walkEndsAt);
+        s_clock = CLOCK_START, s_walkEndsAt = row.walkEndsAt, s_longestSlice = 0, s_slices = 0;
+        g_workerActive = 1, g_walkActive = row.walkActive, g_stopRequest = 0;
+        SessionWaitSteps steps = {FakeNow, FakeAnswer};
+        EXPECT_EQ(row.ended, WaitForWalkToEnd(dialog, steps, row.limit));
+        EXPECT_EQ(row.slices, s_slices);
+        EXPECT_LE(s_longestSlice, row.limit < 20 ? row.limit : 20u);
+        if (!row.ended) {
+            EXPECT_EQ(row.limit, s_clock - CLOCK_START) << "waited to the limit, no longer";
+        }
+        EXPECT_EQ(1, g_stopRequest.load());
+        EXPECT_EQ(1, g_closeRequested.load()) << "the worker closes the program when it ends";
+        g_closeRequested = 0;
+    }
+}
+
+#ifdef KESTREL_SIM
+// Started workers (on Windows the worker's messages would need this thread's message loop; the GUI
+// bench shows these under Wine).
+static void WaitForWorker() {
+    for (int i = 0; i < 5000 && g_workerActive.load(); i++) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(0, g_workerActive.load());
+}
+
+// A run started after a stopped run, or after a close request that was never taken, runs to its
+// end: the start button clears both requests.
+TEST_F(WorkerEndTest, RunAfterAStopOrALeftOverCloseRunsToItsEnd) {
+    Build("src\\one.txt\nsrc\\two.txt\ndst\\\n");
+    Fields("\"" + src + "one.txt\" \"" + src + "two.txt\"", dst);
+    g_progressLine.watch = [](void *d, const char *text) {
+        if (strcmp(text, "one.txt") == 0) PressStartButton((HWND)d);
+    };
+    g_progressLine.watchContext = dialog;
+    PressStartButton(dialog);
+    WaitForWorker();
+    ASSERT_EQ("! > > ユーザの指示によりコピーを停止しました。", RunLogLines().back());
+    g_progressLine.watch = nullptr;
+    for (int leftOverClose : {0, 1}) {
+        SCOPED_TRACE(leftOverClose);
+        g_closeRequested = leftOverClose;
+        int shown = g_logViewerShown;
+        PressStartButton(dialog);
+        WaitForWorker();
+        EXPECT_EQ(Sorted({"O one.txt コピーしました。", "O two.txt コピーしました。"}), Sorted(RunLogLines()));
+        EXPECT_EQ(shown + 1, g_logViewerShown.load());
+        EXPECT_EQ(0, ClosesPosted());
+    }
+}
+
+// WM_ENDSESSION while a file is being copied: the file completes, nothing after it is copied, no
+// viewer is shown, and the wait returns once the walk has ended; the worker then closes the program.
+TEST_F(WorkerEndTest, SessionEndWaitsForTheFileBeingCopied) {
+    Build("src\\one.txt text=\"1\"\nsrc\\two.txt\ndst\\\n");
+    Fields("\"" + src + "one.txt\" \"" + src + "two.txt\"", dst);
+    static std::atomic<int> atOne, released;
+    atOne = 0, released = 0;
+    g_progressLine.watch = [](void *, const char *text) {
+        if (strcmp(text, "one.txt") != 0) return;
+        atOne = 1;
+        // The worker is about to copy one.txt; held for 10 s at most, so a failing test ends.
+        for (DWORD start = GetTickCount(); !released && GetTickCount() - start < 10000;) std::this_thread::yield();
+    };
+    int shown = g_logViewerShown;
+    PressStartButton(dialog);
+    for (DWORD start = GetTickCount(); !atOne && GetTickCount() - start < 10000;) std::this_thread::yield();
+    ASSERT_EQ(1, atOne.load()) << "the walk never reached one.txt";
+    EXPECT_FALSE(AllowSessionEnd(dialog));
+    SessionWaitSteps steps = {GetTickCount, [](DWORD ms) { released = 1, Sleep(ms); }};
+    EXPECT_TRUE(WaitForWalkToEnd(dialog, steps, END_SESSION_WAIT_MS));
+    EXPECT_EQ(0, g_walkActive.load());
+    WaitForWorker();
+    EXPECT_EQ((std::vector<std::string>{"O one.txt コピーしました。", "! > > ユーザの指示によりコピーを停止しました。"}),
+              RunLogLines());
+    EXPECT_EQ("one.txt attr= size=1 text=\"1\"\n", Dest());
+    EXPECT_EQ(shown, g_logViewerShown.load());
+    EXPECT_EQ(1, ClosesPosted());
+}
+#endif

@@ -156,6 +156,24 @@ TEST_F(MainDialogTest, ClearEmptiesTheSourcesOnlyAndOtherIdsAreNotHandled) {
     EXPECT_EQ("", ControlText(dialog, IDC_SOURCES));
 }
 
+// On NT 5 and every later system each attribute has its box: none is disabled at start-up, and
+// the MODE word read back keeps all 29 bits.
+TEST_F(MainDialogTest, NoBoxIsDisabledAtStartUpOnNt5AndLater) {
+    const int boxes[] = {1009, 1010, 1011, 1012, 1013, 1014, 1015, 1016, 1017,  // folders to copy
+                         1019, 1020, 1021, 1022, 1023, 1024, 1025, 1026, 1027,  // files to copy
+                         1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037,  // may be overwritten
+                         1039, 1040,                                            // date, size
+                         1043, 1044};                                           // archive, missing check
+    for (LONG code : {PLATFORM_NT5, 0x00030006, 0x00050001}) {
+        SCOPED_TRACE(code);
+        PlatformCode = code;
+        EXPECT_EQ(0, MainDialogProc(dialog, WM_INITDIALOG, 0, 0));
+        for (int id : boxes) EXPECT_TRUE(ControlEnabled(dialog, id)) << id;
+        ShowModeWord(dialog, 0xFFFFFFFF);
+        EXPECT_EQ(0x1FFFFFFFu, ReadModeWord(dialog));
+    }
+}
+
 #ifdef KESTREL_SIM
 // The messages the dialog's controls receive, as "id:message:wParam", in order.
 static std::map<HWND, int> s_ids;
