@@ -34,6 +34,7 @@ const char MSG_SESSION_BLOCKED[] = "コピーを停止しています。コピ�
 std::atomic<int> g_workerStarting{0};
 std::atomic<int> g_workerActive{0};
 std::atomic<int> g_closeRequested{0};
+std::atomic<int> g_trialRun{0};
 std::atomic<int> g_walkActive{0};
 void (*g_workerEndingHook)(void *context) = nullptr;
 void *g_workerEndingContext = nullptr;
@@ -261,6 +262,8 @@ bool WaitForWalkToEnd(HWND dialog, const SessionWaitSteps &steps, DWORD limit) {
 
 void CopyRunThread(void *argument) {
     HWND dialog = (HWND)argument;
+    // Taken at once, before any way out: a worker that ends early leaves no trial to the next run.
+    bool trial = g_trialRun.exchange(0) != 0;
     // The job is large (the sources field alone takes 4 KiB): it lives in memory of its own.
     CopyJob *job = (CopyJob *)LocalAlloc(LMEM_FIXED, sizeof(CopyJob));
     if (!job) {
@@ -273,6 +276,7 @@ void CopyRunThread(void *argument) {
         EndWorker(dialog);
         return;
     }
+    job->trial = trial;
     if (!SaveRunSettings(dialog, job)) {
         ShowErrorBox(dialog, "%s", MSG_REGISTRY_SAVE_FAILED);
         ReleaseCopyJob(job);
@@ -299,4 +303,19 @@ void CopyRunThread(void *argument) {
     ReleaseCopyJob(job);
     LocalFree(job);
     if (!EndWorker(dialog)) SetInputsEnabled(dialog, TRUE);
+}
+
+// ---- the trial run (the system menu's command) ----
+
+bool TrialRunAvailable() { return g_idleFlag && !g_workerActive && !g_workerStarting; }
+
+UINT TrialMenuFlags() { return MF_BYCOMMAND | (TrialRunAvailable() ? MF_ENABLED : MF_GRAYED); }
+
+bool StartTrialRun(HWND dialog) {
+    if (!TrialRunAvailable()) return false;
+    // Only this thread starts workers, and none is active: the start button's press below starts
+    // one, and that worker takes the flag.
+    g_trialRun = 1;
+    PressStartButton(dialog);
+    return true;
 }

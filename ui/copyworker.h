@@ -91,6 +91,18 @@ extern ProgressLine g_progressLine;
 // the stop request and disable the button.
 void PressStartButton(HWND dialog);
 
+// 1 when the next worker is to make a trial run: set by the user-interface thread before it starts
+// the worker, taken (and cleared) by the worker once, first thing, into its job's trial flag.
+extern std::atomic<int> g_trialRun;
+// The trial-run command of the system menu is taken: no run is active (no worker starting,
+// running or showing its viewers) and the dialog is idle.
+bool TrialRunAvailable();
+// EnableMenuItem's flags for the command, by command: enabled while TrialRunAvailable, else greyed.
+UINT TrialMenuFlags();
+// The trial-run command (user-interface thread). When available: starts a worker exactly as the
+// start button does, its job marked as a trial, and returns true. Otherwise does nothing: false.
+bool StartTrialRun(HWND dialog);
+
 // The worker: `dialog` is the main dialog. Ends when it returns.
 void CopyRunThread(void *dialog);
 

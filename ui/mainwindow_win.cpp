@@ -1,4 +1,4 @@
-// The program's entry and its main window: the start sequence of WinMain, the system menu's two
+// The program's entry and its main window: the start sequence of WinMain, the system menu's three
 // commands, and the message loop.
 #include <windows.h>
 #include <commctrl.h>
@@ -11,8 +11,8 @@
 #include "script.h"
 #include "startup.h"
 
-// Adds the two commands above a separator at the top of the system menu and removes the items
-// of a window that cannot be resized or maximised.
+// Adds the three commands above a separator at the top of the system menu (the trial run first)
+// and removes the items of a window that cannot be resized or maximised.
 static void SetUpSystemMenu(HWND window) {
     HMENU menu = GetSystemMenu(window, FALSE);
     DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
@@ -21,6 +21,7 @@ static void SetUpSystemMenu(HWND window) {
     InsertMenuA(menu, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
     InsertMenuA(menu, 0, MF_BYPOSITION | MF_STRING, IDM_REGISTER, MENU_REGISTER);
     InsertMenuA(menu, 0, MF_BYPOSITION | MF_STRING, IDM_MKSCRIPT, MENU_MKSCRIPT);
+    InsertMenuA(menu, 0, MF_BYPOSITION | MF_STRING, IDM_TRIAL, MENU_TRIAL);
     DrawMenuBar(window);
 }
 
@@ -80,6 +81,10 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
         // entry and the program ends after it. Nothing here waits for the worker.
         if (g_mainDialog && CloseWhenRunEnds(g_mainDialog)) return 0;
         break;
+    case WM_INITMENUPOPUP:
+        // The system menu is about to open: the trial run is greyed while a run is active.
+        EnableMenuItem(GetSystemMenu(window, FALSE), IDM_TRIAL, TrialMenuFlags());
+        break;
     case WM_QUERYENDSESSION:
         // Ending the session now would cut the file being copied: refused, and the run asked to
         // stop, until the walk has ended.
@@ -104,6 +109,10 @@ static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam,
                 ShowErrorBox(window, "%s", MSG_REGISTER_FAILED);
             else
                 ShowInformationBox(window, "%s", MSG_REGISTERED);
+            return 0;
+        }
+        if (wParam == IDM_TRIAL) {
+            if (g_mainDialog) StartTrialRun(g_mainDialog); // refused while a run is active
             return 0;
         }
         if (wParam == IDM_MKSCRIPT) {

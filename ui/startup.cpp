@@ -17,6 +17,7 @@ const char MSG_REGISTER_FAILED[] = "拡張子(kjb)を登録できません。";
 const char MSG_REGISTERED[] = "拡張子(kjb)を登録しました。";
 const char MENU_REGISTER[] = "拡張子の登録(&R)";
 const char MENU_MKSCRIPT[] = "スクリプトの作成(&L)";
+const char MENU_TRIAL[] = "確認のみ実行(&T)";
 
 LONG PlatformCodeOf(DWORD platformId, DWORD majorVersion) {
     switch (platformId) {

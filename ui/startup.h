@@ -51,6 +51,7 @@ int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *co
 #define MAIN_WINDOW_TITLE "KESTREL 2.71"
 #define IDM_REGISTER 1050
 #define IDM_MKSCRIPT 1051
+#define IDM_TRIAL 1053 // the trial run: the job as the start button would run it, nothing changed
 extern const char MSG_RICHEDIT_LOAD_FAILED[];
 extern const char MSG_REGISTRY_FAILED[];
 extern const char MSG_CLASS_FAILED[];
@@ -60,3 +61,4 @@ extern const char MSG_REGISTER_FAILED[];
 extern const char MSG_REGISTERED[];
 extern const char MENU_REGISTER[];
 extern const char MENU_MKSCRIPT[];
+extern const char MENU_TRIAL[];

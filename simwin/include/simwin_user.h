@@ -40,6 +40,11 @@ typedef HANDLE HDC;
 #define EM_LIMITTEXT 0x00C5
 #define EM_SETLIMITTEXT EM_LIMITTEXT
 
+// EnableMenuItem's flags (the simulation has no menus; portable code computes these).
+#define MF_BYCOMMAND 0x00000000
+#define MF_ENABLED 0x00000000
+#define MF_GRAYED 0x00000001
+
 // The edge or corner a user drags (WM_SIZING's wParam).
 #define WMSZ_LEFT 1
 #define WMSZ_RIGHT 2

@@ -94,6 +94,54 @@ TEST_F(CopyRunTest, StartButtonStartsTheProgressTimer) {
 }
 #endif
 
+// ---- the trial run of the system menu ----
+
+static const char TRIAL_RECORD[] = "! > > 確認のみの実行です。コピー元もコピー先も変更しません。";
+
+// The worker takes the trial flag once: its run records what it would do and changes nothing;
+// the next run is a real one again.
+TEST_F(CopyRunTest, TrialFlagMakesOneRunATrialThatChangesNothing) {
+    Build("src\\d\\a.txt text=\"new\"\ndst\\\n");
+    g_trialRun = 1;
+    EXPECT_EQ((std::vector<std::string>{TRIAL_RECORD, "O d フォルダを作成します。（確認のみ）",
+                                        "O d\\a.txt コピーします。（確認のみ）"}),
+              Run(src + "d", dst));
+    EXPECT_EQ(0, g_trialRun.load());
+    EXPECT_EQ("", Dest());
+    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "O d\\a.txt コピーしました。"}), Run(src + "d", dst));
+}
+
+#ifdef KESTREL_SIM
+// The command starts the worker as the start button does; while that run is active the menu item
+// is greyed and the command neither starts a second worker nor stops the running one.
+TEST_F(CopyRunTest, TrialCommandStartsATrialAndIsRefusedWhileARunIsActive) {
+    Build("src\\a.txt\nsrc\\b.txt\ndst\\\n");
+    Fields("\"" + src + "a.txt\" \"" + src + "b.txt\"", dst);
+    EXPECT_EQ((UINT)MF_ENABLED, TrialMenuFlags());
+    struct During {
+        HWND dialog;
+        std::atomic<int> taken{-1};
+        UINT flags = 0;
+    } during{dialog};
+    g_progressLine.watch = [](void *context, const char *text) {
+        During *d = static_cast<During *>(context);
+        if (strcmp(text, "a.txt") == 0) d->flags = TrialMenuFlags(), d->taken = StartTrialRun(d->dialog);
+    };
+    g_progressLine.watchContext = &during;
+    int shown = g_logViewerShown;
+    ASSERT_TRUE(StartTrialRun(dialog));
+    EXPECT_TRUE(SimTimerRunning(dialog, PROGRESS_TIMER_ID));
+    for (int i = 0; i < 5000 && !(g_logViewerShown.load() == shown + 1 && g_idleFlag.load() == 1); i++)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(0, during.taken.load());
+    EXPECT_EQ((UINT)MF_GRAYED, during.flags);
+    EXPECT_EQ((std::vector<std::string>{TRIAL_RECORD, "O a.txt コピーします。（確認のみ）", "O b.txt コピーします。（確認のみ）"}),
+              RunLogLines());
+    EXPECT_EQ("", Dest());
+    EXPECT_EQ((UINT)MF_ENABLED, TrialMenuFlags());
+}
+#endif
+
 // ---- the end of a worker, the end of the session ----
 
 class WorkerEndTest : public CopyRunTest {
