@@ -214,3 +214,26 @@ DWORD BenchProcess::Finish(DWORD ms) {
 }
 
 bool BenchProcess::Ended(DWORD ms) { return WaitForSingleObject(info.hProcess, ms) == WAIT_OBJECT_0; }
+
+// The lines of a rich-edit control of another process. Wine answers an ANSI WM_GETTEXT across
+// processes with one character. A UTF-16 WM_GETTEXT gives the whole text, but (measured) with a
+// buffer of the character count + 1 it answers 0 for a text with double-byte characters, as if the
+// text went through a code page 932 buffer of that many bytes; twice the count always fits.
+std::vector<std::string> RichEditLines(HWND control) {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 20000, &length);
+    std::vector<WCHAR> wide(2 * length + 1);
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, wide.size(), (LPARAM)wide.data(), SMTO_ABORTIFHUNG, 20000, &got);
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)got, nullptr, 0, nullptr, nullptr);
+    std::string text(bytes > 0 ? (size_t)bytes : 0, '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)got, &text[0], bytes, nullptr, nullptr);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); i++)
+        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
+            if (i > start) lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    return lines;
+}

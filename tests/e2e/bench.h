@@ -56,5 +56,8 @@ struct BenchProcess {
     bool Ended(DWORD ms = 0);
 };
 
+// The lines of a rich-edit control of another process (a viewer's text), in code page 932.
+std::vector<std::string> RichEditLines(HWND control);
+
 // Presses a button as a click would.
 inline void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }

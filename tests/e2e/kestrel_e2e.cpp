@@ -500,58 +500,6 @@ static const char TRIAL_CAPTION_LOG[] = "ログ";
 static const char TRIAL_CAPTION_SYNC[] = "コピー元に無いファイルの確認";
 static const DWORD TRIAL_WAIT_MS = 60000;
 
-// Every entry below `folder` (ending in "\\"), one line each in the order of a depth-first listing:
-// relative path, attribute word, size, last-write time in 100 ns units, and a file's bytes.
-static std::string Snapshot(const std::string &folder, const std::string &relative = "") {
-    std::string lines;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + relative + "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return lines;
-    do {
-        std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        std::string path = relative + name;
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExA((folder + path).c_str(), GetFileExInfoStandard, &data)) {
-            lines += path + " unreadable\n";
-            continue;
-        }
-        char facts[96];
-        snprintf(facts, sizeof facts, " attr=%04lx size=%lu time=%08lx%08lx", data.dwFileAttributes,
-                 data.nFileSizeLow, data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            lines += path + "\\" + facts + "\n" + Snapshot(folder, path + "\\");
-        } else {
-            lines += path + facts + " bytes=\"" + ReadWholeFile(folder + path) + "\"\n";
-        }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return lines;
-}
-
-// The lines of a rich-edit control of another process. Wine answers an ANSI WM_GETTEXT across
-// processes with one character. A UTF-16 WM_GETTEXT gives the whole text, but (measured) with a
-// buffer of the character count + 1 it answers 0 for a text with double-byte characters, as if the
-// text went through a code page 932 buffer of that many bytes; twice the count always fits.
-static std::vector<std::string> RichEditLines(HWND control) {
-    DWORD_PTR length = 0;
-    SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 20000, &length);
-    std::vector<WCHAR> wide(2 * length + 1);
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(control, WM_GETTEXT, wide.size(), (LPARAM)wide.data(), SMTO_ABORTIFHUNG, 20000, &got);
-    int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)got, nullptr, 0, nullptr, nullptr);
-    std::string text(bytes > 0 ? (size_t)bytes : 0, '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)got, &text[0], bytes, nullptr, nullptr);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t i = 0; i <= text.size(); i++)
-        if (i == text.size() || text[i] == '\r' || text[i] == '\n') {
-            if (i > start) lines.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
-    return lines;
-}
-
 // The real program's trial run: the bench, and the viewers read before they are closed.
 class KestrelTrial : public KestrelBench {
   protected:
@@ -584,7 +532,7 @@ TEST_F(KestrelTrial, TrialRunFromTheSystemMenuRecordsAndChangesNothing) {
                                   "dst\\data\\ro.txt text=\"old ro\" attr=R time=1600000000\n"
                                   "dst\\data\\same.txt text=\"same\" time=1600000000\n"
                                   "dst\\data\\extra.txt text=\"only here\"\n"));
-    const std::string before = Snapshot(Path("src\\")) + "--\n" + Snapshot(Path("dst\\"));
+    const std::string before = TreeSnapshot(Path("src\\")) + "--\n" + TreeSnapshot(Path("dst\\"));
     // MODE: every category, every overwrite, the date test; CONF: every record, clear the
     // archive attribute, the missing-in-source check.
     StartKestrel("/mode 17FFFFFF /conf B /dest \"" + Path("dst") + "\" \"" + Path("src\\data") + "\"");
@@ -609,7 +557,7 @@ TEST_F(KestrelTrial, TrialRunFromTheSystemMenuRecordsAndChangesNothing) {
     EXPECT_EQ(7u, log.size()) << "the trial record, data, a, ro, same, sub, b";
     ASSERT_TRUE(WaitUntil([&] { return Idle(); })) << "the dialog did not become idle";
 
-    EXPECT_EQ(before, Snapshot(Path("src\\")) + "--\n" + Snapshot(Path("dst\\")));
+    EXPECT_EQ(before, TreeSnapshot(Path("src\\")) + "--\n" + TreeSnapshot(Path("dst\\")));
     DWORD mode = 0, size = sizeof mode;
     RegGetValueA(HKEY_CURRENT_USER, "Software\\KESTREL", "Mode", RRF_RT_REG_DWORD, nullptr, &mode, &size);
     EXPECT_EQ(0x17FFFFFFu, mode) << "MODE is saved as by the start button";

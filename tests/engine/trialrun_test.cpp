@@ -63,28 +63,6 @@ const TrialCase CASES[] = {
      LOG_ALL | CONF_CHECK_MISSING, 3},
 };
 
-// Every entry below `root` with its attribute word, size, last-write time and bytes.
-std::string Snapshot(const std::string &root, const std::string &rel = "") {
-    std::string text;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((root + rel + "*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return text;
-    do {
-        if (!strcmp(found.cFileName, ".") || !strcmp(found.cFileName, "..")) continue;
-        std::string name = rel + found.cFileName;
-        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        text += name + " " + std::to_string(found.dwFileAttributes) + " " + std::to_string(found.nFileSizeLow) +
-                " " + std::to_string(found.ftLastWriteTime.dwHighDateTime) + ":" +
-                std::to_string(found.ftLastWriteTime.dwLowDateTime) + "\n";
-        if (folder)
-            text += Snapshot(root, name + "\\");
-        else
-            text += "  [" + ReadWholeFile(root + name) + "]\n";
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-    return text;
-}
-
 class TrialRunTest : public PlatformTest, public ::testing::WithParamInterface<TrialCase> {
   protected:
     void TearDown() override {
@@ -150,7 +128,7 @@ std::vector<std::string> AsDone(std::vector<std::string> records) {
 TEST_P(TrialRunTest, PredictsTheRealRunAndChangesNothing) {
     const TrialCase &c = GetParam();
     ASSERT_EQ("", BuildTree(root, c.layout));
-    std::string before = Snapshot(root);
+    std::string before = TreeSnapshot(root);
 #ifdef KESTREL_SIM
     // No call that changes the disk is made at all, on any path.
     for (const char *call : {"CreateDirectoryA", "CopyFileA", "SetFileAttributesA", "DeviceIoControl", "EncryptFileA",
@@ -163,7 +141,7 @@ TEST_P(TrialRunTest, PredictsTheRealRunAndChangesNothing) {
     EXPECT_EQ(0, SimFaultsFired()) << "a trial run called the platform to change the disk";
     SimClearFaults();
 #endif
-    EXPECT_EQ(before, Snapshot(root)) << "the trial run changed the disk";
+    EXPECT_EQ(before, TreeSnapshot(root)) << "the trial run changed the disk";
     std::vector<std::string> real = RunJob(c, false);
     EXPECT_EQ(real, AsDone(trial));
     EXPECT_EQ(MissingLines(), trialMissing) << "the missing-files list is the real run's";
@@ -177,7 +155,7 @@ TEST_F(TrialRunTest, FailureSweepNeverChangesTheDisk) {
     SIMULATION_ONLY("Wine cannot fail the Nth call on demand");
     const TrialCase &c = CASES[1];
     ASSERT_EQ("", BuildTree(root, c.layout));
-    std::string before = Snapshot(root);
+    std::string before = TreeSnapshot(root);
     int n = 1;
     for (; n < 500; n++) {
         SimClearFaults();
@@ -185,7 +163,7 @@ TEST_F(TrialRunTest, FailureSweepNeverChangesTheDisk) {
         RunJob(c, true);
         bool fired = SimFaultsFired() > 0;
         SimClearFaults();
-        ASSERT_EQ(before, Snapshot(root)) << "failing call " << n;
+        ASSERT_EQ(before, TreeSnapshot(root)) << "failing call " << n;
         if (!fired) break;
     }
     EXPECT_LT(n, 500) << "the sweep ended";

@@ -1,6 +1,7 @@
 // Scratch folders and trees for the tests, through the Win32 calls only.
 #include "tree.h"
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -306,6 +307,37 @@ static bool DeleteWideTree(const WideText &path) {
 }
 
 bool DeleteTree(const std::string &path) { return DeleteWideTree(LongWide(path)); }
+
+// Every entry below `folder` (ending in "\\"), one line each in the order of a depth-first listing:
+// relative path, attribute word, size, last-write time in 100 ns units, and a file's bytes.
+std::string TreeSnapshot(const std::string &folder, const std::string &relative) {
+    std::string lines;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((folder + relative + "*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return lines;
+    do {
+        std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = relative + name;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA((folder + path).c_str(), GetFileExInfoStandard, &data)) {
+            lines += path + " unreadable\n";
+            continue;
+        }
+        char facts[96];
+        snprintf(facts, sizeof facts, " attr=%04lx size=%lu time=%08lx%08lx", (unsigned long)data.dwFileAttributes,
+                 (unsigned long)data.nFileSizeLow, (unsigned long)data.ftLastWriteTime.dwHighDateTime,
+                 (unsigned long)data.ftLastWriteTime.dwLowDateTime);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            lines += path + "\\" + facts + "\n" + TreeSnapshot(folder, path + "\\");
+        } else {
+            lines += path + facts + " bytes=\"" + ReadWholeFile(folder + path) + "\"\n";
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return lines;
+}
+
 
 void PlatformTest::SetUp() {
 #ifdef KESTREL_SIM

@@ -33,6 +33,11 @@ std::string BuildTree(const std::string &root, const char *layout);
 // Wine always reports on files).
 std::string ReadTree(const std::string &root, DWORD ignore = 0);
 
+// Everything below `folder` (ending in "\\") that a run could change, one line per entry in the
+// order of a depth-first listing: relative path, attribute word, size, last-write time in 100 ns
+// units, and a file's bytes.
+std::string TreeSnapshot(const std::string &folder, const std::string &relative = "");
+
 // Attribute letters as BuildTree and ReadTree use them.
 std::string AttributeLetters(DWORD attributes);
 
