@@ -497,16 +497,37 @@ class KestrelViewers : public DeleteBatchBench {
         DeleteBatchBench::TearDown();
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KESTREL");
     }
+    // Starts kestrel.exe with CONF 9 (every record in the log, bit 0, and the missing-in-source
+    // check, bit 3), `dest` and `source`, and presses the start button.
+    void StartRun(const std::string &dest, const std::string &source) {
+        program.Start(ProgramDir() + "kestrel.exe", "/conf 9 /dest \"" + dest + "\" \"" + source + "\"");
+        window = program.WaitForWindow("kestrel");
+        ASSERT_TRUE(window) << "no main window";
+        dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
+        ASSERT_TRUE(dialog);
+        Click(GetDlgItem(dialog, IDC_START));
+    }
+    // Writes DelDest.bat from the missing-files viewer, closes it and waits for the log viewer.
+    void MakeBatchThenOpenLog(HWND viewer, HWND *log) {
+        PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
+        ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+        Settle(viewer);
+        CloseViewer(viewer);
+        *log = program.WaitForWindow("#32770", LOG_CAPTION, VIEWER_WAIT_MS);
+        ASSERT_TRUE(*log) << "no log viewer after the missing-files viewer";
+    }
+    // Closes the log viewer, waits for the dialog to be idle and closes the program.
+    void EndProgram(HWND log) {
+        CloseViewer(log);
+        ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SOURCES)) != FALSE; }));
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0u, program.Finish());
+    }
+    HWND window = nullptr, dialog = nullptr;
 };
 
 TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletesExactlyTheList) {
-    // CONF 9: every record in the log (bit 0) and the missing-in-source check (bit 3).
-    program.Start(ProgramDir() + "kestrel.exe", "/conf 9 /dest \"" + root + "dst\" \"" + root + "src\\data\"");
-    HWND window = program.WaitForWindow("kestrel");
-    ASSERT_TRUE(window) << "no main window";
-    HWND dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
-    ASSERT_TRUE(dialog);
-    Click(GetDlgItem(dialog, IDC_START));
+    ASSERT_NO_FATAL_FAILURE(StartRun(root + "dst", root + "src\\data"));
 
     HWND viewer = program.WaitForWindow("#32770", SYNC_CAPTION, VIEWER_WAIT_MS);
     ASSERT_TRUE(viewer) << "no missing-files viewer at the end of the run";
@@ -520,13 +541,8 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     for (size_t i = 0; i < lines.size(); i++) // folders blue, files in the default colour
         EXPECT_EQ(lines[i][0] == 'D' ? "0,0,255" : "auto", colours[i]) << lines[i];
     EXPECT_TRUE(Screenshot(viewer, "run-missing-files-viewer.png"));
-    PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
-    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES; }));
-    Settle(viewer);
-    CloseViewer(viewer);
-
-    HWND log = program.WaitForWindow("#32770", LOG_CAPTION, VIEWER_WAIT_MS);
-    ASSERT_TRUE(log) << "no log viewer after the missing-files viewer";
+    HWND log = nullptr;
+    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, &log));
     EXPECT_EQ(window, GetWindow(log, GW_OWNER));
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
     // Wine gives no text of this control to another process (EM_GETTEXTEX answers nothing here,
@@ -539,10 +555,7 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
     EXPECT_EQ(8, std::count(colours.begin(), colours.end(), "auto"));
     EXPECT_TRUE(Screenshot(log, "run-log-viewer.png"));
-    CloseViewer(log);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SOURCES)) != FALSE; }));
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, program.Finish());
+    ASSERT_NO_FATAL_FAILURE(EndProgram(log));
 
     RunBatch(true);
     // The copied file sorts just before the decoy, the last line of both.
@@ -570,12 +583,7 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
                                       .c_str()));
     ASSERT_EQ("", BuildTree(dest, ("names\\stale.txt\nnames\\caf{E9}.txt\nnames\\gone\\" + longFolder + "\\x.txt\n").c_str()));
 
-    program.Start(ProgramDir() + "kestrel.exe", "/conf 9 /dest \"" + dest + "\" \"" + root + "src\\names\"");
-    HWND window = program.WaitForWindow("kestrel");
-    ASSERT_TRUE(window) << "no main window";
-    HWND dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
-    ASSERT_TRUE(dialog);
-    Click(GetDlgItem(dialog, IDC_START));
+    ASSERT_NO_FATAL_FAILURE(StartRun(dest, root + "src\\names"));
 
     HWND viewer = program.WaitForWindow("#32770", SYNC_CAPTION, VIEWER_WAIT_MS);
     ASSERT_TRUE(viewer) << "no missing-files viewer at the end of the run";
@@ -588,13 +596,8 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     // keep the entry too long to check.
     EXPECT_EQ((std::vector<std::string>{"F " + upperDest + "NAMES\\STALE.TXT"}), lines);
     EXPECT_TRUE(Screenshot(viewer, "names-missing-files-viewer.png"));
-    PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
-    ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES; }));
-    Settle(viewer);
-    CloseViewer(viewer);
-
-    HWND log = program.WaitForWindow("#32770", LOG_CAPTION, VIEWER_WAIT_MS);
-    ASSERT_TRUE(log) << "no log viewer after the missing-files viewer";
+    HWND log = nullptr;
+    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, &log));
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
     // "names" exists; "cafe.txt" copied (blue); "café.txt", the emoji file and the long name in
     // the walk, the destination's "café.txt" and the long folder in the check: five red records.
@@ -613,10 +616,7 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
     EXPECT_EQ(5, std::count(colours.begin(), colours.end(), "255,0,0"));
     EXPECT_TRUE(Screenshot(log, "names-log-viewer.png"));
-    CloseViewer(log);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_SOURCES)) != FALSE; }));
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, program.Finish());
+    ASSERT_NO_FATAL_FAILURE(EndProgram(log));
 
     RunBatch(true);
     EXPECT_EQ("names\\ attr=\nnames\\cafe.txt attr= size=5 text=\"PLAIN\"\nnames\\caf{E9}.txt attr= size=0\n"
