@@ -1,7 +1,7 @@
 // A small text-file layer on CreateFileA, ReadFile and WriteFile, for the files KESTREL reads and
 // writes as text (script files, the deletion batch file): lines end in CR LF or LF when read and
-// Ctrl-Z ends the file, a
-// line feed is written as CR LF, and every failure of the platform is seen by the caller.
+// Ctrl-Z ends the file, a line feed is written as CR LF, and every failure of the platform is
+// seen by the caller.
 #pragma once
 #include <windows.h>
 
