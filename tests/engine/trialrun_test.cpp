@@ -1,12 +1,7 @@
 // The trial run predicts the real run: over a table of trees and jobs, its records are the real
 // run's with each "would" record for its done record, and the disk is the same before and after
 // it, to the byte, attribute and second; failing any file-system call of it changes nothing.
-#include "copyjob.h"
-#include "copylog.h"
-#include "copyrun.h"
-#include "log_lines.h"
-#include "patterns.h"
-#include "runstate.h"
+#include "copyrun_fixture.h"
 #include "sim_api.h"
 #include <cstring>
 
@@ -63,52 +58,35 @@ const TrialCase CASES[] = {
      LOG_ALL | CONF_CHECK_MISSING, 3},
 };
 
-class TrialRunTest : public PlatformTest, public ::testing::WithParamInterface<TrialCase> {
+// Each job runs through the worker and the main dialog's stand-in, as the start button and the
+// trial-run command run it: the trial flag is set for the trial only, and the worker must take it
+// once (otherwise the real run after it is a trial too).
+class TrialRunTest : public CopyRunTest, public ::testing::WithParamInterface<TrialCase> {
   protected:
-    void TearDown() override {
-        g_stopRequest = 0;
-        PlatformTest::TearDown();
-    }
-    // One run of the case's job, straight through the engine; its records.
     std::vector<std::string> RunJob(const TrialCase &c, bool trial) {
-        CopyJob job;
-        memset(&job, 0, sizeof job);
         std::string sources = c.sources;
-        for (size_t at; (at = sources.find("S:")) != std::string::npos;) sources.replace(at, 2, root + "src\\");
-        snprintf(job.sources, sizeof job.sources, "%s", sources.c_str());
-        snprintf(job.dest, sizeof job.dest, "%sdst\\", root.c_str());
-        snprintf(job.tcd, sizeof job.tcd, "%s", c.tcd);
-        snprintf(job.tcf, sizeof job.tcf, "%s", c.tcf);
-        snprintf(job.tud, sizeof job.tud, "%s", c.tud);
-        snprintf(job.tuf, sizeof job.tuf, "%s", c.tuf);
-        EXPECT_EQ(0, SplitWords(job.sources, &job.sourceList.count, &job.sourceList.words));
-        EXPECT_EQ(0, SplitWords(job.tcd, &job.tcdList.count, &job.tcdList.words));
-        EXPECT_EQ(0, SplitWords(job.tcf, &job.tcfList.count, &job.tcfList.words));
-        EXPECT_EQ(0, SplitWords(job.tud, &job.tudList.count, &job.tudList.words));
-        EXPECT_EQ(0, SplitWords(job.tuf, &job.tufList.count, &job.tufList.words));
-        job.mode = c.mode;
-        job.conf = c.conf;
-        job.trial = trial;
-        g_stopRequest = 0;
+        for (size_t at; (at = sources.find("S:")) != std::string::npos;) sources.replace(at, 2, src);
+        ShowModeWord(dialog, c.mode);
+        ShowConfWord(dialog, c.conf);
         s_shown = 0;
         s_stopAfter = c.stopAfter;
-        m_progress.watch = c.stopAfter ? StopAfterEntries : nullptr;
-        RunCopySources(&job, &m_progress);
-        m_progress.watch = nullptr;
-        ReleaseCopyJob(&job);
-        return LogLines();
+        g_progressLine.watch = c.stopAfter ? StopAfterEntries : nullptr;
+        if (trial) g_trialRun = 1;
+        std::vector<std::string> records = Run(sources, dst, c.tcd, c.tcf, c.tud, c.tuf);
+        g_progressLine.watch = nullptr;
+        g_stopRequest = 0;
+        return records;
     }
     static void StopAfterEntries(void *, const char *) {
         if (++s_shown == s_stopAfter) g_stopRequest = 1;
     }
     static int s_shown, s_stopAfter;
-    ProgressLine m_progress;
 };
 int TrialRunTest::s_shown, TrialRunTest::s_stopAfter;
 
 // The trial run's records as the real run writes them.
 std::vector<std::string> AsDone(std::vector<std::string> records) {
-    const std::string TRIAL_FIRST = std::string("! > > ") + MSG_TRIAL_RUN;
+    const std::string TRIAL_FIRST = "! > > 確認のみの実行です。コピー元もコピー先も変更しません。";
     EXPECT_FALSE(records.empty());
     if (!records.empty()) {
         EXPECT_EQ(TRIAL_FIRST, records[0]) << "the log's first line says that this was a trial run";

@@ -98,19 +98,6 @@ TEST_F(CopyRunTest, StartButtonStartsTheProgressTimer) {
 
 static const char TRIAL_RECORD[] = "! > > 確認のみの実行です。コピー元もコピー先も変更しません。";
 
-// The worker takes the trial flag once: its run records what it would do and changes nothing;
-// the next run is a real one again.
-TEST_F(CopyRunTest, TrialFlagMakesOneRunATrialThatChangesNothing) {
-    Build("src\\d\\a.txt text=\"new\"\ndst\\\n");
-    g_trialRun = 1;
-    EXPECT_EQ((std::vector<std::string>{TRIAL_RECORD, "O d フォルダを作成します。（確認のみ）",
-                                        "O d\\a.txt コピーします。（確認のみ）"}),
-              Run(src + "d", dst));
-    EXPECT_EQ(0, g_trialRun.load());
-    EXPECT_EQ("", Dest());
-    EXPECT_EQ((std::vector<std::string>{"O d フォルダを作成しました。", "O d\\a.txt コピーしました。"}), Run(src + "d", dst));
-}
-
 #ifdef KESTREL_SIM
 // The command starts the worker as the start button does; while that run is active the menu item
 // is greyed and the command neither starts a second worker nor stops the running one.
