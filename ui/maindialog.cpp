@@ -18,6 +18,28 @@ int g_mainWindowGoing = 0;
 
 const char MSG_DROPPED_NAME_TOO_LONG[] = "パス名が長すぎるフォルダやファイルがあります。";
 static const char MSG_TOO_MANY_SOURCES[] = "コピーするフォルダやファイルが多すぎます。";
+const char MSG_DROPPED_NAME_UNUSABLE[] = "名前に扱えない文字があるフォルダやファイルがあります。";
+
+// The name of dropped entry `i` in code page 932, into `name` (MAX_PATH bytes); null, or the
+// warning that refuses the drop. The ANSI call gives a name that the code page cannot hold in a
+// substituted form ("café" as "cafe"), which would copy another folder or none: such a name is
+// taken through the wide call and refused. Where the wide call is a stub, the ANSI one answers.
+static const char *DroppedName(HDROP drop, UINT i, char *name) {
+    WCHAR wide[MAX_PATH];
+    UINT needed = DragQueryFileW(drop, i, nullptr, 0);
+    if (needed == 0) {
+        needed = DragQueryFileA(drop, i, nullptr, 0);
+        // A name that does not fit a path buffer would come back cut: another path than the one
+        // the user dropped.
+        if (needed >= MAX_PATH || DragQueryFileA(drop, i, name, MAX_PATH) != needed) return MSG_DROPPED_NAME_TOO_LONG;
+        return nullptr;
+    }
+    if (needed >= MAX_PATH || DragQueryFileW(drop, i, wide, MAX_PATH) != needed) return MSG_DROPPED_NAME_TOO_LONG;
+    BOOL usedDefault = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, name, MAX_PATH, nullptr, &usedDefault) == 0)
+        return MSG_DROPPED_NAME_TOO_LONG; // more than 259 bytes in code page 932
+    return usedDefault ? MSG_DROPPED_NAME_UNUSABLE : nullptr;
+}
 static const char BROWSE_TITLE[] = "コピー先のフォルダ名";
 
 // The checkboxes that a platform class does not offer: below 0x00020000 all twelve, below
@@ -58,14 +80,8 @@ int AppendDroppedNames(HWND dialog, HDROP drop) {
     size_t length = strlen(text);
     const char *warning = nullptr;
     for (UINT i = 0; i < count && !warning; i++) {
-        // A name that does not fit a path buffer would come back cut: another path than the one
-        // the user dropped.
-        UINT needed = DragQueryFileA(drop, i, nullptr, 0);
         char name[MAX_PATH];
-        if (needed >= MAX_PATH || DragQueryFileA(drop, i, name, MAX_PATH) != needed) {
-            warning = MSG_DROPPED_NAME_TOO_LONG;
-            break;
-        }
+        if ((warning = DroppedName(drop, i, name)) != nullptr) break;
         size_t nameLength = strlen(name);
         if (length + nameLength + 3 >= SIZE) {
             warning = MSG_TOO_MANY_SOURCES;

@@ -288,6 +288,24 @@ TEST_F(MainDialogTest, DropThatWouldReach4096BytesIsRefusedAsAWhole) {
     EXPECT_EQ(4095u, ControlText(dialog, IDC_SOURCES).size());
 }
 
+// The shell's ANSI name of a dropped "café" is "cafe", another folder or none: a name that code
+// page 932 cannot hold refuses the drop, whose other names are not added either.
+TEST_F(MainDialogTest, DroppedNameTheCodePageCannotHoldRefusesTheDrop) {
+    SetControlText(dialog, IDC_SOURCES, "\"C:\\kept\"");
+    for (const std::u16string &name : {std::u16string(u"C:\\caf\u00e9"), std::u16string(u"C:\\\U0001F600")}) {
+        ResetMessageBoxRecord();
+        HDROP drop = SimMakeWideDrop({u"C:\\plain", name});
+        EXPECT_EQ(-1, AppendDroppedNames(dialog, drop));
+        EXPECT_EQ("\"C:\\kept\"", ControlText(dialog, IDC_SOURCES));
+        ASSERT_EQ(1u, RecordedMessageBoxCount());
+        EXPECT_EQ("名前に扱えない文字があるフォルダやファイルがあります。", RecordedMessageBoxes()[0].text);
+        EXPECT_TRUE(SimDropFinished(drop));
+    }
+    // Kanji and half-width kana are names of the code page.
+    EXPECT_EQ(0, AppendDroppedNames(dialog, SimMakeWideDrop({u"C:\\\u6f22\uff76"})));
+    EXPECT_EQ("\"C:\\kept\" \"C:\\漢ｶ\"", ControlText(dialog, IDC_SOURCES));
+}
+
 TEST_F(MainDialogTest, DroppedNameLongerThanAPathRefusesTheDrop) {
     SetControlText(dialog, IDC_SOURCES, "\"C:\\kept\"");
     std::string longName = "C:\\" + std::string(257, 'x'); // 260 bytes: one more than a path holds
