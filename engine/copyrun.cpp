@@ -180,6 +180,15 @@ static ListedEntry DestinationFacts(const char *destination, bool withStatus, bo
     return facts;
 }
 
+// An entry's attribute word, size and time as the file status reports them; false when it cannot
+// be read.
+static bool StatusFacts(const char *path, DWORD attributes, ListedEntry *facts) {
+    struct _stat64 status;
+    if (_stat64(path, &status) != 0) return false;
+    *facts = {attributes, (int64_t)status.st_size, (int64_t)status.st_mtime};
+    return true;
+}
+
 // A trial run records what the real run would have made at `destination`.
 static void RecordMade(const char *destination, const char *relative, const ListedEntry &facts) {
     if (s_disk == &REAL_RUN) return;
@@ -193,12 +202,6 @@ static void RecordMade(const char *destination, const char *relative, const List
 static int Record(const char *name, const char *message, int level) {
     CopyLogRecord(name, message, (unsigned)level);
     return level;
-}
-
-// A call that failed because its path was too long for the platform says so, not what the call
-// was for.
-static const char *UnlessTooLong(const char *message, const char *tooLong) {
-    return GetLastError() == ERROR_FILENAME_EXCED_RANGE ? tooLong : message;
 }
 
 // The message when the source or destination path of an entry is too long for the calls that
@@ -255,7 +258,7 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
         CopyLogRecord(relative, MSG_FOLDER_NOT_CREATED, LOG_LEVEL_ERROR);
         return -1;
     }
-    if (const char *tooLong = source ? PathTooLong(source, destination, true) : nullptr) {
+    if (const char *tooLong = PathTooLong(source, destination, true)) {
         CopyLogRecord(relative, tooLong, LOG_LEVEL_ERROR);
         LocalFree(destination);
         return -1;
@@ -264,7 +267,7 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
     bool fromTrial;
     DWORD existing = DestinationFacts(destination, false, &fromTrial).attributes;
     if (existing == INVALID_FILE_ATTRIBUTES && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        CopyLogRecord(relative, UnlessTooLong(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         result = -1;
     } else if (existing != INVALID_FILE_ATTRIBUTES && (existing & UNKNOWN_ATTRIBUTE_MASK)) {
         CopyLogRecord(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
@@ -285,7 +288,7 @@ int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attr
         // Made by someone else since it was looked at.
         result = FolderExists(relative, destination, attributes);
     } else {
-        CopyLogRecord(relative, UnlessTooLong(MSG_FOLDER_NOT_CREATED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, TooLongOr(MSG_FOLDER_NOT_CREATED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         result = -1;
     }
     LocalFree(destination);
@@ -309,7 +312,7 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
     bool protectionRemoved = false;
     if (existing == INVALID_FILE_ATTRIBUTES) {
         if (GetLastError() != ERROR_FILE_NOT_FOUND)
-            return Record(relative, UnlessTooLong(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+            return Record(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
     } else {
         if (existing & UNKNOWN_ATTRIBUTE_MASK) return Record(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
         if (existing & FILE_ATTRIBUTE_DIRECTORY) return Record(relative, MSG_DEST_HAS_FOLDER, LOG_LEVEL_ERROR);
@@ -321,24 +324,15 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
         // destination's status neither test can be made, and copying anyway could put an older
         // file over a newer one.
         if (mode & (MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER)) {
+            // The copy that a trial run would have made has its facts already; its source's
+            // are read as for any source item.
             ListedEntry sourceFacts;
-            if (listed) {
+            if (listed)
                 sourceFacts = *listed;
-            } else if (fromTrial) {
-                // The copy that the trial run would have made: its source's facts.
-                struct _stat64 sourceStatus;
-                if (_stat64(source, &sourceStatus) != 0)
-                    return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
-                sourceFacts = {attributes, (int64_t)sourceStatus.st_size, (int64_t)sourceStatus.st_mtime};
-            } else {
-                struct _stat64 destStatus, sourceStatus;
-                if (_stat64(destination, &destStatus) != 0)
-                    return Record(relative, MSG_DEST_STATUS_FAILED, LOG_LEVEL_ERROR);
-                if (_stat64(source, &sourceStatus) != 0)
-                    return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
-                destFacts = {existing, (int64_t)destStatus.st_size, (int64_t)destStatus.st_mtime};
-                sourceFacts = {attributes, (int64_t)sourceStatus.st_size, (int64_t)sourceStatus.st_mtime};
-            }
+            else if (!fromTrial && !StatusFacts(destination, existing, &destFacts))
+                return Record(relative, MSG_DEST_STATUS_FAILED, LOG_LEVEL_ERROR);
+            else if (!StatusFacts(source, attributes, &sourceFacts))
+                return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
             if ((mode & MODE_SKIP_SAME_SIZE) && sourceFacts.size == destFacts.size)
                 return Record(relative, MSG_SAME_SIZE, LOG_LEVEL_NOT_COPIED);
             if ((mode & MODE_SKIP_NOT_NEWER) && sourceFacts.written <= destFacts.written + 1)
@@ -351,7 +345,7 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
         }
     }
     if (!s_disk->copyFile(source, destination)) {
-        const char *message = UnlessTooLong(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG);
+        const char *message = TooLongOr(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG);
         // The old file stays: it gets back the protection that was taken off for the copy.
         if (protectionRemoved) s_disk->setAttributes(destination, existing);
         return Record(relative, message, LOG_LEVEL_ERROR);
@@ -359,11 +353,10 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
     if (s_disk != &REAL_RUN) {
         // The copy keeps its source's size and time, and gets its attribute word.
         ListedEntry copy = {attributes, 0, 0};
-        struct _stat64 status;
         if (listed)
             copy = *listed;
-        else if (_stat64(source, &status) == 0)
-            copy = {attributes, (int64_t)status.st_size, (int64_t)status.st_mtime};
+        else
+            StatusFacts(source, attributes, &copy);
         RecordMade(destination, relative, copy);
     }
     if (s_disk->transferAttributes(destination, attributes) < 0)
@@ -395,13 +388,6 @@ ListedEntry ListedFacts(const WIN32_FIND_DATAA &found) {
             SecondsSince1970(found.ftLastWriteTime)};
 }
 
-// An entry of a source folder whose name the walk cannot use: one record, nothing else.
-static const char *UnusableNameMessage(const FolderListing &listing) {
-    if (listing.name == NAME_TOO_LONG) return MSG_SOURCE_PATH_TOO_LONG;
-    return listing.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? MSG_FOLDER_NAME_UNUSABLE
-                                                                     : MSG_FILE_NAME_UNUSABLE;
-}
-
 // Visits every entry of the entered folder source base + `relative`, whose source path `work`
 // holds (with room for a child's relative path). 1: visited to the end; 0: the listing failed
 // (recorded); -1: a stop was requested. The buffer is the source path again on return.
@@ -417,7 +403,7 @@ static int WalkChildren(ProgressLine *progress, DWORD mode, const WordList &tcd,
     if (!listed) {
         // Nothing listed is an empty folder.
         if (error == ERROR_FILE_NOT_FOUND) return 1;
-        CopyLogRecord(relative, UnlessTooLong(MSG_SOURCE_ACCESS_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, TooLongOr(MSG_SOURCE_ACCESS_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         return 0;
     }
     memcpy(work, relative, relativeLength);
@@ -434,7 +420,7 @@ static int WalkChildren(ProgressLine *progress, DWORD mode, const WordList &tcd,
                     result = -1;
                     break;
                 }
-                CopyLogRecord(work, UnusableNameMessage(listing), LOG_LEVEL_ERROR);
+                CopyLogRecord(work, UnusableNameMessage(listing.name, listing.entry.dwFileAttributes), LOG_LEVEL_ERROR);
             } else {
                 ListedEntry child = ListedFacts(listing.entry);
                 if (WalkEntry(progress, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase, &child) < 0) {
@@ -481,7 +467,7 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
     // An entry found by its folder's listing has its attribute word already; a source item's is read.
     DWORD attributes = listed ? listed->attributes : GetFileAttributesA(work);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CopyLogRecord(relative, UnlessTooLong(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, TooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         LocalFree(work);
         return 0;
     }

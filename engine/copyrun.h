@@ -47,10 +47,10 @@ int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const Wor
 // -1 a destination problem. Writes exactly one record. A folder that would be the destination
 // folder itself, or whose source folder is the destination, is refused (level 2) after the
 // selection tests.
-// `source` (may be null) is the folder's source path: with it, a source or destination path that
-// is too long for the platform is refused before anything is tried.
+// `source` is the folder's source path: a source or destination path that is too long for the
+// platform is refused before anything is tried.
 int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
-                const char *relative, const char *source = nullptr);
+                const char *relative, const char *source);
 
 // The decision for a source file and, when it is to be copied, the copy. Writes exactly one record
 // and returns its level (0-3). `listed`: the file's facts from its folder's listing, or null.

@@ -59,9 +59,6 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     memcpy(destinationPath + destinationLength, relative, relativeLength + 1);
 
     // A path too long for the platform's calls cannot be looked at, on either side.
-    auto tooLongOr = [](const char *message) {
-        return GetLastError() == ERROR_FILENAME_EXCED_RANGE ? MSG_CHECK_PATH_TOO_LONG : message;
-    };
     if (!PathFitsPlatform(destinationPath, MAX_PATH)) {
         CopyLogRecord(relative, MSG_CHECK_PATH_TOO_LONG, LOG_LEVEL_ERROR);
         LocalFree(line);
@@ -69,7 +66,7 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     }
     DWORD attributes = GetFileAttributesA(destinationPath);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CopyLogRecord(relative, tooLongOr(MSG_DEST_ATTRIBUTES_FAILED), LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         LocalFree(line);
         return 0;
     }
@@ -86,7 +83,7 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
         if (!ListFirstEntry(path, &listing)) {
             // Only a folder without even "." and ".." (a root) lists nothing: it counts as empty.
             if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-                CopyLogRecord(relative, tooLongOr(MSG_NO_DEST_ACCESS), LOG_LEVEL_ERROR);
+                CopyLogRecord(relative, TooLongOr(MSG_NO_DEST_ACCESS, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
                 LocalFree(line);
                 return 0;
             }
@@ -136,7 +133,7 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     int has = SourceHas(path, sourceParent, relative);
     int listed = 0;
     if (has < 0) {
-        CopyLogRecord(relative, tooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED), LOG_LEVEL_ERROR);
+        CopyLogRecord(relative, TooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
     } else if (has == 0 && everythingListed) {
         line[0] = folder ? 'D' : 'F';
         line[1] = ' ';

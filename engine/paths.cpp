@@ -158,6 +158,15 @@ bool PathFitsPlatform(const char *path, int limit) {
     return units > 0 && units <= limit;
 }
 
+const char *TooLongOr(const char *message, const char *tooLong) {
+    return GetLastError() == ERROR_FILENAME_EXCED_RANGE ? tooLong : message;
+}
+
+const char *UnusableNameMessage(int name, DWORD attributes) {
+    if (name == NAME_TOO_LONG) return MSG_SOURCE_PATH_TOO_LONG;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? MSG_FOLDER_NAME_UNUSABLE : MSG_FILE_NAME_UNUSABLE;
+}
+
 bool SamePath(const char *a, const char *b) {
     for (;;) {
         unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
@@ -200,9 +209,8 @@ static int Resolve(const char *word, char *parent, char *name, bool record) {
     // The entry that the word finds has no name that the walk could open: it is not copied under
     // a substitute (a dropped folder "😀" reads as "??", which finds something else or nothing).
     if (entry == FIND_NAME_UNUSABLE)
-        return refuse(RESOLVE_NAME_UNUSABLE,
-                      attributes & FILE_ATTRIBUTE_DIRECTORY ? MSG_FOLDER_NAME_UNUSABLE : MSG_FILE_NAME_UNUSABLE);
-    if (entry == FIND_NAME_TOO_LONG) return refuse(RESOLVE_NAME_TOO_LONG, MSG_SOURCE_PATH_TOO_LONG);
+        return refuse(RESOLVE_NAME_UNUSABLE, UnusableNameMessage(NAME_NOT_IN_CODE_PAGE, attributes));
+    if (entry == FIND_NAME_TOO_LONG) return refuse(RESOLVE_NAME_TOO_LONG, UnusableNameMessage(NAME_TOO_LONG, attributes));
     if (entry < 0) return refuse(RESOLVE_NOT_FOUND, MSG_INVALID_PATH);
     // A wildcard word such as Data\* or Data\?? can find the folder itself (".") or its parent
     // (".."): walking that would copy the folder's contents into the destination's root, or the

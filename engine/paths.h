@@ -59,6 +59,14 @@ int FindEntryName(const char *path, char *name, DWORD *attributes = nullptr);
 #define CREATE_FOLDER_PATH_LIMIT 248
 bool PathFitsPlatform(const char *path, int limit);
 
+// The message of a failed call: `tooLong` when the call failed because its path was too long for
+// the platform (ERROR_FILENAME_EXCED_RANGE), `message` otherwise. A record names the cause.
+const char *TooLongOr(const char *message, const char *tooLong);
+
+// The copy walk's message for a source entry whose name a listing gave as unusable (`name`, a
+// ListedName other than NAME_EXACT; `attributes` the entry's word).
+const char *UnusableNameMessage(int name, DWORD attributes);
+
 // ASCII-case-insensitive comparison of two full paths; double-byte characters compare exactly.
 bool SamePath(const char *a, const char *b);
 

@@ -45,6 +45,14 @@ static void ClearSessionBlockReason(HWND window) {
     if (destroy) destroy(window);
 }
 
+// A message of the loop, or of the wait below: the dialog's keys first.
+static void HandleMessage(HWND dialog, MSG *message) {
+    if (!IsDialogMessageA(dialog, message)) {
+        TranslateMessage(message);
+        DispatchMessageA(message);
+    }
+}
+
 // One slice of the wait of WM_ENDSESSION: a message that arrives ends the wait early, and every
 // message there is is handled, the worker's sent ones included (PeekMessageA calls them).
 static void AnswerMessages(DWORD timeoutMs) {
@@ -55,10 +63,7 @@ static void AnswerMessages(DWORD timeoutMs) {
             PostQuitMessage((int)message.wParam); // for the message loop
             return;
         }
-        if (!IsDialogMessageA(g_mainDialog, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+        HandleMessage(g_mainDialog, &message);
     }
 }
 // GetTickCount is a WINAPI call: on 32-bit its calling convention is not the plain one of the step.
@@ -188,12 +193,7 @@ static BOOL GetLoopMessage(int *quitCode) {
     return got;
 }
 
-static void DispatchLoopMessage(HWND dialog) {
-    if (!IsDialogMessageA(dialog, &s_message)) {
-        TranslateMessage(&s_message);
-        DispatchMessageA(&s_message);
-    }
-}
+static void DispatchLoopMessage(HWND dialog) { HandleMessage(dialog, &s_message); }
 
 static void DestroyWindowStep(HWND window) { DestroyWindow(window); }
 static void DestroyIconStep(HICON icon) { DestroyIcon(icon); }
