@@ -64,7 +64,7 @@ std::string SimMaskName(const SimNode *n) {
 static SimNode *NewRoot() {
     auto *n = new SimNode;
     n->attributes = FILE_ATTRIBUTE_DIRECTORY;
-    n->lastWrite = SimNow();
+    n->lastWrite = n->created = SimNow();
     return n;
 }
 
@@ -266,8 +266,8 @@ static SimNode *ChildNamed(SimNode *folder, const std::string &name) {
 static thread_local bool t_noPathLimit = false;
 
 // Is `path` too long for the calls? They count UTF-16 units, not code page 932 bytes (a kanji is
-// one unit), the terminator included; a name in key form counts as its wide name.
-bool SimPathTooLong(const char *path) {
+// one unit), the terminator included, against `limit`; a name in key form counts as its wide name.
+bool SimPathTooLong(const char *path, size_t limit = MAX_PATH) {
     if (t_noPathLimit) return false;
     size_t units = 1;
     for (const char *p = path; *p;) {
@@ -281,7 +281,7 @@ bool SimPathTooLong(const char *path) {
             units++;
         }
     }
-    return units > MAX_PATH;
+    return units > limit;
 }
 
 SimLookup SimFind(const char *path) {
@@ -352,7 +352,7 @@ SimNode *SimAddChild(SimNode *parent, const std::string &name, DWORD attributes)
     n->parent = parent;
     // A new entry takes the compression and encryption state of its folder, as NTFS does.
     n->attributes = attributes | (parent->attributes & (FILE_ATTRIBUTE_COMPRESSED | FILE_ATTRIBUTE_ENCRYPTED));
-    n->lastWrite = SimNow();
+    n->lastWrite = n->created = SimNow();
     SimNode *raw = n.get();
     parent->children[SimUpper(name)] = std::move(n);
     parent->lastWrite = SimNow();
@@ -409,7 +409,8 @@ BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID info
     data->dwFileAttributes = ReportedAttributes(l.node);
     data->ftLastWriteTime.dwLowDateTime = (DWORD)l.node->lastWrite;
     data->ftLastWriteTime.dwHighDateTime = (DWORD)(l.node->lastWrite >> 32);
-    data->ftCreationTime = data->ftLastAccessTime = data->ftLastWriteTime;
+    data->ftLastAccessTime = data->ftLastWriteTime;
+    data->ftCreationTime = {(DWORD)l.node->created, (DWORD)(l.node->created >> 32)};
     if (!l.node->IsFolder()) {
         data->nFileSizeLow = (DWORD)l.node->size;
         data->nFileSizeHigh = (DWORD)(l.node->size >> 32);
@@ -470,7 +471,8 @@ template <typename FindData> static void FillFindFacts(const SimNode *n, FindDat
     data->dwFileAttributes = ReportedAttributes(n);
     data->ftLastWriteTime.dwLowDateTime = (DWORD)n->lastWrite;
     data->ftLastWriteTime.dwHighDateTime = (DWORD)(n->lastWrite >> 32);
-    data->ftCreationTime = data->ftLastAccessTime = data->ftLastWriteTime;
+    data->ftLastAccessTime = data->ftLastWriteTime;
+    data->ftCreationTime = {(DWORD)n->created, (DWORD)(n->created >> 32)};
     if (!n->IsFolder()) {
         data->nFileSizeLow = (DWORD)n->size;
         data->nFileSizeHigh = (DWORD)(n->size >> 32);
@@ -636,6 +638,11 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     if (l.node) return SimFail<BOOL>(ERROR_ALREADY_EXISTS, FALSE);
     if (l.error != ERROR_FILE_NOT_FOUND) return SimFail(l.error, FALSE);
     if (!SimValidName(l.name)) return SimFail<BOOL>(ERROR_INVALID_NAME, FALSE);
+    // Without "\\?\", Windows keeps room for an 8.3 name below a new folder: its full path takes
+    // at most 248 units with the terminator (Wine does not check).
+    std::string full;
+    if (SimFullPath(path, full, nullptr) && SimPathTooLong(full.c_str(), MAX_PATH - 12))
+        return SimFail<BOOL>(ERROR_FILENAME_EXCED_RANGE, FALSE);
     SimAddChild(l.parent, l.name, FILE_ATTRIBUTE_DIRECTORY);
     return TRUE;
 }
@@ -909,16 +916,17 @@ BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIM
     SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
     if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
     FILETIME ft = {(DWORD)h->node->lastWrite, (DWORD)(h->node->lastWrite >> 32)};
-    if (created) *created = ft;
+    if (created) *created = {(DWORD)h->node->created, (DWORD)(h->node->created >> 32)};
     if (accessed) *accessed = ft;
     if (written) *written = ft;
     return TRUE;
 }
 
-BOOL SetFileTime(HANDLE file, const FILETIME *, const FILETIME *, const FILETIME *written) {
+BOOL SetFileTime(HANDLE file, const FILETIME *created, const FILETIME *, const FILETIME *written) {
     SIM_LOCK;
     SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
     if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (created) h->node->created = ((uint64_t)created->dwHighDateTime << 32) | created->dwLowDateTime;
     if (written) h->node->lastWrite = ((uint64_t)written->dwHighDateTime << 32) | written->dwLowDateTime;
     return TRUE;
 }

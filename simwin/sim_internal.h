@@ -16,6 +16,7 @@ struct SimNode {
     uint64_t size = 0;      // may exceed data.size(): the rest reads as zeros
     std::string data;
     uint64_t lastWrite = 0; // FILETIME ticks
+    uint64_t created = 0;   // FILETIME ticks; set when the entry is made, kept by writes
     SimNode *parent = nullptr;
     std::map<std::string, std::unique_ptr<SimNode>> children; // key: name with ASCII upper-cased
     bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }

@@ -317,7 +317,7 @@ TEST_F(MissingTest, APathTooLongForTheDestinationIsOneRecord) {
     // The source was copied where the paths fit; the destination's counterpart would be longer
     // than 259 bytes.
     std::string deep(250 - dst.size(), 'd');
-    ASSERT_TRUE(CreateDirectoryA((dst + deep).c_str(), nullptr));
+    ASSERT_EQ("", BuildTree(dst, (deep + "\\").c_str())); // CreateDirectoryA takes at most 247 units
     std::string relative = deep + "\\" + std::string(20, 'e');
     EXPECT_EQ(0, Check(relative));
     EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG}), LogLines()) << "the record names the cause";

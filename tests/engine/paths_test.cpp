@@ -206,7 +206,7 @@ TEST_F(PathsTest, CanonicalizePathRefusesAResultLongerThan259Bytes) {
 #ifdef KESTREL_SIM
     // Written with its short name the path fits; with the long stored name it would not.
     std::string longName(250 - root.size(), 'L');
-    ASSERT_TRUE(CreateDirectoryA(Path(longName).c_str(), nullptr));
+    ASSERT_EQ("", BuildTree(root, (longName + "\\").c_str()));
     ASSERT_TRUE(SimSetShortName(Path(longName).c_str(), "LLLLLL~1"));
     ASSERT_TRUE(CreateDirectoryA(Path("LLLLLL~1\\inner-folder").c_str(), nullptr));
     int r = 0;
@@ -325,7 +325,7 @@ TEST_F(PathsTest, AFullPathLongerThan259BytesIsAnInvalidPathName) {
     EXPECT_EQ((Lines{"X " + word + " " + INVALID, "X " + typed + " " + INVALID}), LogLines());
     // A full path of exactly 259 bytes fits.
     std::string fits(259 - root.size(), 'b');
-    ASSERT_TRUE(CreateDirectoryA(fits.c_str(), nullptr)) << GetLastError();
+    ASSERT_EQ("", BuildTree(root, (fits + "\\").c_str()));
     r = Resolve(fits);
     EXPECT_EQ(0, r.result);
     EXPECT_EQ(fits, r.name);

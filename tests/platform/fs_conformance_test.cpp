@@ -164,6 +164,8 @@ TEST_F(FileCalls, ListingReportsSizesTimesAndFolders) {
     EXPECT_EQ(0u, fd.nFileSizeHigh);
     uint64_t ft = ((uint64_t)fd.ftLastWriteTime.dwHighDateTime << 32) | fd.ftLastWriteTime.dwLowDateTime;
     EXPECT_EQ((1600000000ull + 11644473600ull) * 10000000ull, ft);
+    EXPECT_NE(ft, ((uint64_t)fd.ftCreationTime.dwHighDateTime << 32) | fd.ftCreationTime.dwLowDateTime)
+        << "made now, written in 2020: a listing keeps both times";
     FindClose(h);
     h = FindFirstFileA(Path("sub").c_str(), &fd);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -220,6 +222,13 @@ TEST_F(FileCalls, CreateDirectory) {
     ASSERT_TRUE(SetFileAttributesA(Path("new").c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(CreateDirectoryA(Path("new\\inner").c_str(), nullptr));
     SetFileAttributesA(Path("new").c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A new folder's full path takes at most 247 units: room for an 8.3 name below it.
+    std::string edge = root + std::string(247 - root.size(), 'e');
+    EXPECT_TRUE(CreateDirectoryA(edge.c_str(), nullptr));
+    SIMULATION_ONLY("Wine makes longer folders");
+    POISON();
+    EXPECT_FALSE(CreateDirectoryA((edge + "f").c_str(), nullptr));
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
 }
 
 TEST_F(FileCalls, CopyFileCopiesDataTimeAndAttributes) {

@@ -184,7 +184,9 @@ std::string BuildTree(const std::string &root, const char *layout) {
         std::string path = root + rel;
         bool folder = !rel.empty() && rel.back() == '\\';
         std::string v;
-        if (rel.find('{') != std::string::npos || path.size() >= MAX_PATH) {
+        // CreateDirectoryA takes a folder of at most 247 units.
+        size_t folderLength = folder ? path.size() - 1 : path.rfind('\\');
+        if (rel.find('{') != std::string::npos || path.size() >= MAX_PATH || folderLength >= MAX_PATH - 12) {
             // A name that code page 932 lacks, or a path longer than the ANSI calls take: every
             // folder on the way and the entry itself are made through the wide calls (an empty
             // file, or its text).
