@@ -240,8 +240,9 @@ bool SimFullPath(const char *path, std::string &full, size_t *filePart) {
 
 bool SimValidName(const std::string &name) {
     if (!name.empty() && name[0] == '\x01') return name.size() <= 1 + 4 * 255; // a wide name's key form
-    if (name.empty() || name.size() > 255) return false;
-    for (size_t i = 0; i < name.size(); i++) {
+    // At most 255 UTF-16 units: a double-byte character is one.
+    size_t units = 0;
+    for (size_t i = 0; i < name.size(); i++, units++) {
         unsigned char b = (unsigned char)name[i];
         if (SimIsLead(b) && i + 1 < name.size()) {
             i++;
@@ -249,7 +250,7 @@ bool SimValidName(const std::string &name) {
         }
         if (b < 0x20 || strchr("<>:\"/\\|?*", b)) return false;
     }
-    return true;
+    return units > 0 && units <= 255;
 }
 
 static SimNode *ChildNamed(SimNode *folder, const std::string &name) {

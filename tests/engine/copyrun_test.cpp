@@ -504,17 +504,20 @@ TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreRecordedAndNeverCopiedUnderASub
 TEST_F(CopyRunTest, PathsTooLongForThePlatformAreOneRecordThatNamesTheCause) {
     std::string deepDest = dst + std::string(200 - dst.size(), 'D') + "\\";
     std::string name(60, 'n');
-    std::string kanji;
-    for (int i = 0; i < 40; i++) kanji += "漢";
+    std::string kanji, kanji130;
+    for (int i = 0; i < 130; i++) (i < 40 ? kanji : kanji130) += "漢";
+    kanji130 = kanji + kanji130; // 260 bytes: listed cut at 258, whole characters within 259
     std::string layout = "src\\s\\" + name + ".txt\n" + "src\\s\\" + name + "\\in.txt\n" + "src\\s\\" + kanji +
-                         ".txt text=\"K\"\n" + "src\\s\\short.txt\n" + deepDest.substr(root.size()) + "\n";
+                         ".txt text=\"K\"\n" + "src\\s\\short.txt\n" + deepDest.substr(root.size()) + "\n" +
+                         "src\\s\\" + kanji130 + ".txt\n";
     Build(layout.c_str());
     auto log = Run(src + "s", deepDest);
     ASSERT_GT(deepDest.size() + 2 + name.size() + 4, (size_t)MAX_PATH) << "the file's destination is too long";
     ASSERT_GT(deepDest.size() + 2 + kanji.size(), (size_t)MAX_PATH) << "in bytes; not in characters";
     EXPECT_EQ(Sorted({"O s フォルダを作成しました。", "O s\\short.txt コピーしました。", "O s\\" + kanji + ".txt コピーしました。",
                       "X s\\" + name + ".txt コピー先のパス名が長すぎるためコピーできません。",
-                      "X s\\" + name + " コピー先のパス名が長すぎるためコピーできません。"}),
+                      "X s\\" + name + " コピー先のパス名が長すぎるためコピーできません。",
+                      "X s\\" + kanji130.substr(0, 258) + " コピー元のパス名が長すぎるためコピーできません。"}),
               Sorted(log));
     EXPECT_EQ("s\\ attr=\ns\\short.txt attr= size=0\ns\\" + kanji + ".txt attr= size=1 text=\"K\"\n",
               ReadTree(deepDest, FILE_ATTRIBUTE_ARCHIVE));
@@ -531,4 +534,25 @@ TEST_F(CopyRunTest, PathsTooLongForThePlatformAreOneRecordThatNamesTheCause) {
                       "O " + inner + "\\ok コピーしました。",
                       "X " + inner + "\\" + std::string(30, 'f') + ".txt コピー元のパス名が長すぎるためコピーできません。"}),
               Sorted(log));
+
+    // The edges. A new folder takes at most 247 units, decided before it is looked up: one of 248
+    // that exists is not entered either.
+    std::string to = deepDest + "u\\", a(247 - to.size(), 'a'), b(248 - to.size(), 'b'), c(249 - to.size(), 'c');
+    Build(("src\\u\\" + a + "\\in\nsrc\\u\\" + b + "\\in\nsrc\\u\\" + c + "\\in\n" + to.substr(root.size()) + b + "\\\n").c_str());
+    const std::string DEST_TOO_LONG = " コピー先のパス名が長すぎるためコピーできません。";
+    EXPECT_EQ(Sorted({"  u すでに存在します。", "O u\\" + a + " フォルダを作成しました。", "O u\\" + a + "\\in コピーしました。",
+                      "X u\\" + b + DEST_TOO_LONG, "X u\\" + c + DEST_TOO_LONG}),
+              Sorted(Run(src + "u", deepDest)));
+    EXPECT_EQ(a + "\\ attr=\n" + a + "\\in attr= size=0\n" + b + "\\ attr=\n", ReadTree(to, FILE_ATTRIBUTE_ARCHIVE));
+    // A folder is listed with "\\*": one of 257 units is entered, one of 258 or 259 is not; a file
+    // of 259 units is copied, one of 260 is not.
+    std::string from = src + std::string(200 - src.size() - 1, 'P') + "\\t\\";
+    a.assign(257 - from.size(), 'a'), b.assign(258 - from.size(), 'b'), c.assign(259 - from.size(), 'c');
+    std::string below = from.substr(root.size());
+    Build((below + a + "\\x\n" + below + a + "\\xy\n" + below + b + "\\in\n" + below + c + "\\in\n").c_str());
+    const std::string SOURCE_TOO_LONG = " コピー元のパス名が長すぎるためコピーできません。";
+    EXPECT_EQ(Sorted({"O t フォルダを作成しました。", "O t\\" + a + " フォルダを作成しました。", "O t\\" + a + "\\x コピーしました。",
+                      "X t\\" + a + "\\xy" + SOURCE_TOO_LONG, "X t\\" + b + SOURCE_TOO_LONG, "X t\\" + c + SOURCE_TOO_LONG}),
+              Sorted(Run(from.substr(0, from.size() - 1), dst)));
+    EXPECT_EQ(a + "\\ attr=\n" + a + "\\x attr= size=0\n", ReadTree(dst + "t\\", FILE_ATTRIBUTE_ARCHIVE));
 }
