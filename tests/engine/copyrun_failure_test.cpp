@@ -30,7 +30,7 @@ TEST_F(CopyRunFailureTest, SourceAttributesUnreadable) {
 
 TEST_F(CopyRunFailureTest, EntriesInsideAFolderAreJudgedByWhatTheListingSaid) {
     // The listing gave the source's attributes, size and time: they are not asked for again, and
-    // the destination's come in one call.
+    // the destination's come in one call. The time is the write time: each file was made now.
     Build("src\\d\\a.txt text=\"new\" time=1700000100\nsrc\\d\\b.txt text=\"new\" time=1700000000\n"
           "dst\\d\\a.txt text=\"old\" time=1700000000\ndst\\d\\b.txt text=\"old\" time=1700000000\n");
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
@@ -67,12 +67,13 @@ TEST_F(CopyRunFailureTest, FolderListedAsEmptyStillHasItsArchiveCleared) {
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(S("d").c_str()));
 }
 
-// Windows 95 and Win32s have the wide listing only as a stub: the walk and the check list through
-// the ANSI calls instead, as before.
+// Windows 95 and Win32s have the wide listing only as stubs: the walk and the check list through
+// the ANSI calls instead, as before, to the end of each listing.
 TEST_F(CopyRunFailureTest, APlatformWithoutTheWideListingUsesTheAnsiOne) {
     Build("src\\d\\a.txt text=\"a\"\nsrc\\d\\sub\\b.txt\ndst\\d\\old.txt\n");
     ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
     SimInjectFault("FindFirstFileW", nullptr, ERROR_CALL_NOT_IMPLEMENTED, SIM_FAULT_EVERY);
+    SimInjectFault("FindNextFileW", nullptr, ERROR_CALL_NOT_IMPLEMENTED, SIM_FAULT_EVERY);
     EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\a.txt コピーしました。", "O d\\sub フォルダを作成しました。",
                       "O d\\sub\\b.txt コピーしました。"}),
               Sorted(Run(S("d"), dst)));

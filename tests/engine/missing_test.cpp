@@ -187,15 +187,17 @@ TEST_F(MissingTest, MoreLinesThanTheDocumentHoldsKeepsTheEarliest) {
 
 TEST_F(MissingTest, ACheckWithMoreLinesThanTheDocumentHoldsStopsAddingAndGoesOn) {
     SIMULATION_ONLY("20,000 files with long names take minutes to create under Wine");
-    // Long names, so that fewer files fill the 4 MiB document: each line needs twice its length
-    // in room.
+    // Every path has 240 bytes whatever the scratch folder's name: each line ("F ", the path, CR
+    // LF) takes at least 244 bytes of the document, which 20,000 of them overfill.
     const int files = 20000;
+    const std::string fill(240 - (dst + "Data\\00000").size(), 'n');
+    ASSERT_GT(files * 244u, MISSING_DOCUMENT_CAPACITY);
     ASSERT_EQ("", BuildTree(src, "Data\\\n"));
     ASSERT_TRUE(CreateDirectoryA((dst + "Data").c_str(), nullptr));
     char name[64];
     for (int i = 0; i < files; i++) {
         snprintf(name, sizeof name, "\\%05d", i);
-        ASSERT_TRUE(WriteWholeFile(dst + "Data" + name + std::string(100, 'n'), ""));
+        ASSERT_TRUE(WriteWholeFile(dst + "Data" + name + fill, ""));
     }
     EXPECT_EQ(0, Check("Data"));
     EXPECT_EQ(1u, g_missingList.full);
@@ -205,7 +207,7 @@ TEST_F(MissingTest, ACheckWithMoreLinesThanTheDocumentHoldsStopsAddingAndGoesOn)
     // The earliest lines, in the listing's order, with nothing skipped among them.
     for (size_t i = 0; i < lines.size(); i++) {
         snprintf(name, sizeof name, "\\%05d", (int)i);
-        ASSERT_EQ("F " + dst + "Data" + name + std::string(100, 'n'), lines[i]);
+        ASSERT_EQ("F " + dst + "Data" + name + fill, lines[i]);
     }
     EXPECT_EQ(Lines{}, LogLines());
     EXPECT_EQ(CHECKING, Label()) << "every entry was still visited";
@@ -322,6 +324,11 @@ TEST_F(MissingTest, APathTooLongForTheDestinationIsOneRecord) {
     EXPECT_EQ(0, Check(relative));
     EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG}), LogLines()) << "the record names the cause";
     EXPECT_EQ(Lines{}, MissingLines());
+    // A folder of 258 units fits; its listing pattern "\\*" does not.
+    std::string fits(258 - dst.size(), 'f');
+    ASSERT_EQ("", BuildTree(dst, (fits + "\\").c_str()));
+    EXPECT_EQ(0, Check(fits));
+    EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG, "X " + fits + " " + CHECK_TOO_LONG}), LogLines());
 }
 
 // A destination entry that cannot be checked, for a name that code page 932 cannot hold or a path

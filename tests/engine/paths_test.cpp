@@ -169,8 +169,13 @@ TEST_F(PathsTest, CanonicalizePathTakesStoredNamesAndKeepsTheShape) {
 }
 
 TEST_F(PathsTest, CanonicalizePathFailures) {
-    ASSERT_EQ("", BuildTree(root, "Data\\X.txt\n"));
+    ASSERT_EQ("", BuildTree(root, "Data\\X.txt\ncaf{E9}.txt\n"));
     int r = 0;
+    // A name that code page 932 cannot hold has no spelling: its substitute names another entry.
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ("<fail>", Canonical(root + "caf?.txt", &r));
+    EXPECT_EQ(CANON_NOT_FOUND, r);
+    EXPECT_EQ((DWORD)ERROR_FILE_NOT_FOUND, GetLastError());
     EXPECT_EQ("<fail>", Canonical(root + "data\\nothing\\x.txt", &r));
     EXPECT_EQ(CANON_NOT_FOUND, r);
     EXPECT_EQ("<fail>", Canonical(root + "data\\nothing", &r));
