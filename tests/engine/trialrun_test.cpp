@@ -49,6 +49,10 @@ const TrialCase CASES[] = {
      "src\\b\\x\\two.txt text=\"333\" time=1700000001\nsrc\\b\\x\\sub\\in.txt\nsrc\\b\\x\\three.txt\n"
      "src\\c\\f.txt text=\"1\"\nsrc\\d\\f.txt text=\"1\"\ndst\\\n",
      "S:a\\x S:b\\x S:c\\f.txt S:d\\f.txt", "*", "*", "", "", ALL | SIZE_AND_DATE, LOG_ALL | CONF_CHECK_MISSING, 0},
+    // The second source's name differs only in letter case: the same destination entries.
+    {"TwoSourcesOfOneNameInOtherCases",
+     "src\\a\\x\\one.txt text=\"1\"\nsrc\\b\\X\\ONE.TXT text=\"1\"\nsrc\\b\\X\\two.txt\ndst\\\n", "S:a\\x S:b\\X", "*", "*",
+     "", "", ALL | SIZE_AND_DATE, LOG_ALL, 0},
     {"FolderWhereAFileIsAndTheOtherWay",
      "src\\d\\f\\in.txt\nsrc\\d\\g.txt\ndst\\d\\f\ndst\\d\\g.txt\\\n", "S:d", "*", "*", "", "", ALL, LOG_ALL, 0},
     {"ArchiveClearingAndTheCheck",
@@ -96,6 +100,9 @@ std::vector<std::string> AsDone(std::vector<std::string> records) {
                                                          {"コピーします。（確認のみ）", "コピーしました。"}};
     for (std::string &record : records)
         for (auto &would : WOULD) {
+            EXPECT_FALSE(record.size() >= would.second.size() &&
+                         record.compare(record.size() - would.second.size(), std::string::npos, would.second) == 0)
+                << "a trial run says what it would do: " << record;
             size_t at = record.find(would.first);
             if (at != std::string::npos && at + would.first.size() == record.size())
                 record.replace(at, would.first.size(), would.second);
