@@ -299,6 +299,7 @@ TEST_F(ScriptTest, RefusalsInTheirOrder) {
         {"a:b", "", "Warning: スクリプトファイルを開けません。"},
         {"line\r\nSRC:x", "", "Warning: スクリプトファイルを開けません。"},
         {"end\x1A" "mark", "", "Warning: スクリプトファイルを開けません。"}, // the header would end the file
+        {"end\x1A" "mark", "A\nB", "Warning: スクリプトファイルを開けません。"}, // refused for its name first
         {"bad|name", "", "Warning: スクリプトファイルを開けません。"},
         {"nofolder\\x", "", "Warning: スクリプトファイルを開けません。"},
         // A field that would become lines of its own.

@@ -124,4 +124,7 @@ TEST_F(TextFileTest, CtrlZEndsTheFile) {
     std::string big(TEXT_FILE_BUFFER + 5, 'x');
     ASSERT_TRUE(WriteWholeFile(Path("z.txt"), big + "\x1A\nafter\n"));
     EXPECT_EQ((std::vector<std::string>{big}), Lines(Path("z.txt"), 8000));
+    // In the middle of a line that began in the first buffer.
+    ASSERT_TRUE(WriteWholeFile(Path("z.txt"), "one\r\n" + big + "ab\x1A" "cd\r\nafter\r\n"));
+    EXPECT_EQ((std::vector<std::string>{"one", big + "ab"}), Lines(Path("z.txt"), 8200));
 }
