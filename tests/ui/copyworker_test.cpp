@@ -152,12 +152,18 @@ class WorkerEndTest : public CopyRunTest {
 };
 
 // A close at the worker's last moment (after its last message, before it is marked ended) ends
-// the program, once; a close after the end closes the window at once and leaves no flag behind.
+// the program, once, also when it comes twice; a close after the end closes the window at once
+// and leaves no flag behind.
 TEST_F(WorkerEndTest, CloseAtTheWorkersLastMomentIsTakenOnce) {
     Build("src\\a.txt\ndst\\\n");
-    for (bool atLastMoment : {true, false}) {
-        SCOPED_TRACE(atLastMoment ? "at the last moment" : "after the end");
-        void (*close)(void *) = [](void *d) { EXPECT_TRUE(CloseWhenRunEnds((HWND)d)); };
+    static int closes;
+    for (int times : {1, 2, 0}) {
+        bool atLastMoment = times > 0;
+        SCOPED_TRACE(times);
+        closes = times;
+        void (*close)(void *) = [](void *d) {
+            for (int i = 0; i < closes; i++) EXPECT_TRUE(CloseWhenRunEnds((HWND)d));
+        };
         g_workerEndingHook = atLastMoment ? close : nullptr;
         g_workerEndingContext = dialog;
         g_workerActive = 1;

@@ -293,6 +293,8 @@ TEST(DeleteBatch, NamesThatCmdWouldMisreadAreLeftOutAndCounted) {
          "del /F /A \"E:\\a\\x\"\n" + REM + REM + REM + REM +
              "del /F /A \"E:\\ab\\z\"\nattrib -H -S -R \"E:\\ab\"\nrmdir \"E:\\ab\"\n",
          4},
+        {"a name left out in a folder whose name begins with the other's", "F X:\\AB\\c.\r\nD X:\\A\r\n",
+         REM + "attrib -H -S -R \"X:\\A\"\nrmdir \"X:\\A\"\n", 1},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.why);
@@ -376,6 +378,10 @@ TEST_F(DeleteBatchFile, EntriesLeftOutAreCountedAfterTheRestIsWritten) {
     EXPECT_EQ(0, WriteDeleteBatch(owner, TEXT));
     EXPECT_EQ(Only("バッチファイルを書き込めません。"), Warnings());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str()));
+    // One left out is counted too.
+    EXPECT_EQ(1, WriteDeleteBatch(owner, "F E:\\BAK\\b?.txt\r\n"));
+    EXPECT_EQ(Only("バッチファイルで正しく削除できない名前が1個あるため、それらを除いてバッチファイルを作成しました。"),
+              Warnings());
 }
 
 TEST_F(DeleteBatchFile, AFileThatAppearsBetweenTheTestAndTheCreateIsNotOverwritten) {
