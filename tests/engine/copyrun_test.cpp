@@ -494,6 +494,16 @@ TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreRecordedAndNeverCopiedUnderASub
     // A source word that finds such an entry (a dropped folder "😀x" reads as "??x") is refused.
     EXPECT_EQ((std::vector<std::string>{"X " + src + "e\\*x フォルダ名に扱えない文字があるためコピーできません。"}),
               Run(src + "e\\*x", dst));
+
+    // A name of 260 bytes in code page 932 is shown cut whole characters short of 259 bytes, and
+    // is too long rather than unusable.
+    SIMULATION_ONLY("Linux keeps at most 255 UTF-8 bytes of a name: Wine cut this one to 85 kanji");
+    std::string kanji;
+    for (int i = 0; i < 130; i++) kanji += "漢";
+    Build(("src\\f\\" + kanji + ".txt\n").c_str());
+    EXPECT_EQ((std::vector<std::string>{"O f フォルダを作成しました。",
+                                        "X f\\" + kanji.substr(0, 258) + " コピー元のパス名が長すぎるためコピーできません。"}),
+              Run(src + "f", dst));
 }
 
 // ---- paths too long for the platform ----
@@ -504,20 +514,17 @@ TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreRecordedAndNeverCopiedUnderASub
 TEST_F(CopyRunTest, PathsTooLongForThePlatformAreOneRecordThatNamesTheCause) {
     std::string deepDest = dst + std::string(200 - dst.size(), 'D') + "\\";
     std::string name(60, 'n');
-    std::string kanji, kanji130;
-    for (int i = 0; i < 130; i++) (i < 40 ? kanji : kanji130) += "漢";
-    kanji130 = kanji + kanji130; // 260 bytes: listed cut at 258, whole characters within 259
+    std::string kanji;
+    for (int i = 0; i < 40; i++) kanji += "漢";
     std::string layout = "src\\s\\" + name + ".txt\n" + "src\\s\\" + name + "\\in.txt\n" + "src\\s\\" + kanji +
-                         ".txt text=\"K\"\n" + "src\\s\\short.txt\n" + deepDest.substr(root.size()) + "\n" +
-                         "src\\s\\" + kanji130 + ".txt\n";
+                         ".txt text=\"K\"\n" + "src\\s\\short.txt\n" + deepDest.substr(root.size()) + "\n";
     Build(layout.c_str());
     auto log = Run(src + "s", deepDest);
     ASSERT_GT(deepDest.size() + 2 + name.size() + 4, (size_t)MAX_PATH) << "the file's destination is too long";
     ASSERT_GT(deepDest.size() + 2 + kanji.size(), (size_t)MAX_PATH) << "in bytes; not in characters";
     EXPECT_EQ(Sorted({"O s フォルダを作成しました。", "O s\\short.txt コピーしました。", "O s\\" + kanji + ".txt コピーしました。",
                       "X s\\" + name + ".txt コピー先のパス名が長すぎるためコピーできません。",
-                      "X s\\" + name + " コピー先のパス名が長すぎるためコピーできません。",
-                      "X s\\" + kanji130.substr(0, 258) + " コピー元のパス名が長すぎるためコピーできません。"}),
+                      "X s\\" + name + " コピー先のパス名が長すぎるためコピーできません。"}),
               Sorted(log));
     EXPECT_EQ("s\\ attr=\ns\\short.txt attr= size=0\ns\\" + kanji + ".txt attr= size=1 text=\"K\"\n",
               ReadTree(deepDest, FILE_ATTRIBUTE_ARCHIVE));
