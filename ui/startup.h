@@ -2,6 +2,7 @@
 // of WinMain with its main window (mainwindow_win.cpp).
 #pragma once
 #include <windows.h>
+#include "version.h"
 
 // The platform code of a platform id and major version (GetVersionExA's answer). NT 5 and every
 // later NT give 0x00030005: every attribute choice exists there.
@@ -48,7 +49,7 @@ int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *co
 
 // Texts of the start sequence.
 #define MAIN_WINDOW_CLASS "kestrel"
-#define MAIN_WINDOW_TITLE "KESTREL 2.71"
+#define MAIN_WINDOW_TITLE "KESTREL " KESTREL_VERSION_TEXT // "KESTREL 2.71"
 #define IDM_REGISTER 1050
 #define IDM_MKSCRIPT 1051
 #define IDM_TRIAL 1053 // the trial run: the job as the start button would run it, nothing changed
