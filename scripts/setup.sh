@@ -2,7 +2,8 @@
 # Installs what building and testing KESTREL needs on Debian 12, only what is missing.
 set -euo pipefail
 packages=(cmake make g++ googletest libgtest-dev libbenchmark-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
-          wine64 wine fonts-wine xvfb xauth fonts-ipafont-gothic locales binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
+          wine64 wine fonts-wine xvfb xauth fonts-ipafont-gothic locales binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+          python3)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
