@@ -1,32 +1,23 @@
 // Attribute transfer: compression and encryption brought into line, then the attribute word.
 #include "attributes.h"
 
-#ifndef FSCTL_SET_COMPRESSION
-#define FSCTL_SET_COMPRESSION 0x0009C040
-#endif
-
 LONG SetCompression(const char *path, WORD format) {
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return (LONG)0x80000001;
-    // A folder opens only with backup semantics.
-    DWORD flags = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? FILE_FLAG_BACKUP_SEMANTICS : 0;
-    HANDLE entry = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
-    if (entry == INVALID_HANDLE_VALUE) return (LONG)0x80000002;
-    USHORT state = format;
-    DWORD returned = 0;
-    if (!DeviceIoControl(entry, FSCTL_SET_COMPRESSION, &state, sizeof state, nullptr, 0, &returned, nullptr)) {
-        // Closing the handle may change the last error: keep the control call's.
-        DWORD error = GetLastError();
-        CloseHandle(entry);
-        SetLastError(error);
-        return (LONG)0x80000003;
-    }
-    CloseHandle(entry);
-    return 0;
+    WidePath wide;
+    if (!ToWidePath(path, &wide)) return COMPRESSION_READ_ATTRIBUTES_FAILED;
+    return REAL_DISK.setCompression(wide.text, format);
 }
 
 LONG TransferAttributes(const char *path, DWORD attributes) {
-    DWORD current = GetFileAttributesA(path);
+    WidePath wide;
+    if (!ToWidePath(path, &wide)) return TRANSFER_CLEAR_READONLY_FAILED;
+    return TransferAttributes(&REAL_DISK, wide.text, attributes);
+}
+
+LONG TransferAttributes(const FileSystem *fs, const WCHAR *path, DWORD attributes) {
+    return TransferKnownAttributes(fs, path, attributes, fs->attributes(path));
+}
+
+LONG TransferKnownAttributes(const FileSystem *fs, const WCHAR *path, DWORD attributes, DWORD current) {
     const DWORD readonlySystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM;
     // Whether a step below has changed the entry since `current` was read.
     bool changed = false;
@@ -36,8 +27,8 @@ LONG TransferAttributes(const char *path, DWORD attributes) {
     // missing entry.
     if (current & readonlySystem) {
         // Read-only and system entries refuse the compression and encryption changes.
-        if (current == INVALID_FILE_ATTRIBUTES || !SetFileAttributesA(path, attributes & ~readonlySystem))
-            return (LONG)0x80000001;
+        if (current == INVALID_FILE_ATTRIBUTES || !fs->setAttributes(path, attributes & ~readonlySystem))
+            return TRANSFER_CLEAR_READONLY_FAILED;
         changed = true;
     }
     bool compressed = (current & FILE_ATTRIBUTE_COMPRESSED) != 0;
@@ -46,35 +37,35 @@ LONG TransferAttributes(const char *path, DWORD attributes) {
 #endif
     if (attributes & FILE_ATTRIBUTE_ENCRYPTED) {
         if (compressed) {
-            if (SetCompression(path, COMPRESSION_FORMAT_NONE) < 0) return (LONG)0x80000002;
+            if (fs->setCompression(path, COMPRESSION_FORMAT_NONE) < 0) return TRANSFER_DECOMPRESS_FOR_ENCRYPTION_FAILED;
             changed = true;
         }
 #ifdef KESTREL_ENCRYPTION
         if (!encrypted) {
-            if (!EncryptFileA(path)) return (LONG)0x80000003;
+            if (!fs->encrypt(path)) return TRANSFER_ENCRYPT_FAILED;
             changed = true;
         }
 #endif
     } else if (attributes & FILE_ATTRIBUTE_COMPRESSED) {
 #ifdef KESTREL_ENCRYPTION
         if (encrypted) {
-            if (!DecryptFileA(path, 0)) return (LONG)0x80000004;
+            if (!fs->decrypt(path)) return TRANSFER_DECRYPT_FOR_COMPRESSION_FAILED;
             changed = true;
         }
 #endif
         if (!compressed) {
-            if (SetCompression(path, COMPRESSION_FORMAT_DEFAULT) < 0) return (LONG)0x80000005;
+            if (fs->setCompression(path, COMPRESSION_FORMAT_DEFAULT) < 0) return TRANSFER_COMPRESS_FAILED;
             changed = true;
         }
     } else {
 #ifdef KESTREL_ENCRYPTION
         if (encrypted) {
-            if (!DecryptFileA(path, 0)) return (LONG)0x80000006;
+            if (!fs->decrypt(path)) return TRANSFER_DECRYPT_FAILED;
             changed = true;
         }
 #endif
         if (compressed) {
-            if (SetCompression(path, COMPRESSION_FORMAT_NONE) < 0) return (LONG)0x80000007;
+            if (fs->setCompression(path, COMPRESSION_FORMAT_NONE) < 0) return TRANSFER_DECOMPRESS_FAILED;
             changed = true;
         }
     }
@@ -82,6 +73,6 @@ LONG TransferAttributes(const char *path, DWORD attributes) {
     // left as it is: a copy usually takes its source's attributes along, and setting them again
     // would only cost the platform a round trip.
     if (!changed && current == attributes) return 0;
-    if (!SetFileAttributesA(path, attributes)) return (LONG)0x80000008;
+    if (!fs->setAttributes(path, attributes)) return TRANSFER_SET_ATTRIBUTES_FAILED;
     return 0;
 }

@@ -2,6 +2,7 @@
 // NTFS compression and (in kestrel-nt) file encryption included.
 #pragma once
 #include <windows.h>
+#include "filesystem.h"
 
 // Results of TransferAttributes: 0, or the step that failed (negative as signed 32-bit). Every
 // failure returns at once and nothing is undone: steps already done stay done. The platform's
@@ -19,15 +20,16 @@
 // Brings the compression and encryption of the entry at `path` into line with `attributes` (the
 // source's word), encryption first, then sets the word itself. A source both encrypted and
 // compressed is treated as encrypted. Built without encryption (kestrel), the encryption steps
-// are left out: an encrypted source only has the destination's compression removed.
+// are left out: an encrypted source only has the destination's compression removed. The entry is
+// read and changed through `fs`, the current run's face of the file system.
+LONG TransferAttributes(const FileSystem *fs, const WCHAR *path, DWORD attributes);
+// The same when the entry's word is known to be `current` (a copy just made), without reading it.
+LONG TransferKnownAttributes(const FileSystem *fs, const WCHAR *path, DWORD attributes, DWORD current);
+// The same on the real disk for a code page 932 path.
 LONG TransferAttributes(const char *path, DWORD attributes);
 
-// Results of SetCompression.
-#define COMPRESSION_READ_ATTRIBUTES_FAILED ((LONG)0x80000001)
-#define COMPRESSION_OPEN_FAILED ((LONG)0x80000002)   // e.g. another program holds the entry open
-#define COMPRESSION_CONTROL_FAILED ((LONG)0x80000003) // the file system refused the change
-
-// Sets the NTFS compression of a file or folder: `format` 0 (COMPRESSION_FORMAT_NONE) removes
-// it, 1 (COMPRESSION_FORMAT_DEFAULT) compresses. The entry is opened without sharing. A refused
-// control call leaves its error code as the thread's last error.
+// Sets the NTFS compression of a file or folder on the real disk: `format` 0
+// (COMPRESSION_FORMAT_NONE) removes it, 1 (COMPRESSION_FORMAT_DEFAULT) compresses. The entry is
+// opened without sharing. A refused control call leaves its error code as the thread's last
+// error. Results: 0 or COMPRESSION_* (filesystem.h).
 LONG SetCompression(const char *path, WORD format);

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include "copyjob.h"
 #include "progress.h"
+#include "filesystem.h"
 
 // Messages of the walk.
 extern const char MSG_RUN_STOPPED[];
@@ -23,17 +24,11 @@ extern const char MSG_TRIAL_COPIED[];
 // コピーを停止しました。". -1 when the run was stopped, 0 when every source was visited.
 int RunCopySources(const CopyJob *job, ProgressLine *progress);
 
-// What a folder's listing says of one of its entries: its attribute word, its size and its
-// last-write time in whole seconds since 1970 (rounded down, as the file status reports it). The
-// walk takes an entry's facts from the listing that found it instead of asking for them again.
-struct ListedEntry {
-    DWORD attributes;
-    int64_t size;
-    int64_t written;
-};
-ListedEntry ListedFacts(const WIN32_FIND_DATAA &found);
-// A file time in whole seconds since 1970, rounded down.
-int64_t SecondsSince1970(const FILETIME &time);
+// Where an entry lies in a folder that this run has just created, the walk passes that folder's
+// attribute word down (`madeFolder`): nothing there can exist yet, so nothing is looked up, and a
+// copy never replaces anything. INVALID_FILE_ATTRIBUTES: the folder was there before;
+// MADE_WORD_UNKNOWN: created, but its word could not be set.
+#define MADE_WORD_UNKNOWN 0u
 
 // One visited entry: relative path, the folder that holds the source item (ending in "\\") and the
 // destination (ending in "\\"); `listed` is what the listing said of an entry inside a source
@@ -41,19 +36,22 @@ int64_t SecondsSince1970(const FILETIME &time);
 // set; 0 otherwise, whatever happened to the entry.
 int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
               const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase,
-              const ListedEntry *listed = nullptr);
+              const ListedEntry *listed = nullptr, DWORD madeFolder = INVALID_FILE_ATTRIBUTES);
 
-// The decision for a source folder: 1 the folder exists at the destination (descend), 0 refused,
+// The decision for a source folder: 1 the folder exists at the destination (descend), 2 it was
+// created (descend; `*madeWord` gets the word it was given, see MADE_WORD_UNKNOWN), 0 refused,
 // -1 a destination problem. Writes exactly one record. A folder that would be the destination
 // folder itself, or whose source folder is the destination, is refused (level 2) after the
 // selection tests.
 // `source` is the folder's source path: a source or destination path that is too long for the
 // platform is refused before anything is tried.
 int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
-                const char *relative, const char *source);
+                const char *relative, const char *source, DWORD madeFolder = INVALID_FILE_ATTRIBUTES,
+                DWORD *madeWord = nullptr);
 
 // The decision for a source file and, when it is to be copied, the copy. Writes exactly one record
 // and returns its level (0-3). `listed`: the file's facts from its folder's listing, or null.
 int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                const char *sourceBase, const char *destBase, const ListedEntry *listed = nullptr);
+                const char *sourceBase, const char *destBase, const ListedEntry *listed = nullptr,
+                DWORD madeFolder = INVALID_FILE_ATTRIBUTES);
 

@@ -3,7 +3,7 @@
 #include "missing.h"
 #include "copyjob.h"
 #include "copylog.h"
-#include "listing.h"
+#include "filesystem.h"
 #include "paths.h"
 #include "patterns.h"
 #include "runstate.h"
@@ -12,24 +12,19 @@
 static const char MSG_NO_DEST_ACCESS[] = "コピー先にアクセスできません。";
 static const char MSG_CHECKING[] = "コピー元に無いファイルの確認中";
 
-// The parent folders of the other sources copied into the same destination folder as the one
-// being checked (each ending in "\\"), and the longest of their lengths; only the worker uses them.
-static const char *const *s_otherParents;
-static int s_otherCount;
-static size_t s_otherLongest;
-
 // Does any source copied into this destination folder have the entry `relative` (of either kind)?
 // 1 yes, 0 no; -1 when an answer could not be read. `path` has room for the longest parent and
 // `relative`.
 static int SourceHas(char *path, const char *sourceParent, const char *relative) {
-    for (int i = -1; i < s_otherCount; i++) {
-        strcpy(path, i < 0 ? sourceParent : s_otherParents[i]);
+    for (int i = -1; i < g_run.otherCount; i++) {
+        strcpy(path, i < 0 ? sourceParent : g_run.otherParents[i]);
         strcat(path, relative);
-        if (!PathFitsPlatform(path, MAX_PATH)) {
+        WidePath wide;
+        if (!PathFitsPlatform(path, MAX_PATH) || !ToWidePath(path, &wide)) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             return -1;
         }
-        if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return 1;
+        if (g_run.fs->attributes(wide.text) != INVALID_FILE_ATTRIBUTES) return 1;
         DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return -1;
     }
@@ -44,7 +39,7 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     // counterpart or the destination's search pattern, and a child's relative path.
     size_t relativeLength = strlen(relative), destinationLength = strlen(destination);
     size_t parentLength = strlen(sourceParent);
-    if (parentLength < s_otherLongest) parentLength = s_otherLongest;
+    if (parentLength < g_run.otherLongest) parentLength = g_run.otherLongest;
     size_t lineRoom = 2 + destinationLength + relativeLength + 1;
     size_t pathRoom = (parentLength > destinationLength ? parentLength : destinationLength) + relativeLength + 3;
     size_t childRoom = relativeLength + 1 + MAX_PATH;
@@ -64,7 +59,8 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
         LocalFree(line);
         return 0;
     }
-    DWORD attributes = GetFileAttributesA(destinationPath);
+    WidePath wide;
+    DWORD attributes = ToWidePath(destinationPath, &wide) ? g_run.fs->attributes(wide.text) : INVALID_FILE_ATTRIBUTES;
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         CopyLogRecord(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         LocalFree(line);
@@ -175,13 +171,13 @@ int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int i
     }
     int result = 0;
     if (first) {
-        s_otherParents = others;
-        s_otherCount = count;
-        s_otherLongest = longest;
+        g_run.otherParents = others;
+        g_run.otherCount = count;
+        g_run.otherLongest = longest;
         result = CheckMissingInSource(progress, name, sourceParent, destination) < 0 ? -1 : 0;
-        s_otherParents = nullptr;
-        s_otherCount = 0;
-        s_otherLongest = 0;
+        g_run.otherParents = nullptr;
+        g_run.otherCount = 0;
+        g_run.otherLongest = 0;
     }
     if (others) LocalFree(others);
     if (parents) LocalFree(parents);

@@ -3,7 +3,7 @@
 #include "paths.h"
 #include "copyjob.h"
 #include "copylog.h"
-#include "listing.h"
+#include "filesystem.h"
 #include "patterns.h"
 #include <string.h>
 
@@ -61,9 +61,9 @@ int SplitPathRoot(const char *path, char *root, char *rest) {
 int IsRootFolder(const char *path) {
     char full[MAX_PATH];
     char *filePart = nullptr;
-    DWORD n = GetFullPathNameA(path, MAX_PATH, full, &filePart);
+    DWORD n = FullPathName(path, MAX_PATH, full, &filePart);
     if (n == 0 || n >= MAX_PATH) {
-        // GetFullPathNameA returns the size it needs instead of 0 when the full path does not fit
+        // The full path call returns the size it needs instead of 0 when the full path does not fit
         // the buffer, and then writes nothing into it.
         if (n != 0) SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return ROOT_FULL_PATH_FAILED;
@@ -195,7 +195,7 @@ static int Resolve(const char *word, char *parent, char *name, bool record) {
     };
     char full[MAX_PATH];
     char *filePart = nullptr;
-    DWORD n = GetFullPathNameA(word, MAX_PATH, full, &filePart);
+    DWORD n = FullPathName(word, MAX_PATH, full, &filePart);
     if (n == 0) return refuse(RESOLVE_FULL_PATH_FAILED, MSG_INVALID_PATH);
     // The size needed came back: the full path does not fit, and nothing was written.
     if (n >= MAX_PATH) return refuse(RESOLVE_FULL_PATH_TOO_LONG, MSG_INVALID_PATH);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
+#include <strings.h>
 
 static std::mutex g_appLock;
 static std::string g_moduleFileName;
@@ -114,4 +116,45 @@ BOOL GetVersionExA(OSVERSIONINFOA *info) {
     info->dwPlatformId = g_versionPlatform;
     info->szCSDVersion[0] = '\0';
     return TRUE;
+}
+
+// ---- run-time binding ----
+
+static std::set<std::string> g_hiddenExports;
+static char g_kernel32, g_advapi32; // the module handles are their addresses
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+    if (name && strcasecmp(name, "KERNEL32.DLL") == 0) return &g_kernel32;
+    if (name && strcasecmp(name, "ADVAPI32.DLL") == 0) return &g_advapi32;
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+// Each call goes through void (*)(void), the type that stands for any function.
+template <typename F> static FARPROC Export(F call) { return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(call)); }
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
+    static const struct {
+        const void *module;
+        const char *name;
+        FARPROC call;
+    } EXPORTS[] = {
+        {&g_kernel32, "GetFileAttributesExA", Export(GetFileAttributesExA)},
+        {&g_kernel32, "GetFileAttributesExW", Export(GetFileAttributesExW)},
+        {&g_advapi32, "EncryptFileW", Export(EncryptFileW)},
+        {&g_advapi32, "DecryptFileW", Export(DecryptFileW)},
+    };
+    std::lock_guard<std::mutex> lock(g_appLock);
+    for (const auto &entry : EXPORTS)
+        if (entry.module == module && strcmp(entry.name, name) == 0 && !g_hiddenExports.count(name)) return entry.call;
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
+void SimHideExport(const char *name) {
+    std::lock_guard<std::mutex> lock(g_appLock);
+    if (name)
+        g_hiddenExports.insert(name);
+    else
+        g_hiddenExports.clear();
 }

@@ -86,6 +86,7 @@ void SimReset() {
     s.clock = 0;
     SimResetFaults();
     SimResetRegistry();
+    SimHideExport(nullptr);
     SimAddVolume("C:");
     SimAddVolume("D:");
     SimAddVolume("E:");
@@ -622,6 +623,56 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
                    DWORD flags, HANDLE templateFile) {
     SIM_WIDE_CALL(INVALID_HANDLE_VALUE,
                   CreateFileA(internal.c_str(), access, share, security, disposition, flags, templateFile));
+}
+
+BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    SIM_WIDE_CALL(FALSE, GetFileAttributesExA(internal.c_str(), level, information));
+}
+BOOL EncryptFileW(LPCWSTR path) { SIM_WIDE_CALL(FALSE, EncryptFileA(internal.c_str())); }
+BOOL DecryptFileW(LPCWSTR path, DWORD reserved) { SIM_WIDE_CALL(FALSE, DecryptFileA(internal.c_str(), reserved)); }
+BOOL CopyFileW(LPCWSTR source, LPCWSTR dest, BOOL failIfExists) {
+    SIM_LOCK;
+    std::string internalSource, internalDest;
+    if (!InternalPath(source, internalSource)) return SimFail(ERROR_INVALID_PARAMETER, FALSE);
+    bool sourceUnlimited = t_noPathLimit;
+    if (!InternalPath(dest, internalDest)) return SimFail(ERROR_INVALID_PARAMETER, FALSE);
+    t_noPathLimit = t_noPathLimit && sourceUnlimited;
+    BOOL result = CopyFileA(internalSource.c_str(), internalDest.c_str(), failIfExists);
+    t_noPathLimit = false;
+    return result;
+}
+// The full path of a wide path: made in the simulation's own form, each name in key form turned
+// back into its UTF-16 units.
+DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR *filePart) {
+    SIM_LOCK;
+    if (SimFaultFires("GetFullPathNameW", nullptr)) return 0;
+    std::string internal, full;
+    size_t part;
+    if (!InternalPath(path, internal) || internal.empty() || !SimFullPath(internal.c_str(), full, &part)) {
+        t_noPathLimit = false;
+        return SimFail<DWORD>(ERROR_INVALID_NAME, 0);
+    }
+    t_noPathLimit = false;
+    std::u16string wide;
+    size_t widePart = std::u16string::npos;
+    for (size_t i = 0; i <= full.size();) {
+        size_t end = i;
+        while (end < full.size() && full[end] != '\\') end += SimIsLead((unsigned char)full[end]) ? 2 : 1;
+        if (end > full.size()) end = full.size();
+        if (i == part) widePart = wide.size();
+        std::string name = full.substr(i, end - i);
+        if (!name.empty() && name[0] == '\x01') {
+            for (size_t h = 1; h + 4 <= name.size(); h += 4) wide += (char16_t)std::stoul(name.substr(h, 4), nullptr, 16);
+        } else {
+            wide += SimWideOf(name);
+        }
+        if (end < full.size()) wide += u'\\';
+        i = end + 1;
+    }
+    if (wide.size() + 1 > size) return (DWORD)wide.size() + 1;
+    memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
+    if (filePart) *filePart = widePart == std::u16string::npos || part == std::string::npos ? nullptr : buffer + widePart;
+    return (DWORD)wide.size();
 }
 
 BOOL FindClose(HANDLE find) {

@@ -8,6 +8,14 @@
 // Like Windows XP and Wine, a path that does not fit fills all `size` bytes without a
 // terminator, and the result is `size` (last error ERROR_INSUFFICIENT_BUFFER).
 DWORD GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size);
+// Run-time binding: "KERNEL32.DLL" and "ADVAPI32.DLL" (any case) are loaded, and GetProcAddress
+// finds the simulation's own calls of the names that programs bind at run time, except the
+// names SimHideExport has taken away (as on a platform that lacks them).
+typedef INT_PTR (*FARPROC)(void);
+HMODULE GetModuleHandleA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+// Takes `name` out of the exports until SimReset (null: brings them all back).
+void SimHideExport(const char *name);
 // Ends a modal dialog with `result` (recorded for SimDialogEnded); FALSE for a window that is not
 // a live dialog.
 BOOL EndDialog(HWND dialog, INT_PTR result);

@@ -24,3 +24,5 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
 // encrypted entry, or decrypting one that is not, succeeds and changes nothing.
 BOOL EncryptFileA(LPCSTR path);
 BOOL DecryptFileA(LPCSTR path, DWORD reserved);
+BOOL EncryptFileW(LPCWSTR path);
+BOOL DecryptFileW(LPCWSTR path, DWORD reserved);

@@ -134,16 +134,16 @@ TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
           "src\\deststat.txt text=\"older\"\ndst\\deststat.txt text=\"newer\"\nsrc\\long.txt\nsrc\\longcopy.txt\n");
     SimSetRawAttributes(S("unknown.txt").c_str(), FILE_ATTRIBUTE_ARCHIVE | 0x00000008);
     SimSetRawAttributes(D("odd.txt").c_str(), 0x00020000);
-    SimInjectFault("GetFileAttributesA", D("denied.txt").c_str(), ERROR_ACCESS_DENIED);
-    SimInjectFault("stat", S("nostat.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("GetFileAttributesExA", D("denied.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("GetFileAttributesExA", S("nostat.txt").c_str(), ERROR_ACCESS_DENIED);
     SimInjectFault("SetFileAttributesA", D("ro.txt").c_str(), ERROR_ACCESS_DENIED);
     SimInjectFault("CopyFileA", D("nocopy.txt").c_str(), ERROR_DISK_FULL);
     SimInjectFault("SetFileAttributesA", D("bare.txt").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY);
-    // The destination's status cannot be read: neither test can be made, and the destination (here
+    // The destination's facts cannot be read: neither test can be made, and the destination (here
     // the newer file) is not overwritten.
-    SimInjectFault("stat", D("deststat.txt").c_str(), ERROR_ACCESS_DENIED);
+    SimInjectFault("GetFileAttributesExA", D("deststat.txt").c_str(), ERROR_SHARING_VIOLATION);
     // A call that finds its path too long says so, whichever call it is.
-    SimInjectFault("GetFileAttributesA", D("long.txt").c_str(), ERROR_FILENAME_EXCED_RANGE);
+    SimInjectFault("GetFileAttributesExA", D("long.txt").c_str(), ERROR_FILENAME_EXCED_RANGE);
     SimInjectFault("CopyFileA", D("longcopy.txt").c_str(), ERROR_FILENAME_EXCED_RANGE);
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_SAME_SIZE);
     std::string sources;
@@ -157,7 +157,7 @@ TEST_F(CopyRunFailureTest, FileDecisionsInTheirOrder) {
                                         "X ro.txt コピー先の属性を変更できないのでコピーできません。",
                                         "X nocopy.txt コピーできません。",
                                         "! bare.txt コピーしました。（属性未設定）",
-                                        "X deststat.txt コピー先のファイル情報を取得できません。",
+                                        "X deststat.txt コピー先の属性を取得できません。",
                                         "X long.txt コピー先のパス名が長すぎるためコピーできません。",
                                         "X longcopy.txt コピー先のパス名が長すぎるためコピーできません。"}),
               Run(sources, dst));

@@ -1,0 +1,100 @@
+// The file-system layer: every call that the copy run, the attribute transfer and the missing
+// check make to the disk goes through here, and nothing else in engine/ calls the platform's file
+// functions. Paths are UTF-16. The calls that Windows 95 or NT 3.51 lack are bound at run time,
+// and where the wide calls are stubs (the Windows 95 family, Win32s) each operation takes the
+// ANSI call instead, on the path converted back to code page 932.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+// ---- paths at the layer's edge ----
+
+// A code page 932 path in UTF-16, for paths that fit the platform's ordinary limit.
+#define WIDE_PATH_UNITS (2 * MAX_PATH)
+struct WidePath {
+    WCHAR text[WIDE_PATH_UNITS];
+};
+// False (ERROR_FILENAME_EXCED_RANGE, `out` empty) when the path does not fit.
+bool ToWidePath(const char *path, WidePath *out);
+
+// ---- facts of an entry ----
+
+// An entry's attribute word, its size and its last-write time in whole seconds since 1970
+// (rounded down).
+struct ListedEntry {
+    DWORD attributes;
+    int64_t size;
+    int64_t written;
+};
+// A file time in whole seconds since 1970, rounded down.
+int64_t SecondsSince1970(const FILETIME &time);
+
+// ---- folder listings ----
+
+// What a listing says of an entry's name. The ANSI listing gives a name the code page lacks in a
+// substituted form ("café.txt" as "cafe.txt", "😀.txt" as "??.txt"), which opens another entry or
+// none; the wide listing tells such names apart.
+enum ListedName {
+    NAME_EXACT = 0,         // entry.cFileName is the name
+    NAME_NOT_IN_CODE_PAGE,  // characters the code page lacks; entry.cFileName shows them as "?"
+    NAME_TOO_LONG           // its code page form does not fit 259 bytes; entry.cFileName is cut
+};
+
+struct FolderListing {
+    HANDLE find;
+    bool wide;              // listed with the wide calls
+    WIN32_FIND_DATAA entry; // the current entry: its facts, and its name in code page 932
+    ListedName name;
+};
+
+// Starts listing `pattern` (a folder followed by "\\*", or a path): true with the first entry in
+// `listing`; false with the platform's last-error code (ERROR_FILE_NOT_FOUND when nothing
+// matches, ERROR_FILENAME_EXCED_RANGE when the pattern does not fit), and nothing to close.
+bool ListFirstEntry(const char *pattern, FolderListing *listing);
+// The next entry: false at the end (ERROR_NO_MORE_FILES) or on a failure (another code).
+bool ListNextEntry(FolderListing *listing);
+void CloseListing(FolderListing *listing);
+// What the listing says of its current entry.
+ListedEntry ListedFacts(const WIN32_FIND_DATAA &found);
+
+// The full path of a code page 932 path, as GetFullPathNameA gives it: its length, the size
+// needed (nothing written) when `size` is too small, or 0 with the platform's error.
+DWORD FullPathName(const char *path, DWORD size, char *buffer, char **filePart);
+
+// ---- the two faces ----
+
+// The operations whose answer a trial run sees differently: each reads or changes one entry.
+// Every result is the platform's: FALSE or INVALID_FILE_ATTRIBUTES with the last error.
+struct FileSystem {
+    DWORD (*attributes)(const WCHAR *path);
+    // Attributes, size and time in one call.
+    BOOL (*facts)(const WCHAR *path, ListedEntry *facts);
+    BOOL (*setAttributes)(const WCHAR *path, DWORD attributes);
+    BOOL (*createFolder)(const WCHAR *path);
+    // The copy keeps its source's data, time and attributes; with `failIfExists` an existing
+    // destination is never touched (ERROR_FILE_EXISTS).
+    BOOL (*copyFile)(const WCHAR *source, const WCHAR *destination, BOOL failIfExists);
+    // Opens the entry without sharing and sets its NTFS compression: 0 or a SetCompression failure.
+    LONG (*setCompression)(const WCHAR *path, WORD format);
+    // Where the platform has no file encryption, both report success and change nothing.
+    BOOL (*encrypt)(const WCHAR *path);
+    BOOL (*decrypt)(const WCHAR *path);
+};
+
+// The disk as it is.
+extern const FileSystem REAL_DISK;
+// A trial run's view: reads answer from what the trial would have made (an entry below a folder
+// it would have created is absent), and otherwise from the disk; every change is recorded in that
+// view, changes nothing on disk and succeeds, unless the view cannot grow (ERROR_NOT_ENOUGH_MEMORY).
+extern const FileSystem TRIAL_VIEW;
+// Empties the trial view (its memory comes from LocalAlloc and goes back here).
+void ResetTrialView();
+
+// Binds the calls that some platforms lack (GetFileAttributesEx, CopyFileEx, MoveFileEx and, in
+// kestrel-nt, the encryption calls) again. Done when a run starts.
+void BindPlatformCalls();
+
+// Results of SetCompression.
+#define COMPRESSION_READ_ATTRIBUTES_FAILED ((LONG)0x80000001)
+#define COMPRESSION_OPEN_FAILED ((LONG)0x80000002)   // e.g. another program holds the entry open
+#define COMPRESSION_CONTROL_FAILED ((LONG)0x80000003) // the file system refused the change
