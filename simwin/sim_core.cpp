@@ -150,6 +150,18 @@ void SimClearFaults() {
 
 int SimFaultsFired() { return g_faultsFired; }
 
+// A counter is a fault that never comes to its turn.
+static const int NEVER = 0x7FFFFFFF;
+void SimCountCalls(const char *op, const char *path) { SimInjectFault(op, path, 0, SIM_FAULT_NTH, NEVER); }
+int SimCallsCounted(const char *op, const char *path) {
+    SIM_LOCK;
+    std::string upper, full;
+    if (path) upper = SimFullPath(path, full, nullptr) ? SimUpper(full) : SimUpper(path);
+    for (auto &f : g_faults)
+        if (f.n == NEVER && f.op == op && f.path == upper) return f.seen;
+    return -1;
+}
+
 void __attribute__((noinline)) SimFaultHook(const char *op, const char *path, DWORD error) {
     (void)op;
     (void)path;

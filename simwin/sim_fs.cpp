@@ -87,6 +87,7 @@ void SimReset() {
     SimResetFaults();
     SimResetRegistry();
     SimHideExport(nullptr);
+    SimSetWideStubs(false);
     SimAddVolume("C:");
     SimAddVolume("D:");
     SimAddVolume("E:");
@@ -524,6 +525,10 @@ template <typename FindData> static bool NextFound(SimHandle *h, FindData *data)
     return false;
 }
 
+// The wide file calls are stubs, as on the Windows 95 family (SimSetWideStubs).
+static bool g_wideStubs;
+void SimSetWideStubs(bool stubs) { g_wideStubs = stubs; }
+
 // A wide path in the form the simulation keeps: each name that code page 932 holds exactly in
 // code page 932, every other name in its key form. False for a path that cannot be a path.
 static bool InternalPath(LPCWSTR path, std::string &out) {
@@ -590,6 +595,7 @@ BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
 
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     SIM_LOCK;
+    if (g_wideStubs) return SimFail(ERROR_CALL_NOT_IMPLEMENTED, INVALID_HANDLE_VALUE);
     std::string internal;
     if (!InternalPath(pattern, internal)) return SimFail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
     HANDLE find = StartFind("FindFirstFileW", internal.c_str(), data);
@@ -599,11 +605,13 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
 
 BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data) {
     SIM_LOCK;
+    if (g_wideStubs) return SimFail<BOOL>(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
     return ContinueFind("FindNextFileW", find, data);
 }
 
 // A wide call is its ANSI form on the path in the simulation's own form.
 #define SIM_WIDE_CALL(failed, call)                                                      \
+    if (g_wideStubs) return SimFail(ERROR_CALL_NOT_IMPLEMENTED, failed);                 \
     std::string internal;                                                                \
     if (!InternalPath(path, internal)) return SimFail(ERROR_INVALID_PARAMETER, failed);  \
     auto result = call;                                                                  \
@@ -632,6 +640,7 @@ BOOL EncryptFileW(LPCWSTR path) { SIM_WIDE_CALL(FALSE, EncryptFileA(internal.c_s
 BOOL DecryptFileW(LPCWSTR path, DWORD reserved) { SIM_WIDE_CALL(FALSE, DecryptFileA(internal.c_str(), reserved)); }
 BOOL CopyFileW(LPCWSTR source, LPCWSTR dest, BOOL failIfExists) {
     SIM_LOCK;
+    if (g_wideStubs) return SimFail<BOOL>(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
     std::string internalSource, internalDest;
     if (!InternalPath(source, internalSource)) return SimFail(ERROR_INVALID_PARAMETER, FALSE);
     bool sourceUnlimited = t_noPathLimit;
@@ -646,6 +655,7 @@ BOOL CopyFileW(LPCWSTR source, LPCWSTR dest, BOOL failIfExists) {
 DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR *filePart) {
     SIM_LOCK;
     if (SimFaultFires("GetFullPathNameW", nullptr)) return 0;
+    if (g_wideStubs) return SimFail<DWORD>(ERROR_CALL_NOT_IMPLEMENTED, 0);
     std::string internal, full;
     size_t part;
     if (!InternalPath(path, internal) || internal.empty() || !SimFullPath(internal.c_str(), full, &part)) {

@@ -19,7 +19,9 @@ enum {
     C_GetFileAttributesA, C_SetFileAttributesA, C_CreateDirectoryA, C_CopyFileA, C_FindFirstFileA,
     C_FindNextFileA, C_FindClose, C_GetFullPathNameA, C_CreateFileA, C_DeviceIoControl, C_stat64,
     C_SendDlgItemMessageA, C_SendMessageA, C_PostMessageA, C_GetDlgItem, C_LocalAlloc, C_LocalFree,
-    C_GetFileAttributesW, C_GetFileAttributesExA, C_CreateDirectoryW, C_CopyFileW, C_FindFirstFileW, C_FindNextFileW, C_COUNT
+    C_GetFileAttributesW, C_GetFileAttributesExA, C_CreateDirectoryW, C_CopyFileW, C_FindFirstFileW, C_FindNextFileW,
+    C_GetFileAttributesExW, C_SetFileAttributesW, C_CreateFileW, C_GetFullPathNameW, C_MoveFileExW, C_CopyFileExW,
+    C_GetProcAddress, C_COUNT
 };
 
 Counted g_counted[C_COUNT];
@@ -87,6 +89,37 @@ BOOL WINAPI W_FindNextFileW(HANDLE h, LPWIN32_FIND_DATAW d) {
     return Original<decltype(&FindNextFileW)>(C_FindNextFileW)(h, d);
 }
 
+BOOL WINAPI W_GetFileAttributesExW(LPCWSTR p, GET_FILEEX_INFO_LEVELS l, LPVOID d) {
+    return Original<decltype(&GetFileAttributesExW)>(C_GetFileAttributesExW)(p, l, d);
+}
+BOOL WINAPI W_SetFileAttributesW(LPCWSTR p, DWORD a) {
+    return Original<decltype(&SetFileAttributesW)>(C_SetFileAttributesW)(p, a);
+}
+HANDLE WINAPI W_CreateFileW(LPCWSTR p, DWORD a, DWORD s, LPSECURITY_ATTRIBUTES sa, DWORD c, DWORD f, HANDLE t) {
+    return Original<decltype(&CreateFileW)>(C_CreateFileW)(p, a, s, sa, c, f, t);
+}
+DWORD WINAPI W_GetFullPathNameW(LPCWSTR p, DWORD n, LPWSTR b, LPWSTR *f) {
+    return Original<decltype(&GetFullPathNameW)>(C_GetFullPathNameW)(p, n, b, f);
+}
+BOOL WINAPI W_MoveFileExW(LPCWSTR a, LPCWSTR b, DWORD f) {
+    return Original<decltype(&MoveFileExW)>(C_MoveFileExW)(a, b, f);
+}
+BOOL WINAPI W_CopyFileExW(LPCWSTR a, LPCWSTR b, LPPROGRESS_ROUTINE r, LPVOID d, LPBOOL c, DWORD f) {
+    return Original<decltype(&CopyFileExW)>(C_CopyFileExW)(a, b, r, d, c, f);
+}
+// Calls bound at run time are counted too: the program asks for them by name, and gets the
+// counting wrapper of a listed call instead.
+FARPROC WINAPI W_GetProcAddress(HMODULE m, LPCSTR name) {
+    FARPROC found = Original<decltype(&GetProcAddress)>(C_GetProcAddress)(m, name);
+    if (!found || IS_INTRESOURCE(name)) return found;
+    for (Counted &c : g_counted) {
+        if (!c.name || strcmp(c.name, name) != 0 || &c == &g_counted[C_GetProcAddress]) continue;
+        c.original = (void *)found;
+        return (FARPROC)c.wrapper;
+    }
+    return found;
+}
+
 void Set(int i, const char *name, void *wrapper) {
     g_counted[i].name = name;
     g_counted[i].wrapper = wrapper;
@@ -118,6 +151,13 @@ void StartCountingCalls() {
     Set(C_CopyFileW, "CopyFileW", (void *)W_CopyFileW);
     Set(C_FindFirstFileW, "FindFirstFileW", (void *)W_FindFirstFileW);
     Set(C_FindNextFileW, "FindNextFileW", (void *)W_FindNextFileW);
+    Set(C_GetFileAttributesExW, "GetFileAttributesExW", (void *)W_GetFileAttributesExW);
+    Set(C_SetFileAttributesW, "SetFileAttributesW", (void *)W_SetFileAttributesW);
+    Set(C_CreateFileW, "CreateFileW", (void *)W_CreateFileW);
+    Set(C_GetFullPathNameW, "GetFullPathNameW", (void *)W_GetFullPathNameW);
+    Set(C_MoveFileExW, "MoveFileExW", (void *)W_MoveFileExW);
+    Set(C_CopyFileExW, "CopyFileExW", (void *)W_CopyFileExW);
+    Set(C_GetProcAddress, "GetProcAddress", (void *)W_GetProcAddress);
 
     BYTE *base = (BYTE *)GetModuleHandleA(nullptr);
     IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);

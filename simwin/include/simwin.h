@@ -29,6 +29,10 @@ enum SimFaultMode { SIM_FAULT_NEXT, SIM_FAULT_EVERY, SIM_FAULT_NTH };
 void SimInjectFault(const char *op, const char *path, DWORD error, SimFaultMode mode = SIM_FAULT_NEXT,
                     int n = 1);
 void SimClearFaults();
+// Counts the calls of `op` on `path` (as for a fault) from now on, failing none of them, until
+// SimClearFaults; SimCallsCounted tells how many there were.
+void SimCountCalls(const char *op, const char *path);
+int SimCallsCounted(const char *op, const char *path);
 // How many injected faults have fired since the last SimReset or SimClearFaults.
 int SimFaultsFired();
 // Every injected fault passes through this empty function: a place for a debugger to stop.

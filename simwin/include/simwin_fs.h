@@ -99,6 +99,9 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryW(LPCWSTR path);
 BOOL DeleteFileW(LPCWSTR path);
+// The wide file calls fail with ERROR_CALL_NOT_IMPLEMENTED, as on the Windows 95 family and
+// Win32s, until SimReset or SimSetWideStubs(false).
+void SimSetWideStubs(bool stubs);
 BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information);
 BOOL CopyFileW(LPCWSTR source, LPCWSTR dest, BOOL failIfExists);
 DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR *filePart);

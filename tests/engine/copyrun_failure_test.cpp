@@ -82,6 +82,29 @@ TEST_F(CopyRunFailureTest, APlatformWithoutTheWideListingUsesTheAnsiOne) {
     SimClearFaults();
 }
 
+// Windows 95 and Win32s have the wide calls only as stubs, and the first Windows 95 neither
+// GetFileAttributesEx call: the walk and the check take the ANSI calls instead, and a file's facts
+// come from a listing of its path.
+TEST_F(CopyRunFailureTest, APlatformWithoutTheWideCallsUsesTheAnsiOnes) {
+    Build("src\\d\\a.txt text=\"a\"\nsrc\\d\\sub\\b.txt\nsrc\\d\\kept.txt text=\"s\" time=1700000000\n"
+          "dst\\d\\old.txt\ndst\\d\\kept.txt text=\"newer\" time=1700000000\n");
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    ShowConfWord(dialog, CONF_LOG_ALL | CONF_CHECK_MISSING);
+    SimSetWideStubs(true);
+    SimHideExport("GetFileAttributesExW");
+    SimHideExport("GetFileAttributesExA");
+    SimCountCalls("FindFirstFileA", D("d\\kept.txt").c_str());
+    EXPECT_EQ(Sorted({"  d すでに存在します。", "O d\\a.txt コピーしました。", "O d\\sub フォルダを作成しました。",
+                      "O d\\sub\\b.txt コピーしました。", "  d\\kept.txt 日付が同じか古いためコピーしません。"}),
+              Sorted(Run(S("d"), dst)));
+    EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "d\\old.txt"}), MissingLines());
+    EXPECT_EQ(1, SimCallsCounted("FindFirstFileA", D("d\\kept.txt").c_str()));
+    SimSetWideStubs(false);
+    EXPECT_EQ("a", ReadWholeFile(D("d\\a.txt")));
+    EXPECT_EQ("newer", ReadWholeFile(D("d\\kept.txt")));
+    SimClearFaults();
+}
+
 TEST_F(CopyRunFailureTest, ListingBreaksOffHalfway) {
     Build("src\\d\\a.txt\nsrc\\d\\b.txt\nsrc\\d\\c.txt\ndst\\\n");
     SimInjectFault("FindNextFileW", S("d\\").c_str(), ERROR_NOT_READY, SIM_FAULT_NTH, 4);

@@ -11,7 +11,22 @@ TEST_F(CopyRunTest, FolderWithContentsIsCopied) {
     Build("src\\data\\a.txt text=\"alpha\"\n"
           "src\\data\\sub\\b.txt text=\"beta\"\n"
           "dst\\\n");
+#ifdef KESTREL_SIM
+    // Below the folder the run has just created nothing is looked up: only a new folder's own
+    // word is read, to give it its source's.
+    const char *BELOW[] = {"data\\a.txt", "data\\sub", "data\\sub\\b.txt"};
+    for (const char *entry : BELOW)
+        for (const char *call : {"GetFileAttributesA", "GetFileAttributesExA"}) SimCountCalls(call, (dst + entry).c_str());
+#endif
     auto log = Run(src + "data", dst);
+#ifdef KESTREL_SIM
+    for (const char *entry : BELOW) {
+        EXPECT_EQ(0, SimCallsCounted("GetFileAttributesExA", (dst + entry).c_str())) << entry;
+        EXPECT_EQ(strcmp(entry, "data\\sub") == 0 ? 1 : 0, SimCallsCounted("GetFileAttributesA", (dst + entry).c_str()))
+            << entry;
+    }
+    SimClearFaults();
+#endif
     EXPECT_EQ(Sorted({"O data フォルダを作成しました。", "O data\\a.txt コピーしました。",
                       "O data\\sub フォルダを作成しました。", "O data\\sub\\b.txt コピーしました。"}),
               Sorted(log));
@@ -23,6 +38,24 @@ TEST_F(CopyRunTest, FolderWithContentsIsCopied) {
     EXPECT_EQ("", ControlText(dialog, IDC_PROGRESS));
     EXPECT_EQ(1, g_idleFlag.load());
     EXPECT_TRUE(ControlEnabled(dialog, IDC_SOURCES));
+}
+
+// A name that appears below a folder the run has just created (another program, or a second name
+// the destination takes as the same: an 8.3 alias, another case) is judged as after a look-up and
+// never overwritten unasked.
+static std::string s_appearIn;
+static void MakeNewerWhenShown(void *, const char *text) {
+    if (strcmp(text, "data\\newer.txt") == 0) BuildTree(s_appearIn, "newer.txt text=\"mine\" time=1900000000\n");
+}
+TEST_F(CopyRunTest, AFileThatAppearsInANewFolderIsJudgedAsAfterALookUp) {
+    Build("src\\data\\newer.txt text=\"source\" time=1700000000\ndst\\\n");
+    ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
+    s_appearIn = dst + "data\\";
+    g_progressLine.watch = MakeNewerWhenShown;
+    EXPECT_EQ((std::vector<std::string>{"O data フォルダを作成しました。", "  data\\newer.txt 日付が同じか古いためコピーしません。"}),
+              Run(src + "data", dst));
+    g_progressLine.watch = nullptr;
+    EXPECT_EQ("mine", ReadWholeFile(dst + "data\\newer.txt"));
 }
 
 TEST_F(CopyRunTest, FileSourceGoesIntoTheDestinationAndRelativeDestinationWorks) {

@@ -135,24 +135,34 @@ TEST_P(TrialRunTest, PredictsTheRealRunAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Jobs, TrialRunTest, ::testing::ValuesIn(CASES),
                          [](const ::testing::TestParamInfo<TrialCase> &info) { return std::string(info.param.name); });
 
-// Failing the Nth file-system call of a trial run, for every N, never changes the disk.
+// Failing the Nth file-system call or allocation of a trial run, for every N, never changes the
+// disk; a failed allocation is absorbed (the same records) or is the failure record of its step.
 TEST_F(TrialRunTest, FailureSweepNeverChangesTheDisk) {
     SIMULATION_ONLY("Wine cannot fail the Nth call on demand");
     const TrialCase &c = CASES[1];
     ASSERT_EQ("", BuildTree(root, c.layout));
     std::string before = TreeSnapshot(root);
-    int n = 1;
-    for (; n < 500; n++) {
-        SimClearFaults();
-        SimInjectFault("*", nullptr, ERROR_ACCESS_DENIED, SIM_FAULT_NTH, n);
-        RunJob(c, true);
-        bool fired = SimFaultsFired() > 0;
-        SimClearFaults();
-        ASSERT_EQ(before, TreeSnapshot(root)) << "failing call " << n;
-        if (!fired) break;
+    std::vector<std::string> whole = RunJob(c, true);
+    for (const char *op : {"*", "LocalAlloc"}) {
+        int n = 1;
+        for (; n < 500; n++) {
+            SimClearFaults();
+            ResetMessageBoxRecord();
+            SimInjectFault(op, nullptr, op[0] == '*' ? ERROR_ACCESS_DENIED : ERROR_NOT_ENOUGH_MEMORY, SIM_FAULT_NTH, n);
+            std::vector<std::string> records = RunJob(c, true);
+            bool fired = SimFaultsFired() > 0;
+            SimClearFaults();
+            ASSERT_EQ(before, TreeSnapshot(root)) << "failing " << op << " " << n;
+            bool recorded = std::any_of(records.begin(), records.end(),
+                                        [](const std::string &r) { return r.compare(0, 2, "X ") == 0; });
+            if (op[0] == 'L' && fired && RecordedMessageBoxes().empty()) {
+                EXPECT_TRUE(records == whole || recorded) << "failing allocation " << n << " left no record";
+            }
+            if (!fired) break;
+        }
+        EXPECT_LT(n, 500) << "the sweep ended";
+        EXPECT_GT(n, 10) << "the trial run makes its reads";
     }
-    EXPECT_LT(n, 500) << "the sweep ended";
-    EXPECT_GT(n, 10) << "the trial run makes its reads";
 }
 
 } // namespace
