@@ -221,6 +221,71 @@ static DWORD KnownCopyWord(DWORD madeFolder, DWORD attributes) {
     return attributes;
 }
 
+static const DWORD PROTECTION = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// The temporary name in the folder of `destination` into `out`; false when that path does not fit.
+static bool TemporaryBeside(const WCHAR *destination, WidePath *out) {
+    size_t folder = 0;
+    for (size_t i = 0; destination[i]; i++)
+        if (destination[i] == '\\') folder = i + 1;
+    const char name[] = TEMPORARY_NAME;
+    if (folder + sizeof name > MAX_PATH) return false;
+    memcpy(out->text, destination, folder * sizeof(WCHAR));
+    for (size_t i = 0; i < sizeof name; i++) out->text[folder + i] = (WCHAR)name[i];
+    return true;
+}
+
+// A copy made (under its own or the temporary name) gets its source's attributes: the level of
+// the copy's record (a warning when they could not be set).
+static int TransferToCopy(const WCHAR *copy, DWORD attributes, DWORD madeFolder) {
+    DWORD copyWord = KnownCopyWord(madeFolder, attributes);
+    LONG transferred = copyWord == INVALID_FILE_ATTRIBUTES ? TransferAttributes(g_run.fs, copy, attributes)
+                                                            : TransferKnownAttributes(g_run.fs, copy, attributes, copyWord);
+    return transferred < 0 ? LOG_LEVEL_WARNING : LOG_LEVEL_DONE;
+}
+
+// The record of a copy put in place, at the level TransferToCopy gave.
+static int CopiedRecord(const char *relative, int level) {
+    NoteMade(relative);
+    return Record(relative, level == LOG_LEVEL_DONE ? g_run.copied : MSG_COPIED_NO_ATTRIBUTES, level);
+}
+
+static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
+                         const char *source, const char *destination, const ListedEntry *listed, DWORD madeFolder);
+
+// A large file: copied into the temporary name beside its destination, given its attributes there
+// and then put in place; any failure deletes the temporary copy and leaves the destination as it
+// was (its protection, taken off just before the replacement, given back).
+static int CopyThroughTemporary(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf,
+                                const char *relative, const char *source, const char *destination,
+                                const ListedEntry *listed, DWORD madeFolder, const WCHAR *wideSource,
+                                const WCHAR *wideDestination, const WCHAR *temporary, DWORD existing) {
+    const FileSystem *fs = g_run.fs;
+    if (!fs->copyFile(wideSource, temporary, FALSE)) {
+        const char *message = TooLongOr(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG);
+        fs->deleteFile(temporary);
+        return Record(relative, message, LOG_LEVEL_ERROR);
+    }
+    int level = TransferToCopy(temporary, attributes, madeFolder);
+    bool protectionRemoved = existing != INVALID_FILE_ATTRIBUTES && (existing & PROTECTION);
+    if (protectionRemoved && !fs->setAttributes(wideDestination, FILE_ATTRIBUTE_NORMAL)) {
+        fs->deleteFile(temporary);
+        return Record(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
+    }
+    bool absent = madeFolder != INVALID_FILE_ATTRIBUTES;
+    if (!fs->replaceFile(temporary, wideDestination, !absent)) {
+        DWORD error = GetLastError();
+        if (protectionRemoved) fs->setAttributes(wideDestination, existing);
+        fs->deleteFile(temporary);
+        if (absent && error == ERROR_ALREADY_EXISTS)
+            return DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination, listed,
+                                 INVALID_FILE_ATTRIBUTES);
+        SetLastError(error);
+        return Record(relative, TooLongOr(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+    }
+    return CopiedRecord(relative, level);
+}
+
 // The decision for a file whose source and destination paths are known; one record, whose level
 // is returned. `madeFolder`: the word of the destination folder when this run has just created
 // it (nothing in it to look up), INVALID_FILE_ATTRIBUTES otherwise.
@@ -236,14 +301,15 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
     if (!ToWidePath(destination, &wideDestination)) return Record(relative, MSG_DEST_PATH_TOO_LONG, LOG_LEVEL_ERROR);
     const FileSystem *fs = g_run.fs;
     bool absent = madeFolder != INVALID_FILE_ATTRIBUTES;
+    // A listed source's facts are known; a source item's are read when they are needed.
+    ListedEntry sourceFacts = listed ? *listed : ListedEntry{attributes, 0, 0};
+    bool known = listed != nullptr;
     DWORD existing = INVALID_FILE_ATTRIBUTES;
-    bool protectionRemoved = false;
     if (!absent) {
         // The destination's attributes, size and time come in one call.
         ListedEntry destFacts;
         if (!fs->facts(wideDestination.text, &destFacts)) {
-            DWORD error = GetLastError();
-            if (error != ERROR_FILE_NOT_FOUND)
+            if (GetLastError() != ERROR_FILE_NOT_FOUND)
                 return Record(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         } else {
             existing = destFacts.attributes;
@@ -255,24 +321,31 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
             // that differ only above 4 GiB, or dates after 2038, are judged correctly. The source
             // must be at least 2 seconds newer (file systems that keep times in 2-second steps).
             // Without the source's facts neither test can be made, and copying anyway could put
-            // an older file over a newer one.
-            if (mode & (MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER)) {
-                ListedEntry sourceFacts;
-                if (listed)
-                    sourceFacts = *listed;
-                else if (!fs->facts(wideSource.text, &sourceFacts))
+            // an older file over a newer one. A copy that a hard end left incomplete (dated
+            // PART_WRITTEN) is never up to date.
+            if ((mode & (MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER)) && destFacts.written != PART_WRITTEN) {
+                if (!known && !fs->facts(wideSource.text, &sourceFacts))
                     return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
+                known = true;
                 if ((mode & MODE_SKIP_SAME_SIZE) && sourceFacts.size == destFacts.size)
                     return Record(relative, MSG_SAME_SIZE, LOG_LEVEL_NOT_COPIED);
                 if ((mode & MODE_SKIP_NOT_NEWER) && sourceFacts.written <= destFacts.written + 1)
                     return Record(relative, MSG_NOT_NEWER, LOG_LEVEL_NOT_COPIED);
             }
-            if (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
-                if (!fs->setAttributes(wideDestination.text, FILE_ATTRIBUTE_NORMAL))
-                    return Record(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
-                protectionRemoved = true;
-            }
         }
+    }
+    // A large file goes into the temporary name first, so that its own name never holds a part.
+    // (A source item whose facts cannot be read here is copied directly; the copy will say.)
+    if (!known && !fs->facts(wideSource.text, &sourceFacts)) sourceFacts.size = 0;
+    WidePath temporary;
+    if (sourceFacts.size >= LARGE_FILE_BYTES && TemporaryBeside(wideDestination.text, &temporary))
+        return CopyThroughTemporary(mode, attributes, tcf, tuf, relative, source, destination, listed, madeFolder,
+                                    wideSource.text, wideDestination.text, temporary.text, existing);
+    bool protectionRemoved = false;
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & PROTECTION)) {
+        if (!fs->setAttributes(wideDestination.text, FILE_ATTRIBUTE_NORMAL))
+            return Record(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
+        protectionRemoved = true;
     }
     // Where nothing was looked up, the copy never replaces anything: a source folder can hold
     // names that the destination takes as one (a.txt and A.txt, or an 8.3 alias), and the second
@@ -286,13 +359,7 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
         if (protectionRemoved) fs->setAttributes(wideDestination.text, existing);
         return Record(relative, message, LOG_LEVEL_ERROR);
     }
-    NoteMade(relative);
-    DWORD copyWord = KnownCopyWord(madeFolder, attributes);
-    LONG transferred = copyWord == INVALID_FILE_ATTRIBUTES
-                           ? TransferAttributes(fs, wideDestination.text, attributes)
-                           : TransferKnownAttributes(fs, wideDestination.text, attributes, copyWord);
-    if (transferred < 0) return Record(relative, MSG_COPIED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
-    return Record(relative, g_run.copied, LOG_LEVEL_DONE);
+    return CopiedRecord(relative, TransferToCopy(wideDestination.text, attributes, madeFolder));
 }
 
 int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,

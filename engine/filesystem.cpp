@@ -53,6 +53,8 @@ ListedEntry ListedFacts(const WIN32_FIND_DATAA &found) {
 
 typedef BOOL(WINAPI *AttributesExWCall)(LPCWSTR, GET_FILEEX_INFO_LEVELS, LPVOID);
 typedef BOOL(WINAPI *AttributesExACall)(LPCSTR, GET_FILEEX_INFO_LEVELS, LPVOID);
+typedef BOOL(WINAPI *CopyExWCall)(LPCWSTR, LPCWSTR, LPPROGRESS_ROUTINE, LPVOID, LPBOOL, DWORD);
+typedef BOOL(WINAPI *MoveExWCall)(LPCWSTR, LPCWSTR, DWORD);
 typedef BOOL(WINAPI *EncryptWCall)(LPCWSTR);
 typedef BOOL(WINAPI *DecryptWCall)(LPCWSTR, DWORD);
 
@@ -60,6 +62,8 @@ static struct {
     bool bound;
     AttributesExWCall attributesExW;
     AttributesExACall attributesExA;
+    CopyExWCall copyExW;
+    MoveExWCall moveExW;
     EncryptWCall encryptW;
     DecryptWCall decryptW;
 } s_calls;
@@ -74,6 +78,8 @@ static AnyCall Bound(const char *module, const char *name) {
 void BindPlatformCalls() {
     s_calls.attributesExW = reinterpret_cast<AttributesExWCall>(Bound("KERNEL32.DLL", "GetFileAttributesExW"));
     s_calls.attributesExA = reinterpret_cast<AttributesExACall>(Bound("KERNEL32.DLL", "GetFileAttributesExA"));
+    s_calls.copyExW = reinterpret_cast<CopyExWCall>(Bound("KERNEL32.DLL", "CopyFileExW"));
+    s_calls.moveExW = reinterpret_cast<MoveExWCall>(Bound("KERNEL32.DLL", "MoveFileExW"));
 #ifdef KESTREL_ENCRYPTION
     s_calls.encryptW = reinterpret_cast<EncryptWCall>(Bound("ADVAPI32.DLL", "EncryptFileW"));
     s_calls.decryptW = reinterpret_cast<DecryptWCall>(Bound("ADVAPI32.DLL", "DecryptFileW"));
@@ -134,12 +140,64 @@ static BOOL RealCreateFolder(const WCHAR *path) {
     return ToAnsiPath(path, &ansi) && CreateDirectoryA(ansi.text, nullptr);
 }
 
+// Called by the platform's copy once the destination is open, before any data: the copy is dated
+// PART_WRITTEN until the copy, complete, gets its source's time. The file system keeps a time set
+// through a handle (it no longer updates it for writes through that handle), so a hard end
+// leaves the part dated older than its source.
+static DWORD CALLBACK DatePart(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD stream, DWORD reason,
+                               HANDLE, HANDLE destination, LPVOID) {
+    if (reason == CALLBACK_STREAM_SWITCH && stream == 1) {
+        const uint64_t ticks = (uint64_t)PART_WRITTEN * 10000000u + 116444736000000000u;
+        FILETIME part = {(DWORD)ticks, (DWORD)(ticks >> 32)};
+        SetFileTime(destination, nullptr, nullptr, &part);
+    }
+    return PROGRESS_CONTINUE;
+}
+
 static BOOL RealCopyFile(const WCHAR *source, const WCHAR *destination, BOOL failIfExists) {
-    if (CopyFileW(source, destination, failIfExists)) return TRUE;
+    BindOnce();
+    if (s_calls.copyExW) {
+        if (s_calls.copyExW(source, destination, DatePart, nullptr, nullptr, failIfExists ? COPY_FILE_FAIL_IF_EXISTS : 0))
+            return TRUE;
+    } else if (CopyFileW(source, destination, failIfExists)) {
+        return TRUE;
+    }
     if (!WideIsStub()) return FALSE;
     AnsiPath ansiSource, ansiDestination;
     return ToAnsiPath(source, &ansiSource) && ToAnsiPath(destination, &ansiDestination) &&
            CopyFileA(ansiSource.text, ansiDestination.text, failIfExists);
+}
+
+static BOOL RealDeleteFile(const WCHAR *path) {
+    if (DeleteFileW(path)) return TRUE;
+    // A read-only file is deleted once it is read-only no more.
+    if (!WideIsStub())
+        return GetLastError() == ERROR_ACCESS_DENIED && SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL) && DeleteFileW(path);
+    AnsiPath ansi;
+    if (!ToAnsiPath(path, &ansi)) return FALSE;
+    if (DeleteFileA(ansi.text)) return TRUE;
+    return GetLastError() == ERROR_ACCESS_DENIED && SetFileAttributesA(ansi.text, FILE_ATTRIBUTE_NORMAL) &&
+           DeleteFileA(ansi.text);
+}
+
+static BOOL RealMoveFile(const WCHAR *from, const WCHAR *to) {
+    if (MoveFileW(from, to)) return TRUE;
+    if (!WideIsStub()) return FALSE;
+    AnsiPath ansiFrom, ansiTo;
+    return ToAnsiPath(from, &ansiFrom) && ToAnsiPath(to, &ansiTo) && MoveFileA(ansiFrom.text, ansiTo.text);
+}
+
+static BOOL RealReplaceFile(const WCHAR *temporary, const WCHAR *destination, BOOL replace) {
+    BindOnce();
+    if (s_calls.moveExW) {
+        if (s_calls.moveExW(temporary, destination, replace ? MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH : 0))
+            return TRUE;
+        if (!WideIsStub()) return FALSE;
+    }
+    if (!replace) return RealMoveFile(temporary, destination);
+    // No move over a file here: for a moment the name holds nothing, never a part.
+    if (!RealDeleteFile(destination) && GetLastError() != ERROR_FILE_NOT_FOUND) return FALSE;
+    return RealMoveFile(temporary, destination);
 }
 
 static HANDLE OpenUnshared(const WCHAR *path, DWORD flags) {
@@ -180,8 +238,9 @@ static BOOL RealDecrypt(const WCHAR *path) {
     return s_calls.decryptW ? s_calls.decryptW(path, 0) : TRUE;
 }
 
-const FileSystem REAL_DISK = {RealAttributes, RealFacts,       RealSetAttributes, RealCreateFolder,
-                              RealCopyFile,   RealSetCompression, RealEncrypt,    RealDecrypt};
+const FileSystem REAL_DISK = {RealAttributes,     RealFacts,      RealSetAttributes, RealCreateFolder,
+                              RealCopyFile,       RealReplaceFile, RealDeleteFile,   RealSetCompression,
+                              RealEncrypt,        RealDecrypt};
 
 DWORD FullPathName(const char *path, DWORD size, char *buffer, char **filePart) {
     WidePath wide, full;
@@ -302,7 +361,9 @@ static int TrialLookup(const WCHAR *path, ListedEntry *facts) {
     size_t length = WideLength(path);
     if (MadeEntry *entry = FindMade(path, length)) {
         *facts = entry->facts;
-        return 1;
+        if (facts->attributes != INVALID_FILE_ATTRIBUTES) return 1;
+        SetLastError(ERROR_FILE_NOT_FOUND); // made, then put in another place
+        return 0;
     }
     size_t parent = length;
     while (parent > 0 && path[parent - 1] != '\\') parent--;
@@ -347,11 +408,27 @@ static BOOL TrialCopyFile(const WCHAR *source, const WCHAR *destination, BOOL fa
     return TrialFacts(source, &facts) && RecordMade(destination, facts);
 }
 
+static BOOL TrialReplaceFile(const WCHAR *temporary, const WCHAR *destination, BOOL replace) {
+    if (!replace && TrialAttributes(destination) != INVALID_FILE_ATTRIBUTES) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    ListedEntry facts;
+    if (!TrialFacts(temporary, &facts) || !RecordMade(destination, facts)) return FALSE;
+    return RecordMade(temporary, {INVALID_FILE_ATTRIBUTES, 0, 0});
+}
+
+static BOOL TrialDeleteFile(const WCHAR *path) {
+    if (MadeEntry *entry = FindMade(path, WideLength(path))) entry->facts.attributes = INVALID_FILE_ATTRIBUTES;
+    return TRUE;
+}
+
 static LONG TrialSetCompression(const WCHAR *, WORD) { return 0; }
 static BOOL TrialEncryption(const WCHAR *) { return TRUE; }
 
-const FileSystem TRIAL_VIEW = {TrialAttributes, TrialFacts,          TrialSetAttributes, TrialCreateFolder,
-                               TrialCopyFile,   TrialSetCompression, TrialEncryption,    TrialEncryption};
+const FileSystem TRIAL_VIEW = {TrialAttributes,     TrialFacts,       TrialSetAttributes, TrialCreateFolder,
+                               TrialCopyFile,       TrialReplaceFile, TrialDeleteFile,    TrialSetCompression,
+                               TrialEncryption,     TrialEncryption};
 
 // ---- folder listings ----
 

@@ -73,13 +73,25 @@ struct FileSystem {
     BOOL (*createFolder)(const WCHAR *path);
     // The copy keeps its source's data, time and attributes; with `failIfExists` an existing
     // destination is never touched (ERROR_FILE_EXISTS).
+    // A hard end during the copy leaves a part dated PART_WRITTEN (where the platform can copy
+    // with a progress routine), which no size or date test takes as up to date.
     BOOL (*copyFile)(const WCHAR *source, const WCHAR *destination, BOOL failIfExists);
+    // Puts the complete file `temporary` in the place of `destination` in one step: replacing an
+    // existing destination only when `replace` (otherwise ERROR_ALREADY_EXISTS). Where the
+    // platform cannot move over a file (the Windows 95 family), the destination is deleted first.
+    BOOL (*replaceFile)(const WCHAR *temporary, const WCHAR *destination, BOOL replace);
+    // Deletes a file, read-only or not.
+    BOOL (*deleteFile)(const WCHAR *path);
     // Opens the entry without sharing and sets its NTFS compression: 0 or a SetCompression failure.
     LONG (*setCompression)(const WCHAR *path, WORD format);
     // Where the platform has no file encryption, both report success and change nothing.
     BOOL (*encrypt)(const WCHAR *path);
     BOOL (*decrypt)(const WCHAR *path);
 };
+
+// The last-write time, in seconds since 1970, of a copy that is not yet complete
+// (1980-01-02 00:00:00 UTC, in range for FAT in every time zone, and older than any source).
+#define PART_WRITTEN 315619200
 
 // The disk as it is.
 extern const FileSystem REAL_DISK;
@@ -89,6 +101,11 @@ extern const FileSystem REAL_DISK;
 extern const FileSystem TRIAL_VIEW;
 // Empties the trial view (its memory comes from LocalAlloc and goes back here).
 void ResetTrialView();
+
+// Files of at least this size are copied into TEMPORARY_NAME in the destination's folder, given
+// their attributes there and then put in place, so that the name never holds a part of them.
+#define LARGE_FILE_BYTES 0x100000
+#define TEMPORARY_NAME "~KESTREL.TMP"
 
 // Binds the calls that some platforms lack (GetFileAttributesEx, CopyFileEx, MoveFileEx and, in
 // kestrel-nt, the encryption calls) again. Done when a run starts.

@@ -141,6 +141,8 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
     } EXPORTS[] = {
         {&g_kernel32, "GetFileAttributesExA", Export(GetFileAttributesExA)},
         {&g_kernel32, "GetFileAttributesExW", Export(GetFileAttributesExW)},
+        {&g_kernel32, "CopyFileExW", Export(CopyFileExW)},
+        {&g_kernel32, "MoveFileExW", Export(MoveFileExW)},
         {&g_advapi32, "EncryptFileW", Export(EncryptFileW)},
         {&g_advapi32, "DecryptFileW", Export(DecryptFileW)},
     };

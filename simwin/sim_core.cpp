@@ -182,7 +182,8 @@ static SimFault *FireFault(const char *op, const char *path) {
         // "*" stands for the file-system operations that fail; memory faults, registry calls,
         // failed closes and short writes are asked for by name.
         if (f.op == "*" ? (strcmp(op, "LocalAlloc") == 0 || strncmp(op, "Reg", 3) == 0 ||
-                           strcmp(op, "CloseHandle") == 0 || strcmp(op, SIM_SHORT_WRITE) == 0)
+                           strcmp(op, "CloseHandle") == 0 || strcmp(op, SIM_SHORT_WRITE) == 0 ||
+                           strcmp(op, SIM_HARD_END) == 0)
                         : f.op != op)
             continue;
         if (!f.path.empty() && f.path != upper) continue;
@@ -209,10 +210,16 @@ void SimInjectShortWrite(const char *path, DWORD bytes, SimFaultMode mode, int n
     SimInjectFault(SIM_SHORT_WRITE, path, bytes, mode, n);
 }
 
-bool SimShortWriteFires(const char *path, DWORD *bytes) {
+void SimInjectHardEnd(const char *path, DWORD bytes, bool fullLength) {
+    SimInjectFault(SIM_HARD_END, path, bytes | (fullLength ? SIM_HARD_END_FULL_LENGTH : 0));
+}
+
+bool SimShortWriteFires(const char *path, DWORD *bytes) { return SimShortWriteFires(SIM_SHORT_WRITE, path, bytes); }
+
+bool SimShortWriteFires(const char *op, const char *path, DWORD *bytes) {
     SIM_LOCK;
     // The fault's error field holds the byte count: a short write reports no error.
-    SimFault *f = FireFault(SIM_SHORT_WRITE, path);
+    SimFault *f = FireFault(op, path);
     if (f) *bytes = f->error;
     return f != nullptr;
 }

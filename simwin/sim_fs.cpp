@@ -650,6 +650,92 @@ BOOL CopyFileW(LPCWSTR source, LPCWSTR dest, BOOL failIfExists) {
     t_noPathLimit = false;
     return result;
 }
+// A copy with a progress routine: the routine is called once the destination is open (a new
+// stream, with a handle on the destination, before any data) and once the data is written; the
+// copy gets its source's time last, as Windows sets it when the copy is complete. A time the
+// routine sets on the destination's handle stays until then (the file system no longer updates
+// a time set explicitly through a handle). A hard end (SimInjectHardEnd) stops the copy after
+// its bytes and ends the process: the part stays as a hard end leaves it.
+BOOL CopyFileExW(LPCWSTR source, LPCWSTR dest, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel,
+                 DWORD flags) {
+    SIM_LOCK;
+    if (g_wideStubs) return SimFail<BOOL>(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
+    (void)cancel;
+    if (!CopyFileW(source, dest, (flags & COPY_FILE_FAIL_IF_EXISTS) != 0)) return FALSE;
+    std::string internal;
+    InternalPath(dest, internal);
+    t_noPathLimit = false;
+    SimNode *target = SimFind(internal.c_str()).node;
+    uint64_t finalTime = target->lastWrite, now = SimNow();
+    target->lastWrite = now;
+    if (progress) {
+        SimHandle *h = SimNewHandle(SIM_HANDLE_FILE, target);
+        h->access = GENERIC_WRITE;
+        LARGE_INTEGER total, none;
+        total.QuadPart = (LONGLONG)target->size;
+        none.QuadPart = 0;
+        progress(total, none, total, none, 1, CALLBACK_STREAM_SWITCH, nullptr, h, data);
+        SimDropHandle(h);
+    }
+    DWORD bytes = 0;
+    if (SimShortWriteFires(SIM_HARD_END, internal.c_str(), &bytes)) {
+        bool fullLength = (bytes & SIM_HARD_END_FULL_LENGTH) != 0;
+        bytes &= ~SIM_HARD_END_FULL_LENGTH;
+        if (target->data.size() > bytes) target->data.resize(bytes);
+        if (!fullLength) target->size = target->data.size();
+        // Written to after any time set explicitly? Only a time left at "now" moves on.
+        if (target->lastWrite == now) target->lastWrite = SimNow();
+        SimInjectFault("*", nullptr, ERROR_PROCESS_ABORTED, SIM_FAULT_EVERY);
+        return SimFail<BOOL>(ERROR_PROCESS_ABORTED, FALSE);
+    }
+    target->lastWrite = finalTime;
+    return TRUE;
+}
+
+// A move in the simulation's own path form; faults are asked for as "MoveFileExW" on the new name.
+static BOOL MoveEntry(const std::string &from, const std::string &to, DWORD flags) {
+    if (SimFaultFires("MoveFileExW", to.c_str())) return FALSE;
+    SimLookup s = SimFind(from.c_str());
+    if (!s.node) return SimFail(s.error, FALSE);
+    if (HasOpenHandles(s.node)) return SimFail<BOOL>(ERROR_SHARING_VIOLATION, FALSE);
+    SimLookup d = SimFind(to.c_str());
+    if (d.node && d.node != s.node) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) return SimFail<BOOL>(ERROR_ALREADY_EXISTS, FALSE);
+        if (d.node->IsFolder() || (d.node->attributes & FILE_ATTRIBUTE_READONLY))
+            return SimFail<BOOL>(ERROR_ACCESS_DENIED, FALSE);
+        if (HasOpenHandles(d.node)) return SimFail<BOOL>(ERROR_SHARING_VIOLATION, FALSE);
+        SimRemoveChild(d.node);
+        d = SimFind(to.c_str());
+    } else if (!d.node && d.error != ERROR_FILE_NOT_FOUND) {
+        return SimFail(d.error, FALSE);
+    }
+    if (!d.parent || !SimValidName(d.name)) return SimFail<BOOL>(ERROR_INVALID_NAME, FALSE);
+    auto &children = s.node->parent->children;
+    auto found = children.find(SimUpper(s.node->name));
+    std::unique_ptr<SimNode> moved = std::move(found->second);
+    children.erase(found);
+    moved->name = d.name;
+    moved->parent = d.parent;
+    d.parent->children[SimUpper(d.name)] = std::move(moved);
+    return TRUE;
+}
+
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
+    SIM_LOCK;
+    if (g_wideStubs) return SimFail<BOOL>(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
+    std::string from, to;
+    if (!InternalPath(existing, from) || !InternalPath(newName, to)) return SimFail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    t_noPathLimit = false;
+    return MoveEntry(from, to, flags);
+}
+
+BOOL MoveFileW(LPCWSTR existing, LPCWSTR newName) { return MoveFileExW(existing, newName, 0); }
+
+BOOL MoveFileA(LPCSTR existing, LPCSTR newName) {
+    SIM_LOCK;
+    return MoveEntry(existing, newName, 0);
+}
+
 // The full path of a wide path: made in the simulation's own form, each name in key form turned
 // back into its UTF-16 units.
 DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR *filePart) {

@@ -49,6 +49,8 @@ bool SimFaultFires(const char *op, const char *path);
 void SimInjectShortWrite(const char *path, DWORD bytes, SimFaultMode mode = SIM_FAULT_NEXT, int n = 1);
 // Used by the simulation's WriteFile: true when a short write fires, with the bytes it takes.
 bool SimShortWriteFires(const char *path, DWORD *bytes);
+// The same for any operation whose fault's error field holds a byte count.
+bool SimShortWriteFires(const char *op, const char *path, DWORD *bytes);
 
 // Hold an entry open without sharing, as another program would; SimReleaseEntry lets it go.
 HANDLE SimHoldEntry(const char *path);

@@ -104,6 +104,28 @@ BOOL DeleteFileW(LPCWSTR path);
 void SimSetWideStubs(bool stubs);
 BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information);
 BOOL CopyFileW(LPCWSTR source, LPCWSTR dest, BOOL failIfExists);
+#define PROGRESS_CONTINUE 0
+#define CALLBACK_CHUNK_FINISHED 0x00000000
+#define CALLBACK_STREAM_SWITCH 0x00000001
+#define COPY_FILE_FAIL_IF_EXISTS 0x00000001
+typedef DWORD (*LPPROGRESS_ROUTINE)(LARGE_INTEGER total, LARGE_INTEGER transferred, LARGE_INTEGER streamSize,
+                                    LARGE_INTEGER streamTransferred, DWORD stream, DWORD reason, HANDLE source,
+                                    HANDLE destination, LPVOID data);
+BOOL CopyFileExW(LPCWSTR source, LPCWSTR dest, LPPROGRESS_ROUTINE progress, LPVOID data, LPBOOL cancel, DWORD flags);
+// A hard end of the process (a crash, a power loss, "End task") in the middle of the copy of
+// `path` (CopyFileExW): the part holds `bytes` of the data, at the source's full length when
+// `fullLength` (Windows may set it before it writes), and every file-system call after it fails
+// with ERROR_PROCESS_ABORTED until SimClearFaults, so that nothing the program would do next
+// reaches the disk.
+#define SIM_HARD_END "hard end"
+#define SIM_HARD_END_FULL_LENGTH 0x80000000u
+void SimInjectHardEnd(const char *path, DWORD bytes, bool fullLength);
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags);
+BOOL MoveFileW(LPCWSTR existing, LPCWSTR newName);
+BOOL MoveFileA(LPCSTR existing, LPCSTR newName);
 DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR *filePart);
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);

@@ -630,3 +630,61 @@ TEST_F(CopyRunTest, PressesBeforeTheRunSwitchesStartNoSecondWorker) {
     EXPECT_EQ("a.txt attr= size=1 text=\"a\"\n", Dest());
     EXPECT_TRUE(ControlEnabled(dialog, IDC_SOURCES));
 }
+
+// ---- a hard end in the middle of a copy ----
+
+// A hard end of the process (a crash, a power loss, "End task") while a file is copied never
+// leaves under its name something that the next run takes as up to date, by the date test, the
+// size test or both, even a part at the source's full length: the next run copies the file. A
+// large file's name holds the old file or the new one, never a part; an ordinary failure of its
+// copy leaves nothing behind. Simulation only: Wine cannot end the process in the middle of a call.
+TEST_F(CopyRunFailureTest, AHardEndNeverLeavesAPartThatLooksUpToDate) {
+    SIMULATION_ONLY("Wine cannot end a process in the middle of a copy on demand");
+    const DWORD SIZE = MODE_SKIP_SAME_SIZE, DATE = MODE_SKIP_NOT_NEWER;
+    const struct {
+        const char *file;    // the source (BuildTree's line), newer than any old copy
+        bool old;            // the destination holds an old copy
+        DWORD tests;
+        DWORD endAfter;      // bytes written when the process ends; ~0u: the copy fails instead
+        bool fullLength;
+    } ROWS[] = {
+        {"size=2048", false, DATE, 1000, false},
+        {"size=2048", false, SIZE, 1000, true},
+        {"size=2048", true, SIZE | DATE, 0, true},
+        {"size=1048577", true, DATE, 4096, true},
+        {"size=1048577", false, SIZE, 4096, true},
+        {"size=1048577", true, SIZE | DATE, 65536, false},
+        {"size=1048577", true, SIZE | DATE, ~0u, false},
+    };
+    int i = 0;
+    for (const auto &row : ROWS) {
+        std::string at = "r" + std::to_string(++i) + "\\";
+        SCOPED_TRACE(at);
+        src = root + at + "src\\";
+        dst = root + at + "dst\\";
+        Build((at + "src\\d\\f.bin time=1700000100 " + row.file + "\n" + at +
+               (row.old ? "dst\\d\\f.bin text=\"old\" time=1700000000\n" : "dst\\d\\\n")).c_str());
+        ShowModeWord(dialog, MODE_ALL | row.tests);
+        bool large = strstr(row.file, "1048577") != nullptr;
+        std::string written = D(large ? "d\\" TEMPORARY_NAME : "d\\f.bin");
+        if (row.endAfter == ~0u)
+            SimInjectFault("CopyFileA", written.c_str(), ERROR_DISK_FULL);
+        else
+            SimInjectHardEnd(written.c_str(), row.endAfter, row.fullLength);
+        std::vector<std::string> first = Run(S("d"), dst);
+        SimClearFaults();
+        if (large) {
+            EXPECT_EQ(row.old ? "old" : "<cannot open>", ReadWholeFile(D("d\\f.bin"))) << "the name holds a part";
+            if (row.endAfter == ~0u) {
+                EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(written.c_str())) << "the failed copy stays";
+                EXPECT_EQ("X d\\f.bin コピーできません。", first.back());
+            }
+        }
+        std::vector<std::string> again = Run(S("d"), dst);
+        EXPECT_EQ("O d\\f.bin コピーしました。", again.back());
+        EXPECT_EQ(ReadWholeFile(S("d\\f.bin")), ReadWholeFile(D("d\\f.bin")));
+        if (large) {
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(written.c_str())) << "put in place";
+        }
+    }
+}
