@@ -418,15 +418,17 @@ TEST_F(KestrelBench, SessionEndDuringACopyWaitsForTheFile) {
     SetText(IDC_SOURCES, "\"" + Path("src\\big1.bin") + "\" \"" + Path("src\\big2.bin") + "\"");
     SetText(IDC_DEST, Path("dst"));
     ASSERT_TRUE(StartRun());
-    std::string copy = Path("dst\\big1.bin");
+    // A large file is copied under the temporary name beside it, then put in place.
+    std::string copy = Path("dst\\big1.bin"), part = Path("dst\\~KESTREL.TMP");
     DWORD begun = GetTickCount();
     LONGLONG seen = -1;
-    while (GetTickCount() - begun < 20000 && !((seen = FileSize(copy)) > 0 && seen < size)) Sleep(1);
+    while (GetTickCount() - begun < 20000 && !((seen = FileSize(part)) > 0 && seen < size)) Sleep(1);
     ASSERT_TRUE(seen > 0 && seen < size) << "the copy was not seen under way";
+    EXPECT_EQ(-1, FileSize(copy)) << "the name holds a part";
     DWORD_PTR answer = 1;
     ASSERT_TRUE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer));
     EXPECT_EQ(0u, answer) << "the session's end is refused during a copy";
-    LONGLONG atEnd = FileSize(copy);
+    LONGLONG atEnd = FileSize(part);
     DWORD sent = GetTickCount();
     ASSERT_TRUE(SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 60000, &answer));
     DWORD waited = GetTickCount() - sent;
@@ -436,6 +438,33 @@ TEST_F(KestrelBench, SessionEndDuringACopyWaitsForTheFile) {
     EXPECT_LT(atEnd, size) << "the file was whole before WM_ENDSESSION: the wait was not shown";
     EXPECT_EQ(0u, program.Finish());
     EXPECT_EQ(-1, FileSize(Path("dst\\big2.bin"))) << "the run stopped after the file it was copying";
+
+    // A hard end (a crash, "End task") in the middle of copying a newer 1 GiB version: the name
+    // still holds the old file, whole, and the next run (skipping what is not newer) copies it whole.
+    const LONGLONG newSize = 1LL << 30;
+    Sleep(2100);
+    ASSERT_TRUE(MakeSparseFile(Path("src\\big1.bin"), newSize));
+    StartKestrel();
+    SetText(IDC_SOURCES, Path("src\\big1.bin"));
+    SetText(IDC_DEST, Path("dst"));
+    SendMessageA(Item(IDC_SKIP_NOT_NEWER), BM_SETCHECK, BST_CHECKED, 0);
+    ASSERT_TRUE(StartRun());
+    begun = GetTickCount();
+    while (GetTickCount() - begun < 20000 && !((seen = FileSize(part)) > 0 && seen < newSize)) Sleep(1);
+    ASSERT_TRUE(seen > 0 && seen < newSize) << "the copy was not seen under way";
+    TerminateProcess(program.info.hProcess, 1);
+    EXPECT_EQ(1u, program.Finish());
+    EXPECT_EQ(size, FileSize(copy)) << "the hard end left a part under the file's name";
+    StartKestrel();
+    SetText(IDC_SOURCES, Path("src\\big1.bin"));
+    SetText(IDC_DEST, Path("dst"));
+    SendMessageA(Item(IDC_SKIP_NOT_NEWER), BM_SETCHECK, BST_CHECKED, 0);
+    ASSERT_TRUE(StartRun() || WaitIdle(1000));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(newSize, FileSize(copy)) << "the file was not copied again after the hard end";
+    EXPECT_EQ(-1, FileSize(part)) << "the temporary copy was put in place";
+    CloseWindow();
+    EXPECT_EQ(0u, program.Finish());
 }
 
 TEST_F(KestrelBench, SystemMenuOffersTheTwoCommands) {
