@@ -141,6 +141,77 @@ struct FoldTable {
 };
 static constexpr FoldTable FOLD;
 
+// The double-byte characters that the pattern fields' upper-casing changes, each with the
+// character it becomes, sorted; read once from the platform (see DoubleByteUpperCount).
+#define DOUBLE_BYTE_FOLDS_MAX 512
+struct DoubleByteFolds {
+    int count;
+    WORD from[DOUBLE_BYTE_FOLDS_MAX];
+    WORD to[DOUBLE_BYTE_FOLDS_MAX];
+    bool leadFolds[256]; // some character with this lead byte is folded, or is what one folds to
+    bool leadMixed[256]; // ... and a character it is folded with has another lead byte
+};
+
+// One character as UTF-16, or 0 when it is not one unit.
+static WCHAR WideOf(const char *character) {
+    WCHAR wide[2];
+    return MultiByteToWideChar(CP_ACP, 0, character, 2, wide, 2) == 1 ? wide[0] : 0;
+}
+
+// Every double-byte character is upper-cased on its own, as the field would upper-case it. The
+// platform upper-cases through UTF-16, and code page 932 holds some characters twice (the NEC and
+// IBM extensions): a change that only writes the same character with other bytes is no fold.
+static DoubleByteFolds ReadDoubleByteFolds() {
+    DoubleByteFolds folds;
+    memset(&folds, 0, sizeof folds);
+    for (unsigned lead = 0x81; lead <= 0xFC; lead++) {
+        if (!IsLeadByteValue((unsigned char)lead)) continue;
+        for (unsigned trail = 0x40; trail <= 0xFC; trail++) {
+            if (trail == 0x7F) continue;
+            char character[2] = {(char)lead, (char)trail}, upper[2] = {(char)lead, (char)trail};
+            if (CharUpperBuffA(upper, 2) != 2 || memcmp(character, upper, 2) == 0) continue;
+            if (!IsLeadByteValue((unsigned char)upper[0])) continue; // not a double-byte character
+            WCHAR before = WideOf(character), after = WideOf(upper);
+            if (!before || !after || before == after) continue;
+            if (folds.count == DOUBLE_BYTE_FOLDS_MAX) return folds;
+            // Taken in ascending order: the table stays sorted.
+            folds.from[folds.count] = (WORD)(lead << 8 | trail);
+            folds.to[folds.count] = (WORD)((unsigned char)upper[0] << 8 | (unsigned char)upper[1]);
+            unsigned char upperLead = (unsigned char)upper[0];
+            folds.leadFolds[lead] = folds.leadFolds[upperLead] = true;
+            if (upperLead != lead) folds.leadMixed[lead] = folds.leadMixed[upperLead] = true;
+            folds.count++;
+        }
+    }
+    return folds;
+}
+
+static const DoubleByteFolds &Folds() {
+    static const DoubleByteFolds folds = ReadDoubleByteFolds();
+    return folds;
+}
+
+int DoubleByteUpperCount() { return Folds().count; }
+
+// A double-byte character as the field's upper-casing leaves it.
+static WORD FoldDoubleByte(const DoubleByteFolds &folds, WORD code) {
+    if (!folds.leadFolds[code >> 8]) return code;
+    int low = 0, high = folds.count;
+    while (low < high) {
+        int middle = (low + high) / 2;
+        if (folds.from[middle] < code) low = middle + 1;
+        else high = middle;
+    }
+    return low < folds.count && folds.from[low] == code ? folds.to[low] : code;
+}
+
+// Two double-byte characters (lead and trail bytes) that the field shows alike.
+static bool SameDoubleByte(const unsigned char *a, const unsigned char *b) {
+    if (a[0] == b[0] && a[1] == b[1]) return true;
+    const DoubleByteFolds &folds = Folds();
+    return FoldDoubleByte(folds, (WORD)(a[0] << 8 | a[1])) == FoldDoubleByte(folds, (WORD)(b[0] << 8 | b[1]));
+}
+
 // A quick refusal, before any matching: the pattern's last literal bytes (after its last
 // wildcard) must end the name. Class-blind, so it only ever refuses pairs that cannot match.
 static bool TailCannotMatch(const unsigned char *name, size_t nameLength, const unsigned char *pattern) {
@@ -154,8 +225,16 @@ static bool TailCannotMatch(const unsigned char *name, size_t nameLength, const 
     size_t tailLength = strlen((const char *)tail);
     if (tailLength > nameLength) return true;
     const unsigned char *end = name + nameLength - tailLength;
-    for (size_t i = 0; i < tailLength; i++)
-        if (FOLD.upper[tail[i]] != FOLD.upper[end[i]]) return true;
+    // The tail begins a character. A name that matches ends in the tail's characters, each in
+    // the same place, so each double-byte character of the tail is compared as one.
+    for (size_t i = 0; i < tailLength; i++) {
+        if (IsLeadByteValue(tail[i]) && i + 1 < tailLength) {
+            if (!SameDoubleByte(tail + i, end + i)) return true;
+            i++;
+        } else if (FOLD.upper[tail[i]] != FOLD.upper[end[i]]) {
+            return true;
+        }
+    }
     return false;
 }
 
@@ -218,7 +297,9 @@ int MatchWildcard(const char *name, const char *pattern) {
                     starP = p;
                     starN = n;
                     starTrail = nTrail;
-                    starNext = FOLD.upper[*p];
+                    // A double-byte character may be folded with one of another lead byte:
+                    // then the star cannot skip ahead by its lead byte.
+                    starNext = Folds().leadMixed[*p] ? 0 : FOLD.upper[*p];
                 }
                 continue;
             }
@@ -231,7 +312,16 @@ int MatchWildcard(const char *name, const char *pattern) {
             unsigned char pb = *p, nb = *n;
             bool pLead = !pTrail && IsLeadByteValue(pb), nLead = !nTrail && IsLeadByteValue(nb);
             bool same;
-            if (pTrail != nTrail || pLead != nLead) same = false;
+            if (pLead && nLead && p[1] && n[1]) {
+                // Two whole double-byte characters, equal as the field shows them.
+                if (SameDoubleByte(p, n)) {
+                    p += 2;
+                    n += 2;
+                    pTrail = nTrail = false;
+                    continue;
+                }
+                same = false;
+            } else if (pTrail != nTrail || pLead != nLead) same = false;
             else if (pTrail || pLead) same = pb == nb;
             else same = FOLD.upper[pb] == FOLD.upper[nb];
             if (same) {

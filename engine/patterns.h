@@ -35,8 +35,15 @@ int SplitWords(char *text, int *count, char ***words);
 
 // 1 when `name` (one folder or file name, no folder part) matches `pattern`, else 0. `*` takes
 // any run of bytes, `?` any one byte; both are wildcards only as single-byte characters, ASCII
-// letters compare without regard to case, every other byte is literal; a literal double-byte
-// character matches only the same character. Two stars side by side take at least one byte
-// ("a**" does not match "a"). "*" matches every name, "" none. Allocates nothing; a pair costs
-// at most name length times pattern length steps.
+// letters compare without regard to case, every other byte is literal. A literal double-byte
+// character matches the same character, and one that the pattern fields' upper-casing makes the
+// same (full-width Latin, Greek and Cyrillic letters and the small Roman numerals: "ｒｅａｄｍｅ"
+// matches "ＲＥＡＤＭＥ"), so that a pattern matches what its field shows. Two stars side by side
+// take at least one byte ("a**" does not match "a"). "*" matches every name, "" none. Allocates
+// nothing; a pair costs at most name length times pattern length steps. The first call reads the
+// platform's upper-casing of every double-byte character once (thread-safe).
 int MatchWildcard(const char *name, const char *pattern);
+
+// How many double-byte characters the platform's upper-casing (CharUpperBuffA in the ANSI code
+// page) turns into another character, as MatchWildcard folds them: 103 in code page 932.
+int DoubleByteUpperCount();

@@ -2,6 +2,8 @@
 // host's iconv ("CP932", Microsoft's mapping); UTF-8 is converted by hand.
 #include "sim_internal.h"
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -38,7 +40,10 @@ const Cp932Table &Table() {
                     uint16_t code = (uint16_t)(b << 8 | trail);
                     if (!unit) continue;
                     t.toUnit[code] = unit;
-                    if (!t.toCode[unit]) t.toCode[unit] = code;
+                    // Of a character held twice, Windows writes the lower code, except that the
+                    // IBM extension (0xFA40 on) goes before the NEC selection of it (0xED40 on).
+                    uint16_t held = t.toCode[unit];
+                    if (!held || (held >= 0xED40 && held <= 0xEEFC && code >= 0xFA40)) t.toCode[unit] = code;
                 }
                 continue;
             }
@@ -198,4 +203,19 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LP
     if (out.size() > (size_t)size) return SimFail(ERROR_INSUFFICIENT_BUFFER, 0);
     memcpy(text, out.data(), out.size());
     return (int)out.size();
+}
+
+DWORD CharUpperBuffA(LPSTR text, DWORD length) {
+    if (!text || length == 0) return 0;
+    // The host's Unicode case table, whatever locale the process runs in.
+    static const locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", (locale_t)0);
+    if (!unicode) abort(); // the host lacks the locale: the upper-casing cannot be simulated
+    std::u16string wide = SimWideOf(std::string(text, length));
+    for (char16_t &unit : wide)
+        if (unit < 0xD800 || unit > 0xDFFF) unit = (char16_t)towupper_l(unit, unicode);
+    std::string upper;
+    SimCodePageOf(wide, upper, true);
+    size_t written = upper.size() < length ? upper.size() : length;
+    memcpy(text, upper.data(), written);
+    return (DWORD)written;
 }

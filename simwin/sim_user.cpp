@@ -33,12 +33,14 @@ static SimMessageHook g_messageHook = nullptr;
 
 void SimSetMessageHook(SimMessageHook hook) { g_messageHook = hook; }
 
-// CBS_UPPERCASE converts the single-byte letters; double-byte characters are left alone.
+// CBS_UPPERCASE converts the single-byte letters and, as the platform's upper-casing does, the
+// double-byte letters that have an upper case (ｒ → Ｒ); a lone lead byte is left alone.
 static std::string UpperText(const std::string &text) {
     std::string out = text;
     for (size_t i = 0; i < out.size(); i++) {
         unsigned char b = (unsigned char)out[i];
         if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+            if (i + 1 < out.size() && out[i + 1]) CharUpperBuffA(&out[i], 2);
             i++;
             continue;
         }

@@ -21,3 +21,9 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 // letter first ("é" → "e"), as Windows' best fit does.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int length, LPSTR text, int size,
                         LPCSTR defaultChar, LPBOOL usedDefault);
+
+// As Windows: the text (`length` bytes, not necessarily terminated) goes to UTF-16 in the ANSI
+// code page, each unit to its upper case (the Unicode simple mapping: ｒ → Ｒ, α → Α, ⅰ → Ⅰ),
+// and back into the same bytes; returns the bytes written. A character that code page 932 holds
+// twice comes back in the form Windows writes it (the IBM extension's, not the NEC selection's).
+DWORD CharUpperBuffA(LPSTR text, DWORD length);

@@ -1,6 +1,8 @@
 // Word splitting, wildcard matching and the byte primitives.
 #include "patterns.h"
 #include <gtest/gtest.h>
+#include "controls.h"
+#include "dialog.h"
 #include <functional>
 #include <string>
 #include <vector>
@@ -130,12 +132,40 @@ TEST(MatchWildcard, CaseFoldsTheLettersAndNotTheirNeighbours) {
         EXPECT_EQ(c.expected, MatchWildcard(c.name, c.pattern)) << "pattern " << c.pattern << " name " << c.name;
 }
 
-TEST(MatchWildcard, CaseFoldsOnlySingleByteAscii) {
-    // Full-width Ａ (0x82 0x60) and ａ (0x82 0x81) are different characters.
-    EXPECT_EQ(0, MatchWildcard("ａ", "Ａ"));
-    EXPECT_EQ(1, MatchWildcard("Ａ", "Ａ"));
-    // Half-width katakana are single-byte and compare literally.
-    EXPECT_EQ(1, MatchWildcard("\xB1\xB2", "\xB1?"));
+// The pattern fields upper-case what is typed, double-byte letters too: the matcher treats two
+// double-byte characters as equal exactly where that upper-casing makes them equal, 103
+// characters of code page 932 taken from the platform (full-width Latin, Greek, Cyrillic and
+// the small Roman numerals, which code page 932 holds twice: 0xFA40 on and 0xEEEF on, both
+// upper-cased to the NEC row's capitals at 0x8754 on).
+TEST(MatchWildcard, CaseFoldsAsciiAndTheDoubleByteLettersTheFieldUpperCases) {
+    EXPECT_EQ(103, DoubleByteUpperCount());
+    static const MatchCase cases[] = {
+        {"ＲＥＡＤＭＥ.TXT", "ｒｅａｄｍｅ.txt", 1}, {"ｒｅａｄｍｅ.txt", "ＲＥＡＤＭＥ.TXT", 1}, {"ΑΒ.TXT", "αβ.txt", 1},
+        {"ωΩ", "Ωω", 1}, {"ЁЖЯ", "ёжя", 1}, {"Ａ", "Ａ", 1}, {"ｚ", "Ｚ", 1},
+        {"\x87\x54", "\xFA\x40", 1}, {"\x87\x54", "\xEE\xEF", 1}, {"\xEE\xEF", "\xFA\x40", 1}, {"\x87\x5D", "\xFA\x49", 1},
+        // Nothing else: full-width against ASCII letters, another letter, kana sizes, the IBM
+        // extension's capital (never upper-cased into) against the NEC row's, half-width katakana.
+        {"A", "Ａ", 0}, {"ａ", "a", 0}, {"Ｂ", "ａ", 0}, {"あ", "ぁ", 0}, {"\x87\x54", "\xFA\x4A", 0},
+        {"\x87\x55", "\xFA\x40", 0}, {"\xB1?", "\xB1\xB2", 1}, {"\xB1", "\xB2", 0},
+        // Wherever the matcher compares: at the tail after a star, after a star that looks ahead
+        // (also across lead bytes: 0xFA40 against 0x8754), against "?" (one byte of two).
+        {"*ｔｘｔ", "a.ＴＸＴ", 1}, {"*ａ*", "xＡy", 1}, {"*\xFA\x40*", "x\x87\x54y", 1}, {"*\xFA\x40", "\x87\x54\x87\x54", 1},
+        {"*ｂｃ", "ｂＢＣ", 1}, {"ａ?", "Ａ", 0}, {"??", "ａ", 1}, {"*ａ", "Ａｂ", 0},
+    };
+    for (const MatchCase &c : cases)
+        EXPECT_EQ(c.expected, MatchWildcard(c.name, c.pattern)) << "pattern " << c.pattern << " name " << c.name;
+}
+
+// What a pattern field shows for what was typed is the same on the simulation as under Wine: the
+// field's upper-casing is the one the matcher folds by. A character that code page 932 holds
+// twice comes back as the platform writes it (纊 typed as 0xED40 shows as 0xFA5C).
+TEST(MatchWildcard, TheFieldUpperCasesAsTheMatcherFolds) {
+    NEEDS_WINDOWS();
+    HWND dialog = CreateTestMainDialog();
+    ASSERT_TRUE(dialog);
+    SetControlText(dialog, IDC_TCF, "ｒｅａｄｍｅ.txt αβ.txt \xEE\xEF\xFA\x40 \xED\x40");
+    EXPECT_EQ("ＲＥＡＤＭＥ.TXT ΑΒ.TXT \x87\x54\x87\x54 \xFA\x5C", ControlText(dialog, IDC_TCF));
+    DestroyTestMainDialog(dialog);
 }
 
 TEST(MatchWildcard, TrailBytesAreNeverWildcards) {
