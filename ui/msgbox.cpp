@@ -64,6 +64,14 @@ int ShowInformationBox(HWND owner, const char *format, ...) {
     return r;
 }
 
+int ShowConfirmationBox(HWND owner, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    int r = FormatAndShow(owner, "Warning", CONFIRMATION_BOX_TYPE, format, args);
+    va_end(args);
+    return r;
+}
+
 // ---- tables ----
 
 static const MessageBoxButtonSet BUTTON_SETS[16] = {
@@ -76,6 +84,11 @@ static const MessageBoxButtonSet BUTTON_SETS[16] = {
 };
 
 const MessageBoxButtonSet &MessageBoxButtons(UINT type) { return BUTTON_SETS[type & 0x0F]; }
+
+int MessageBoxDefaultButton(UINT type) {
+    int index = (int)((type >> 8) & 0x0F);
+    return index < MessageBoxButtons(type).count ? index : 0;
+}
 
 UINT MessageBoxIconValue(UINT type) {
     UINT icon = type & 0xF0;

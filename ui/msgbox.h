@@ -17,6 +17,12 @@ void SetMessageBoxInstance(HINSTANCE instance);
 int ShowErrorBox(HWND owner, const char *format, ...) __attribute__((format(printf, 2, 3)));
 int ShowWarningBox(HWND owner, const char *format, ...) __attribute__((format(printf, 2, 3)));
 int ShowInformationBox(HWND owner, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// A question before something that cannot be undone: caption "Warning", the exclamation icon,
+// the buttons "はい(&Y)" and "いいえ(&N)", and the focus on "いいえ(&N)" (MB_DEFBUTTON2), so that
+// Enter and Space mean no. Returns the button pressed: IDYES (6) only for "はい"; IDNO (7), 2
+// when the box ended otherwise (Escape), or −1 when it cannot be created.
+int ShowConfirmationBox(HWND owner, const char *format, ...) __attribute__((format(printf, 2, 3)));
+#define CONFIRMATION_BOX_TYPE (MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2)
 
 // Shows the box modally on the calling thread and returns the identifier of the command that
 // ended it (IDOK … IDNO, 1–7), 2 when it ended without one, or −1 when the box cannot be created
@@ -49,6 +55,9 @@ struct MessageBoxButtonSet {
     MessageBoxButton buttons[3];
 };
 const MessageBoxButtonSet &MessageBoxButtons(UINT type);
+// The button that starts with the focus, from 0: bits 8–11 of the type word (MB_DEFBUTTON2 is
+// the second button); 0 when the set has no such button.
+int MessageBoxDefaultButton(UINT type);
 
 // The icon value of a type word (0x10, 0x20, 0x30 or 0x40; 0 when the box has no icon), the system
 // icon it draws (IDI_HAND 32513 … IDI_ASTERISK 32516, 0 for none); the icon value is also the

@@ -22,6 +22,7 @@ size_t RecordedMessageBoxCount();
 
 // The result the next box returns (queued: one call per box, oldest first). −1 makes the box
 // fail as if it could not be created, with `lastError` as the last-error code. Without a chosen
-// result a box returns the identifier of its first button (IDOK for the OK box), or 2 when it has
-// no button, as a user pressing Enter would.
+// result a box returns the identifier of the button that has the focus (the first, IDOK for the
+// OK box; the second with MB_DEFBUTTON2), or 2 when it has no button, as a user pressing Enter
+// would.
 void ChooseMessageBoxResult(int result, DWORD lastError = ERROR_NOT_ENOUGH_MEMORY);

@@ -31,7 +31,7 @@ int ShowMessageBox(HWND owner, const char *text, const char *caption, UINT type)
         return c.result;
     }
     const MessageBoxButtonSet &set = MessageBoxButtons(type);
-    return set.count > 0 ? set.buttons[0].id : IDCANCEL;
+    return set.count > 0 ? set.buttons[MessageBoxDefaultButton(type)].id : IDCANCEL;
 }
 
 void ResetMessageBoxRecord() {

@@ -9,7 +9,8 @@ static HINSTANCE g_messageBoxInstance;
 void SetMessageBoxInstance(HINSTANCE instance) { g_messageBoxInstance = instance; }
 
 // The state of one open box. It lives in ShowMessageBox's frame and reaches the box procedure
-// through DWLP_USER, so boxes open on two threads at once share nothing.
+// through DWLP_USER, so boxes open on two threads at once share nothing. The text comes first:
+// the GUI bench reads a box's text there from its own process, as no window message gives it.
 struct MessageBoxState {
     char text[MESSAGE_TEXT_MAX + 1];
     const char *caption;
@@ -62,22 +63,29 @@ static void MeasureBox(HWND box, MessageBoxState *state) {
     state->lines = size.lines;
 }
 
-static void CreateButtons(HWND box, MessageBoxState *state) {
+// Creates the buttons; returns the one that is to start with the focus when it is not the first
+// (MB_DEFBUTTON2), else null.
+static HWND CreateButtons(HWND box, MessageBoxState *state) {
     const MessageBoxButtonSet &set = MessageBoxButtons(state->type);
     RECT client;
     GetClientRect(box, &client);
     ScreenRect places[3];
     LayoutMessageBoxButtons(client.right - client.left, client.bottom - client.top, state->charWidth,
                             state->charHeight, set.count, places);
+    int first = MessageBoxDefaultButton(state->type);
+    HWND focus = nullptr;
     for (int i = 0; i < set.count; i++) {
         HWND button = CreateWindowExA(0, "BUTTON", set.buttons[i].caption, MESSAGE_BUTTON_STYLE, places[i].left,
                                       places[i].top, RectWidth(places[i]), RectHeight(places[i]), box,
                                       (HMENU)(INT_PTR)set.buttons[i].id, g_messageBoxInstance, nullptr);
         if (button && state->font) SendMessageA(button, WM_SETFONT, (WPARAM)state->font, TRUE);
+        if (i == first && i > 0) focus = button;
     }
+    return focus;
 }
 
-static void OpenBox(HWND box, MessageBoxState *state) {
+// Returns true when it has put the focus on a button itself (the dialog manager then leaves it).
+static bool OpenBox(HWND box, MessageBoxState *state) {
     MeasureBox(box, state);
     MessageTextSize text = {state->columns, state->lines};
     MessageBoxClient client = MessageBoxClientSize(state->type, state->charWidth, state->charHeight, text);
@@ -111,12 +119,19 @@ static void OpenBox(HWND box, MessageBoxState *state) {
     ScreenPoint at = PlaceMessageBox(ownerState, ownerRect, ScreenPoint{cursor.x, cursor.y}, work, width, height);
     SetWindowPos(box, nullptr, at.x, at.y, width, height, 0);
 
-    CreateButtons(box, state);
+    HWND focus = CreateButtons(box, state);
+    if (focus) {
+        // Enter clicks the default button, and the focused push button is the default one:
+        // both on the button that MB_DEFBUTTON2 names.
+        SendMessageA(box, DM_SETDEFID, (WPARAM)GetDlgCtrlID(focus), 0);
+        SendMessageA(box, WM_NEXTDLGCTL, (WPARAM)focus, TRUE);
+    }
     UINT icon = MessageBoxIconValue(state->type);
     if (icon) {
         MessageBeep(icon);
         Sleep(50);
     }
+    return focus != nullptr;
 }
 
 static void PaintBox(HWND box, MessageBoxState *state) {
@@ -146,8 +161,8 @@ static INT_PTR CALLBACK MessageBoxProc(HWND box, UINT message, WPARAM wParam, LP
     case WM_INITDIALOG:
         SetWindowLongPtrA(box, DWLP_USER, lParam);
         ((MessageBoxState *)lParam)->opened = true;
-        OpenBox(box, (MessageBoxState *)lParam);
-        return TRUE;
+        // TRUE: the dialog manager gives the focus to the first button.
+        return OpenBox(box, (MessageBoxState *)lParam) ? FALSE : TRUE;
     case WM_PAINT:
         if (!state) return FALSE;
         PaintBox(box, state);

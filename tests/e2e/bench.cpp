@@ -2,6 +2,7 @@
 #include "bench.h"
 #include <cstdlib>
 #include <cstring>
+#include "msgbox.h"
 #include "patterns.h"
 #include "png.h"
 
@@ -236,4 +237,14 @@ std::vector<std::string> RichEditLines(HWND control) {
             start = i + 1;
         }
     return lines;
+}
+
+std::string MessageBoxText(HANDLE process, HWND box) {
+    LONG_PTR state = GetWindowLongPtrA(box, DWLP_USER);
+    char text[MESSAGE_TEXT_MAX + 1];
+    SIZE_T done = 0;
+    if (!state || !ReadProcessMemory(process, (LPCVOID)state, text, sizeof text, &done) || done != sizeof text)
+        return "<unreadable>";
+    text[MESSAGE_TEXT_MAX] = '\0';
+    return text;
 }

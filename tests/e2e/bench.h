@@ -59,5 +59,10 @@ struct BenchProcess {
 // The lines of a rich-edit control of another process (a viewer's text), in code page 932.
 std::vector<std::string> RichEditLines(HWND control);
 
+// The text of KESTREL's message box `box` of `process`: the box draws it and no window message
+// gives it, so it is read from the box's state in that process (DWLP_USER, where the text comes
+// first). "<unreadable>" when that fails.
+std::string MessageBoxText(HANDLE process, HWND box);
+
 // Presses a button as a click would.
 inline void Click(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }

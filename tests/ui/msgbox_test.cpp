@@ -103,6 +103,19 @@ TEST(MessageBoxTables, ButtonSets) {
     for (UINT code = 6; code < 16; code++) EXPECT_EQ(0, MessageBoxButtons(code).count) << code;
 }
 
+// The button that starts with the focus: bits 8–11 of the type word, the first when the set has
+// no such button.
+TEST(MessageBoxTables, DefaultButton) {
+    const struct {
+        UINT type;
+        int index;
+    } cases[] = {
+        {MB_OK, 0}, {MB_YESNO, 0}, {MB_YESNO | MB_DEFBUTTON2, 1}, {MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2, 1},
+        {MB_YESNOCANCEL | MB_DEFBUTTON3, 2}, {MB_YESNO | MB_DEFBUTTON3, 0}, {MB_OK | MB_DEFBUTTON2, 0}, {6 | MB_DEFBUTTON2, 0},
+    };
+    for (auto &c : cases) EXPECT_EQ(c.index, MessageBoxDefaultButton(c.type)) << std::hex << c.type;
+}
+
 TEST(MessageBoxTables, Icons) {
     EXPECT_EQ(0x10u, MessageBoxIconValue(MB_ICONHAND | MB_OKCANCEL));
     EXPECT_EQ(32513, MessageBoxSystemIcon(MB_ICONHAND));
@@ -261,13 +274,20 @@ class RecordedBoxTest : public ::testing::Test {
     void TearDown() override { ResetMessageBoxRecord(); }
 };
 
-TEST_F(RecordedBoxTest, TheThreeEntryPointsRecordCaptionTypeAndText) {
+TEST_F(RecordedBoxTest, TheEntryPointsRecordCaptionTypeAndText) {
     HWND owner = reinterpret_cast<HWND>(0x1234);
     EXPECT_EQ(IDOK, ShowErrorBox(owner, "レジストリを設定できません。"));
     EXPECT_EQ(IDOK, ShowWarningBox(nullptr, "%d 件", 3));
     EXPECT_EQ(IDOK, ShowInformationBox(owner, "done"));
+    // The question: Enter means no (the focus starts on いいえ); it returns the button pressed.
+    EXPECT_EQ(IDNO, ShowConfirmationBox(owner, "%s を削除しますか？", "E:\\BAK"));
+    ChooseMessageBoxResult(IDYES);
+    EXPECT_EQ(IDYES, ShowConfirmationBox(owner, "x"));
     auto boxes = RecordedMessageBoxes();
-    ASSERT_EQ(3u, boxes.size());
+    ASSERT_EQ(5u, boxes.size());
+    EXPECT_EQ("Warning", boxes[3].caption);
+    EXPECT_EQ(0x134u, boxes[3].type); // はい/いいえ, exclamation, second button
+    EXPECT_EQ("E:\\BAK を削除しますか？", boxes[3].text);
     EXPECT_EQ(owner, boxes[0].owner);
     EXPECT_EQ("Error", boxes[0].caption);
     EXPECT_EQ(0x10u, boxes[0].type);
