@@ -67,7 +67,19 @@ static void ResetDocument(LogDocument *doc) {
 }
 
 void ResetCopyLog() { ResetDocument(&g_copyLog); }
-void ResetMissingList() { ResetDocument(&g_missingList); }
+char g_missingWholeFolder[2 * MAX_PATH];
+
+void ResetMissingList() {
+    ResetDocument(&g_missingList);
+    g_missingWholeFolder[0] = '\0';
+}
+
+void NoteFolderOfferedWhole(const char *path) {
+    // A path the check can look at has at most MAX_PATH - 1 UTF-16 units, two bytes each at most.
+    size_t length = strlen(path);
+    if (g_missingWholeFolder[0] || g_missingList.full || length >= sizeof g_missingWholeFolder) return;
+    memcpy(g_missingWholeFolder, path, length + 1);
+}
 
 // ---- escaping ----
 

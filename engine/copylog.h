@@ -57,6 +57,15 @@ void CopyLogRecord(const char *name, const char *message, unsigned level);
 // folder), default colour otherwise (a file).
 void MissingListLine(unsigned flag, const char *text);
 
+// The first destination folder of a source whose every entry the missing-files document offers
+// for deletion (the source was empty or could not be read), as its lines name it; empty when
+// there is none. The deletion batch file asks before it deletes that much. Emptied by
+// ResetMissingList; written by the missing-in-source check through NoteFolderOfferedWhole, which
+// keeps the first folder only, and only while the document holds every line so far (a full
+// document no longer offers everything).
+extern char g_missingWholeFolder[2 * MAX_PATH];
+void NoteFolderOfferedWhole(const char *path);
+
 // Append "\cf<colour> " and `text`, escaped for RTF, after the text found at `end`, when it fits
 // in `room` bytes (capacity minus length). Backslash and braces are escaped as "\\", "\{", "\}"
 // when they are single-byte characters and as "\'5c", "\'7b", "\'7d" when they are trail bytes of

@@ -72,6 +72,7 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     // A folder is offered for removal only when everything in it is offered too: the batch's
     // rmdir of a folder that keeps an entry it could not list would fail.
     bool everythingListed = true;
+    int entries = 0;
     if (folder) {
         memcpy(path, destinationPath, destinationLength + relativeLength);
         memcpy(path + destinationLength + relativeLength, "\\*", 3);
@@ -89,6 +90,7 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
             for (;;) {
                 const char *name = listing.entry.cFileName;
                 if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
+                    entries++;
                     strcpy(child + relativeLength + 1, name);
                     int checked;
                     if (listing.name != NAME_EXACT) {
@@ -136,6 +138,10 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
         MissingListLine(folder ? 1 : 0, line);
         listed = 1;
     }
+    // A source's own destination folder (its relative path is the source's name) of which every
+    // entry is offered: the source was empty or could not be read.
+    if (folder && entries > 0 && everythingListed && !FindSingleByteChar(relative, '\\'))
+        NoteFolderOfferedWhole(destinationPath);
     LocalFree(line);
     return listed;
 }

@@ -21,8 +21,13 @@ const char MSG_BATCH_CANNOT_WRITE[] = "バッチファイルを書き込めま�
 const char MSG_BATCH_PARTIAL_LEFT[] =
     "バッチファイルを書き込めません。\n書きかけのDelDest.batが残っています。実行せずに削除してください。";
 const char MSG_BATCH_NOT_FULL_PATH[] = "コピー先のフルパス名が分からないため、バッチファイルを作成できません。";
-const char MSG_BATCH_NAMES_LEFT_OUT[] =
-    "バッチファイルで正しく削除できない名前が%u個あるため、それらを除いてバッチファイルを作成しました。";
+const char MSG_BATCH_DELETES_WHOLE_FOLDER[] =
+    "コピー先の %s の中身がすべて削除の対象になっています。\n"
+    "コピー元のフォルダが空か、ドライブが接続されていない可能性があります。\n"
+    "バッチファイルを作成しますか？";
+const char MSG_BATCH_WRITTEN[] = "デスクトップに DelDest.bat を作成しました。\n"
+                                 "このバッチファイルはフォルダとファイルを %s 件削除します。";
+const char MSG_BATCH_WRITTEN_LEFT_OUT[] = "\nバッチファイルで扱えない名前やパスの %s 件は含めていません。";
 
 // ---- viewers ----
 
@@ -156,7 +161,7 @@ static void PutBatchName(const unsigned char *name, size_t n, char *out, size_t 
 // nothing.
 static const char BATCH_LEFT_OUT[] = "REM left out: a listed name that this batch file cannot delete safely\n";
 
-int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, unsigned *leftOut) {
+int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, BatchCounts *counts) {
     // del: /F deletes a read-only file, /A selects it whatever its attributes (without it del
     // skips hidden and system files). rmdir refuses a read-only folder, and attrib refuses to
     // change a hidden or system one unless those are cleared in the same command; Wine's attrib
@@ -166,7 +171,7 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
     static const char RMDIR[] = "rmdir ";
     const unsigned char *t = (const unsigned char *)text;
     size_t total = 0;
-    unsigned skipped = 0;
+    BatchCounts counted = {0, 0};
     // The entries left out: a folder that holds one cannot be removed either, and its line (which
     // comes after the lines of its contents) is left out too.
     std::vector<std::pair<const unsigned char *, size_t>> kept;
@@ -189,21 +194,23 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
                 // Every listed name comes from the destination: one that is not a full path
                 // means none is, and cmd.exe would delete them wherever the file is run.
                 *size = 0;
-                if (leftOut) *leftOut = 0;
+                if (counts) *counts = BatchCounts{0, 0};
                 return judged;
             }
             if (judged != 0 || (line[0] == 'D' && holdsKept(line + 2, n - 2))) {
                 PutBatchText(BATCH_LEFT_OUT, sizeof BATCH_LEFT_OUT - 1, out, &total);
                 kept.push_back({line + 2, n - 2});
-                skipped++;
+                counted.leftOut++;
             } else if (line[0] == 'F') {
                 PutBatchText(DEL, sizeof DEL - 1, out, &total);
                 PutBatchName(line + 2, n - 2, out, &total);
+                counted.deleted++;
             } else {
                 PutBatchText(ATTRIB, sizeof ATTRIB - 1, out, &total);
                 PutBatchName(line + 2, n - 2, out, &total);
                 PutBatchText(RMDIR, sizeof RMDIR - 1, out, &total);
                 PutBatchName(line + 2, n - 2, out, &total);
+                counted.deleted++;
             }
         }
         // The next line starts after CR LF, or after a CR or LF standing alone.
@@ -213,16 +220,32 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
             position = end + 1;
     }
     *size = total;
-    if (leftOut) *leftOut = skipped;
+    if (counts) *counts = counted;
     return 0;
+}
+
+// A count as the boxes show it, its digits grouped by threes with commas ("5,050"). `out` holds
+// at least 16 bytes.
+static void FormatCount(unsigned count, char *out) {
+    char digits[12];
+    int n = 0;
+    do {
+        digits[n++] = (char)('0' + count % 10);
+        count /= 10;
+    } while (count != 0);
+    for (int i = n - 1; i >= 0; i--) {
+        *out++ = digits[i];
+        if (i > 0 && i % 3 == 0) *out++ = ',';
+    }
+    *out = '\0';
 }
 
 // ---- writing the batch file ----
 
 int WriteDeleteBatch(HWND owner, const char *text) {
     size_t length = strlen(text), size = 0;
-    unsigned leftOut = 0;
-    if (ComposeDeleteBatch(text, length, nullptr, &size, &leftOut) < 0) {
+    BatchCounts counts = {0, 0};
+    if (ComposeDeleteBatch(text, length, nullptr, &size, &counts) < 0) {
         ShowWarningBox(owner, "%s", MSG_BATCH_NOT_FULL_PATH);
         return 0;
     }
@@ -242,6 +265,10 @@ int WriteDeleteBatch(HWND owner, const char *text) {
         ShowWarningBox(owner, "%s", MSG_BATCH_EXISTS);
         return 0;
     }
+    // A source that was empty, or a drive that is not there, offers a whole backup: asked once,
+    // and only "はい" goes on (Enter, Space and Escape do not).
+    if (g_missingWholeFolder[0] && ShowConfirmationBox(owner, MSG_BATCH_DELETES_WHOLE_FOLDER, g_missingWholeFolder) != IDYES)
+        return 0;
     char *batch = (char *)LocalAlloc(LMEM_FIXED, size + 1);
     if (!batch) {
         ShowWarningBox(owner, "%s", MSG_BATCH_CANNOT_WRITE);
@@ -268,8 +295,13 @@ int WriteDeleteBatch(HWND owner, const char *text) {
         ShowWarningBox(owner, "%s", DeleteFileA(path) ? MSG_BATCH_CANNOT_WRITE : MSG_BATCH_PARTIAL_LEFT);
         return 0;
     }
-    // The rest was written; the entries left out are the user's to delete.
-    if (leftOut > 0) ShowWarningBox(owner, MSG_BATCH_NAMES_LEFT_OUT, leftOut);
+    // Where it went and what it deletes; the entries left out are the user's to delete.
+    char deleted[16], leftOut[16], message[sizeof MSG_BATCH_WRITTEN + sizeof MSG_BATCH_WRITTEN_LEFT_OUT];
+    FormatCount(counts.deleted, deleted);
+    FormatCount(counts.leftOut, leftOut);
+    strcpy(message, MSG_BATCH_WRITTEN);
+    if (counts.leftOut > 0) strcat(message, MSG_BATCH_WRITTEN_LEFT_OUT);
+    ShowInformationBox(owner, message, deleted, leftOut);
     return 1;
 }
 

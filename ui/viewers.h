@@ -70,9 +70,18 @@ extern const char MSG_BATCH_CANNOT_OPEN[];    // "バッチファイルを開け
 extern const char MSG_BATCH_CANNOT_WRITE[];   // a write or the close failed; the file was deleted
 extern const char MSG_BATCH_PARTIAL_LEFT[];   // … and the partial file could not be deleted
 extern const char MSG_BATCH_NOT_FULL_PATH[];  // a listed name is not a full path; nothing written
-// A format with the count (%u) of the listed entries that were left out of a written batch file
-// because their names cannot be written safely.
-extern const char MSG_BATCH_NAMES_LEFT_OUT[];
+// The question before a batch file that deletes everything a source's destination folder holds
+// (a format with the folder, %s), and the information after writing (formats with counts, %s):
+// the batch's count, and the count of entries left out as a third line when there are any.
+extern const char MSG_BATCH_DELETES_WHOLE_FOLDER[];
+extern const char MSG_BATCH_WRITTEN[];
+extern const char MSG_BATCH_WRITTEN_LEFT_OUT[];
+
+// What a batch text holds: the entries it deletes (files and folders) and those left out.
+struct BatchCounts {
+    unsigned deleted;
+    unsigned leftOut;
+};
 
 // The batch file's text for the missing-files viewer's plain text (`length` bytes), with line
 // feeds (the file is written in text mode, each line feed as CR LF): the header
@@ -88,20 +97,24 @@ extern const char MSG_BATCH_NAMES_LEFT_OUT[];
 // delayed expansion off whatever the user's setting (and a caret would then stay in the name).
 // A name holding "*" or "?", or with a part ending in a space or a dot, would be taken by cmd.exe
 // for a wildcard or another name: its entry is left out, a remark line that names nothing stands
-// in its place, and it is counted in *leftOut (when not null).
+// in its place, and it is counted as left out.
 // `out` receives the text (not terminated) when it is not null; *size is the text's length
-// either way (measure first, then compose into a buffer of that size).
+// either way (measure first, then compose into a buffer of that size). *counts (when not null)
+// receives what the text deletes and leaves out.
 // Returns 0; 0x80000001 when a listed name is not a full path below a root ("X:\…" or
 // "\\server\share\…"): the destination itself was not one, and cmd.exe would delete every
-// entry relative to wherever the batch file is run. Then no text is made.
-int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, unsigned *leftOut);
+// entry relative to wherever the batch file is run. Then no text is made (and the counts are 0).
+int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, BatchCounts *counts);
 
-// Writes DelDest.bat on the desktop from the missing-files viewer's plain text. Returns 1 when
-// the file was written whole (after a warning with the count when entries were left out); 0 when
-// it was not, after a warning box on `owner` that says why: a listed name is not a full path,
-// the desktop folder cannot be found or its path is too long, something named DelDest.bat is
-// already there (never overwritten, also when it appears just before the file is created), the
-// file cannot be created, or a write or the close failed (the partial file is deleted again).
+// Writes DelDest.bat on the desktop from the missing-files viewer's plain text. When the run's
+// list offers everything a source's destination folder holds (g_missingWholeFolder), it first
+// asks on `owner` with the confirmation box (focus on "いいえ"), and anything but "はい" writes
+// nothing. Returns 1 when the file was written whole, after an information box with where it
+// went, how many entries it deletes and how many were left out; 0 when it was not: the user said
+// no, or a warning box on `owner` said why: a listed name is not a full path, the desktop folder
+// cannot be found or its path is too long, something named DelDest.bat is already there (never
+// overwritten, also when it appears just before the file is created), the file cannot be
+// created, or a write or the close failed (the partial file is deleted again).
 int WriteDeleteBatch(HWND owner, const char *text);
 
 // The missing-files viewer's command IDM_MAKEBATCH: reads the whole plain text of `control` into

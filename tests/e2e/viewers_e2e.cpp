@@ -89,6 +89,25 @@ static std::vector<CHARFORMATA> LineFormats(HANDLE process, HWND control, int li
     return formats;
 }
 
+// Waits for the program's message box with this caption, checks its text, keeps a screenshot when
+// `shot` is given, and presses the button `id`; the box must go.
+static void ReadAndAnswerBox(BenchProcess &process, const char *caption, const std::string &text, int id,
+                             const char *shot = nullptr) {
+    HWND box = process.WaitForWindow(nullptr, caption, VIEWER_WAIT_MS);
+    ASSERT_TRUE(box) << "no box \"" << caption << "\"";
+    Settle(box);
+    EXPECT_EQ(text, MessageBoxText(process.info.hProcess, box));
+    if (shot) EXPECT_TRUE(Screenshot(box, shot));
+    Click(GetDlgItem(box, id));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 20000)) << "the box stayed open";
+}
+
+// The information after DelDest.bat was written, with the count of entries it deletes.
+static std::string BatchWrittenText(const char *count) {
+    return std::string("デスクトップに DelDest.bat を作成しました。\nこのバッチファイルはフォルダとファイルを ") + count +
+           " 件削除します。";
+}
+
 // Closes a viewer with its close box and waits until it is gone.
 static void CloseViewer(HWND viewer) {
     PostMessageA(viewer, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -426,8 +445,8 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
         }
 
         PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
-        for (int i = 0; i < 200 && GetFileAttributesA(batch.c_str()) == INVALID_FILE_ATTRIBUTES; i++) Sleep(50);
-        SendMessageTimeoutA(viewer, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 20000, nullptr);
+        ASSERT_NO_FATAL_FAILURE(
+            ReadAndAnswerBox(app, "Information", BatchWrittenText("17"), IDOK, delayed ? "batch-written-information.png" : nullptr));
         std::string written = ReadWholeFile(batch);
         ASSERT_FALSE(written.empty()) << "no DelDest.bat on the desktop";
         EXPECT_EQ(0u, written.find("REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"));
@@ -460,6 +479,54 @@ TEST_F(DeleteBatchBench, DelDestBatDeletesExactlyTheListedEntriesUnderCmd) {
         EXPECT_EQ(SOURCE_AFTER, ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE))
             << "the sources are untouched";
     }
+}
+
+// An empty source offers everything its destination folder holds: writing the batch asks first,
+// with the focus on いいえ, so that Enter writes nothing and leaves the viewer open; はい writes it.
+TEST_F(DeleteBatchBench, AWholeDestinationFolderIsAskedForFirst) {
+    ASSERT_EQ("", BuildTree(root, "src\\empty\\\ndst\\empty\\a.txt\ndst\\empty\\sub\\b.txt\n"));
+    Start("check \"" + root + "src\\empty\" \"" + root + "dst\"");
+    HWND viewer = WaitForWindow(SYNC_CAPTION);
+    ASSERT_TRUE(viewer) << "no missing-files viewer appeared";
+    const std::string question = "コピー先の " + root + "dst\\empty の中身がすべて削除の対象になっています。\n"
+                                 "コピー元のフォルダが空か、ドライブが接続されていない可能性があります。\n"
+                                 "バッチファイルを作成しますか？";
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "はい" : "Enter");
+        PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
+        HWND box = WaitForWindow("Warning");
+        ASSERT_TRUE(box) << "no question before the batch file";
+        Settle(box);
+        EXPECT_EQ(question, MessageBoxText(app.info.hProcess, box));
+        HWND no = GetDlgItem(box, IDNO);
+        ASSERT_TRUE(no && GetDlgItem(box, IDYES));
+        EXPECT_EQ("いいえ(&N)", WindowText(no));
+        if (!yes) {
+            GUITHREADINFO gui;
+            memset(&gui, 0, sizeof gui);
+            gui.cbSize = sizeof gui;
+            ASSERT_TRUE(GetGUIThreadInfo(app.info.dwThreadId, &gui));
+            EXPECT_EQ(no, gui.hwndFocus) << "the focus starts on いいえ";
+            EXPECT_TRUE(Screenshot(box, "batch-question.png"));
+            // Enter as the keyboard gives it, to the focused button.
+            PostMessageA(gui.hwndFocus, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageA(gui.hwndFocus, WM_KEYUP, VK_RETURN, 0xC01C0001);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 20000)) << "Enter did not end the question";
+            Settle(viewer);
+            EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str())) << "written without a yes";
+            EXPECT_TRUE(IsWindowVisible(viewer)) << "the viewer stays open";
+        } else {
+            Click(GetDlgItem(box, IDYES));
+            ASSERT_NO_FATAL_FAILURE(ReadAndAnswerBox(app, "Information", BatchWrittenText("3"), IDOK));
+        }
+    }
+    const std::string dst = root + "dst\\empty\\";
+    EXPECT_NE(std::string::npos, ReadWholeFile(batch).find("rmdir \"" + dst + "sub\"\r\n"));
+    CloseViewer(viewer);
+    HWND log = WaitForWindow(LOG_CAPTION);
+    ASSERT_TRUE(log);
+    CloseViewer(log);
+    EXPECT_EQ(0u, Finish());
 }
 
 TEST_F(ViewerBench, TheViewersSmallIconGoesWithTheViewer) {
@@ -507,10 +574,12 @@ class KestrelViewers : public DeleteBatchBench {
         ASSERT_TRUE(dialog);
         Click(GetDlgItem(dialog, IDC_START));
     }
-    // Writes DelDest.bat from the missing-files viewer, closes it and waits for the log viewer.
-    void MakeBatchThenOpenLog(HWND viewer, HWND *log) {
+    // Writes DelDest.bat from the missing-files viewer (its information box tells the count of
+    // entries it deletes), closes the viewer and waits for the log viewer.
+    void MakeBatchThenOpenLog(HWND viewer, const char *count, HWND *log) {
         PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
-        ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+        ASSERT_NO_FATAL_FAILURE(ReadAndAnswerBox(program, "Information", BatchWrittenText(count), IDOK));
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str()));
         Settle(viewer);
         CloseViewer(viewer);
         *log = program.WaitForWindow("#32770", LOG_CAPTION, VIEWER_WAIT_MS);
@@ -542,7 +611,7 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
         EXPECT_EQ(lines[i][0] == 'D' ? "0,0,255" : "auto", colours[i]) << lines[i];
     EXPECT_TRUE(Screenshot(viewer, "run-missing-files-viewer.png"));
     HWND log = nullptr;
-    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, &log));
+    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, "17", &log));
     EXPECT_EQ(window, GetWindow(log, GW_OWNER));
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
     // Wine gives no text of this control to another process (EM_GETTEXTEX answers nothing here,
@@ -597,7 +666,7 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     EXPECT_EQ((std::vector<std::string>{"F " + upperDest + "NAMES\\STALE.TXT"}), lines);
     EXPECT_TRUE(Screenshot(viewer, "names-missing-files-viewer.png"));
     HWND log = nullptr;
-    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, &log));
+    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, "1", &log));
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
     // "names" exists; "cafe.txt" copied (blue); "café.txt", the emoji file and the long name in
     // the walk, the destination's "café.txt" and the long folder in the check: five red records.

@@ -101,6 +101,46 @@ TEST_F(MissingTest, AWholeSourceFolderMissingListsEverythingDepthFirst) {
               MissingLines());
 }
 
+// A source's own destination folder of which every entry is offered (the source was empty, or
+// is gone) is noted for the batch file's question; not when anything in it stays, nor for an
+// empty folder, a folder below the source's, a file, or once the document is full.
+TEST_F(MissingTest, ASourcesFolderOfferedWholeIsNoted) {
+    const struct {
+        const char *why, *source, *destination, *checked;
+        bool whole;
+    } rows[] = {
+        {"an empty source", "Data\\\n", "Data\\a.txt\nData\\Sub\\b.txt\n", "Data", true},
+        {"a source that is gone", "", "Data\\a.txt\n", "Data", true},
+        {"one entry stays", "Data\\a.txt\n", "Data\\a.txt\nData\\b.txt\n", "Data", false},
+        {"nothing to offer", "Data\\\n", "Data\\\n", "Data", false},
+        {"a folder below the source's", "Data\\keep.txt\nData\\Sub\\\n", "Data\\keep.txt\nData\\Sub\\x.txt\n", "Data",
+         false},
+        {"a file", "", "f.txt\n", "f.txt", false},
+        {"a full document", "Data\\\n", "Data\\a.txt\n", "Data", false},
+    };
+    int row = 0;
+    for (auto &r : rows) {
+        SCOPED_TRACE(r.why);
+        src = root + "s" + std::to_string(row) + "\\", dst = root + "d" + std::to_string(row) + "\\";
+        row++;
+        ASSERT_EQ("", BuildTree(src, r.source));
+        ASSERT_EQ("", BuildTree(dst, r.destination));
+        ResetMissingList();
+        g_missingList.full = strcmp(r.why, "a full document") == 0;
+        EXPECT_LE(0, Check(r.checked));
+        EXPECT_EQ(r.whole ? dst + r.checked : "", std::string(g_missingWholeFolder));
+    }
+    // Of two sources, the first such folder stays; a reset forgets it.
+    ResetMissingList();
+    for (const char *at : {"0", "1"}) {
+        src = root + "s" + at + "\\", dst = root + "d" + at + "\\";
+        Check("Data");
+    }
+    EXPECT_EQ(root + "d0\\Data", std::string(g_missingWholeFolder));
+    ResetMissingList();
+    EXPECT_EQ("", std::string(g_missingWholeFolder));
+}
+
 TEST_F(MissingTest, AFileSourceWithItsCopyGivesNoLine) {
     ASSERT_EQ("", BuildTree(src, "file.txt text=\"a\"\n"));
     ASSERT_EQ("", BuildTree(dst, "file.txt text=\"a\"\n"));

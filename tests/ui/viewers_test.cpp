@@ -163,11 +163,11 @@ TEST(ViewerFrame, TheDraggedEdgeKeeps400By300) {
 
 static const std::string HEADER = "REM KESTREL Delete Destination BAT File\n\nsetlocal DisableDelayedExpansion\n";
 
-// The batch text for `text`, or "<0x8000000N>" when it is refused; *leftOut the count of entries
-// left out.
-static std::string Batch(const std::string &text, unsigned *leftOut = nullptr) {
+// The batch text for `text`, or "<0x8000000N>" when it is refused; *counts what it deletes and
+// leaves out.
+static std::string Batch(const std::string &text, BatchCounts *counts = nullptr) {
     size_t size = 12345;
-    int measured = ComposeDeleteBatch(text.data(), text.size(), nullptr, &size, leftOut);
+    int measured = ComposeDeleteBatch(text.data(), text.size(), nullptr, &size, counts);
     if (measured != 0) {
         EXPECT_EQ(0u, size);
         char code[16];
@@ -259,9 +259,10 @@ TEST(DeleteBatch, NamesThatAreNotFullPathsRefuseTheBatch) {
     };
     for (const BatchCase &c : cases) {
         SCOPED_TRACE(c.why);
-        unsigned leftOut = 77;
-        EXPECT_EQ(c.lines, Batch(c.text, &leftOut));
-        EXPECT_EQ(0u, leftOut);
+        BatchCounts counts = {77, 77};
+        EXPECT_EQ(c.lines, Batch(c.text, &counts));
+        EXPECT_EQ(0u, counts.deleted);
+        EXPECT_EQ(0u, counts.leftOut);
     }
     // Lines that are skipped are not judged.
     EXPECT_EQ(HEADER, Batch("X relative\\path\r\nlog line\r\n"));
@@ -276,7 +277,7 @@ TEST(DeleteBatch, NamesThatCmdWouldMisreadAreLeftOutAndCounted) {
         const char *why;
         const char *text;
         std::string lines;
-        unsigned leftOut;
+        unsigned leftOut, deleted = 0;
     } cases[] = {
         {"question mark", "F E:\\a\\b?.txt", REM, 1},
         {"star", "F E:\\a\\*", REM, 1},
@@ -292,15 +293,16 @@ TEST(DeleteBatch, NamesThatCmdWouldMisreadAreLeftOutAndCounted) {
          "F E:\\a\\x\r\nF E:\\a\\b?\r\nF E:\\a\\y.\r\nD E:\\a\\c.\r\nD E:\\a\r\nF E:\\ab\\z\r\nD E:\\ab\r\n",
          "del /F /A \"E:\\a\\x\"\n" + REM + REM + REM + REM +
              "del /F /A \"E:\\ab\\z\"\nattrib -H -S -R \"E:\\ab\"\nrmdir \"E:\\ab\"\n",
-         4},
+         4, 3},
         {"a name left out in a folder whose name begins with the other's", "F X:\\AB\\c.\r\nD X:\\A\r\n",
-         REM + "attrib -H -S -R \"X:\\A\"\nrmdir \"X:\\A\"\n", 1},
+         REM + "attrib -H -S -R \"X:\\A\"\nrmdir \"X:\\A\"\n", 1, 1},
     };
     for (auto &c : cases) {
         SCOPED_TRACE(c.why);
-        unsigned leftOut = 77;
-        EXPECT_EQ(HEADER + c.lines, Batch(c.text, &leftOut));
-        EXPECT_EQ(c.leftOut, leftOut);
+        BatchCounts counts = {77, 77};
+        EXPECT_EQ(HEADER + c.lines, Batch(c.text, &counts));
+        EXPECT_EQ(c.leftOut, counts.leftOut);
+        EXPECT_EQ(c.deleted, counts.deleted) << "files and folders the batch deletes";
     }
 }
 
@@ -313,6 +315,7 @@ class DeleteBatchFile : public PlatformTest {
         PlatformTest::SetUp();
         ResetMessageBoxRecord();
         ResetFolderPickerScript();
+        g_missingWholeFolder[0] = '\0'; // no run's list: no question
         desktop = root + "Desktop";
         ASSERT_TRUE(CreateDirectoryA(desktop.c_str(), nullptr));
         SetSpecialFolderPath(CSIDL_DESKTOP, desktop.c_str());
@@ -322,19 +325,30 @@ class DeleteBatchFile : public PlatformTest {
         ResetFolderPickerScript();
         PlatformTest::TearDown();
     }
-    // The texts of the boxes shown since the last call; each must be a warning box.
-    std::vector<std::string> Warnings() {
+    // The boxes shown on the viewer since the last call, each "<caption> <text>": a warning, the
+    // question (caption "Warning?", the buttons はい and いいえ with the focus on いいえ) or the
+    // information after writing.
+    std::vector<std::string> Boxes() {
         std::vector<std::string> texts;
         for (auto &box : RecordedMessageBoxes()) {
-            EXPECT_EQ("Warning", box.caption);
-            EXPECT_EQ(0x30u, box.type);
+            bool question = box.type == (MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+            EXPECT_TRUE(box.type == (box.caption == "Warning" ? 0x30u : 0x40u) || (question && box.caption == "Warning"))
+                << box.caption << " " << box.type;
             EXPECT_EQ(owner, box.owner);
-            texts.push_back(box.text);
+            texts.push_back(box.caption + (question ? "? " : " ") + box.text);
         }
         ResetMessageBoxRecord();
         return texts;
     }
-    std::vector<std::string> Only(const char *text) { return std::vector<std::string>{text}; }
+    std::vector<std::string> Only(const char *warning) { return std::vector<std::string>{std::string("Warning ") + warning}; }
+    // The information after writing: the count of entries the batch deletes and, when there
+    // are any, the count of those left out.
+    static std::string Information(const char *deleted, const char *leftOut = nullptr) {
+        std::string text = std::string("Information デスクトップに DelDest.bat を作成しました。\n"
+                                       "このバッチファイルはフォルダとファイルを ") + deleted + " 件削除します。";
+        if (leftOut) text += std::string("\nバッチファイルで扱えない名前やパスの ") + leftOut + " 件は含めていません。";
+        return text;
+    }
     HWND owner = (HWND)0x1234;
     std::string desktop, batch;
 };
@@ -344,19 +358,19 @@ static const char LIST[] = "F E:\\BAK\\Data\\old.txt\r\nD E:\\BAK\\Data\r\n";
 static const std::string LIST_BATCH = "REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"
                                       "del /F /A \"E:\\BAK\\Data\\old.txt\"\r\nattrib -H -S -R \"E:\\BAK\\Data\"\r\nrmdir \"E:\\BAK\\Data\"\r\n";
 
-TEST_F(DeleteBatchFile, WrittenOnTheDesktopWithoutAWordAndNeverOverwritten) {
+TEST_F(DeleteBatchFile, WrittenOnTheDesktopAnnouncedAndNeverOverwritten) {
     EXPECT_EQ(1, WriteDeleteBatch(owner, LIST));
-    EXPECT_EQ(std::vector<std::string>{}, Warnings()) << "success is not announced";
+    EXPECT_EQ(std::vector<std::string>{Information("2")}, Boxes());
     EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
     // The second attempt from the same viewer leaves the first file as it was.
     EXPECT_EQ(0, WriteDeleteBatch(owner, "F E:\\other.txt\r\n"));
-    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Boxes());
     EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
     // A folder of that name counts as well.
     ASSERT_TRUE(DeleteFileA(batch.c_str()));
     ASSERT_TRUE(CreateDirectoryA(batch.c_str(), nullptr));
     EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
-    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Boxes());
     EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(batch.c_str()));
 }
 
@@ -366,8 +380,7 @@ TEST_F(DeleteBatchFile, EntriesLeftOutAreCountedAfterTheRestIsWritten) {
     static const char REM[] = "REM left out: a listed name that this batch file cannot delete safely\r\n";
     EXPECT_EQ(1, WriteDeleteBatch(owner, TEXT));
     // The folder that keeps the two is left out with them.
-    EXPECT_EQ(Only("バッチファイルで正しく削除できない名前が3個あるため、それらを除いてバッチファイルを作成しました。"),
-              Warnings());
+    EXPECT_EQ(std::vector<std::string>{Information("1", "3")}, Boxes());
     EXPECT_EQ("REM KESTREL Delete Destination BAT File\r\n\r\nsetlocal DisableDelayedExpansion\r\n"
               "del /F /A \"E:\\BAK\\Data\\old.txt\"\r\n" +
                   std::string(REM) + REM + REM,
@@ -376,12 +389,45 @@ TEST_F(DeleteBatchFile, EntriesLeftOutAreCountedAfterTheRestIsWritten) {
     ASSERT_TRUE(DeleteFileA(batch.c_str()));
     SimInjectFault("WriteFile", batch.c_str(), ERROR_DISK_FULL);
     EXPECT_EQ(0, WriteDeleteBatch(owner, TEXT));
-    EXPECT_EQ(Only("バッチファイルを書き込めません。"), Warnings());
+    EXPECT_EQ(Only("バッチファイルを書き込めません。"), Boxes());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str()));
-    // One left out is counted too.
-    EXPECT_EQ(1, WriteDeleteBatch(owner, "F E:\\BAK\\b?.txt\r\n"));
-    EXPECT_EQ(Only("バッチファイルで正しく削除できない名前が1個あるため、それらを除いてバッチファイルを作成しました。"),
-              Warnings());
+}
+
+// When the list offers everything a source's destination folder holds, the batch file is written
+// only after "はい" in the question; what was written is told in one information box.
+TEST_F(DeleteBatchFile, TheQuestionBeforeAndTheInformationAfterWriting) {
+    const std::string question = "Warning? コピー先の E:\\BAK\\Data の中身がすべて削除の対象になっています。\n"
+                                 "コピー元のフォルダが空か、ドライブが接続されていない可能性があります。\n"
+                                 "バッチファイルを作成しますか？";
+    std::string many;
+    for (int i = 0; i < 1234; i++) many += "F E:\\BAK\\Data\\f" + std::to_string(i) + "\r\n";
+    const struct {
+        const char *why, *wholeFolder;
+        std::string list;
+        int answer; // chosen for the question; 0: none, as Enter on the focused button
+        std::vector<std::string> boxes;
+    } rows[] = {
+        {"no whole folder: no question", "", LIST, 0, {Information("2")}},
+        {"はい", "E:\\BAK\\Data", LIST, IDYES, {question, Information("2")}},
+        {"いいえ", "E:\\BAK\\Data", LIST, IDNO, {question}},
+        {"Enter or Space: いいえ has the focus", "E:\\BAK\\Data", LIST, 0, {question}},
+        {"Escape", "E:\\BAK\\Data", LIST, IDCANCEL, {question}},
+        {"the question cannot be shown", "E:\\BAK\\Data", LIST, -1, {question}},
+        {"counts grouped by thousands", "", many, 0, {Information("1,234")}},
+        {"entries left out: a third line", "", "F E:\\BAK\\a?\r\nF E:\\BAK\\b\r\n", 0, {Information("1", "1")}},
+        {"nothing but left-out entries", "", "F E:\\BAK\\a?\r\n", 0, {Information("0", "1")}},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.why);
+        DeleteFileA(batch.c_str());
+        strcpy(g_missingWholeFolder, row.wholeFolder);
+        if (row.answer) ChooseMessageBoxResult(row.answer);
+        bool written = row.boxes.back().rfind("Information", 0) == 0;
+        EXPECT_EQ(written ? 1 : 0, WriteDeleteBatch(owner, row.list.c_str()));
+        EXPECT_EQ(row.boxes, Boxes());
+        EXPECT_EQ(written, GetFileAttributesA(batch.c_str()) != INVALID_FILE_ATTRIBUTES) << "anything but はい writes nothing";
+    }
+    g_missingWholeFolder[0] = '\0';
 }
 
 TEST_F(DeleteBatchFile, AFileThatAppearsBetweenTheTestAndTheCreateIsNotOverwritten) {
@@ -390,7 +436,7 @@ TEST_F(DeleteBatchFile, AFileThatAppearsBetweenTheTestAndTheCreateIsNotOverwritt
     SimInjectFault("GetFileAttributesA", batch.c_str(), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
     EXPECT_EQ(1, SimFaultsFired());
-    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Boxes());
     EXPECT_EQ("someone else's", ReadWholeFile(batch));
 }
 
@@ -400,11 +446,12 @@ TEST_F(DeleteBatchFile, AFailedWriteOrCloseLeavesNoPartialFile) {
         SCOPED_TRACE(op);
         SimInjectFault(op, batch.c_str(), ERROR_DISK_FULL);
         EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
-        EXPECT_EQ(Only("バッチファイルを書き込めません。"), Warnings());
+        EXPECT_EQ(Only("バッチファイルを書き込めません。"), Boxes());
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str())) << "the partial file stayed";
         SimClearFaults();
         // The user can try again from the same viewer.
         EXPECT_EQ(1, WriteDeleteBatch(owner, LIST));
+        EXPECT_EQ(std::vector<std::string>{Information("2")}, Boxes());
         EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
         ASSERT_TRUE(DeleteFileA(batch.c_str()));
     }
@@ -413,7 +460,7 @@ TEST_F(DeleteBatchFile, AFailedWriteOrCloseLeavesNoPartialFile) {
         SCOPED_TRACE(bytes);
         SimInjectShortWrite(batch.c_str(), bytes);
         EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
-        EXPECT_EQ(Only("バッチファイルを書き込めません。"), Warnings());
+        EXPECT_EQ(Only("バッチファイルを書き込めません。"), Boxes());
         EXPECT_EQ(1, SimFaultsFired());
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str())) << "the partial file stayed";
         SimClearFaults();
@@ -423,17 +470,17 @@ TEST_F(DeleteBatchFile, AFailedWriteOrCloseLeavesNoPartialFile) {
     SimInjectFault("DeleteFileA", batch.c_str(), ERROR_ACCESS_DENIED);
     EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
     EXPECT_EQ(Only("バッチファイルを書き込めません。\n書きかけのDelDest.batが残っています。実行せずに削除してください。"),
-              Warnings());
+              Boxes());
 }
 
 TEST_F(DeleteBatchFile, RefusalsComeInTheirOrder) {
     // 1. A list naming an entry without its full path: nothing is written, whatever the desktop.
     SetSpecialFolderPath(CSIDL_DESKTOP, nullptr);
     EXPECT_EQ(0, WriteDeleteBatch(owner, "F BAK\\old.txt\r\n"));
-    EXPECT_EQ(Only("コピー先のフルパス名が分からないため、バッチファイルを作成できません。"), Warnings());
+    EXPECT_EQ(Only("コピー先のフルパス名が分からないため、バッチファイルを作成できません。"), Boxes());
     // 2. No desktop folder: no file anywhere.
     EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
-    EXPECT_EQ(Only("バッチファイルを開けません。"), Warnings());
+    EXPECT_EQ(Only("バッチファイルを開けません。"), Boxes());
     // 3. A desktop path of 241 bytes is too long, even when a DelDest.bat stands there; 240 is not.
     std::string base = root + "d";
     std::string longDesktop = base;
@@ -448,20 +495,20 @@ TEST_F(DeleteBatchFile, RefusalsComeInTheirOrder) {
     ASSERT_TRUE(WriteWholeFile(longDesktop + "\\DelDest.bat", "old"));
     SetSpecialFolderPath(CSIDL_DESKTOP, longDesktop.c_str());
     EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
-    EXPECT_EQ(Only("バッチファイルのフルパス名が長すぎます。"), Warnings());
+    EXPECT_EQ(Only("バッチファイルのフルパス名が長すぎます。"), Boxes());
     std::string desktop240 = longDesktop.substr(0, 240);
     ASSERT_TRUE(CreateDirectoryA(desktop240.c_str(), nullptr));
     SetSpecialFolderPath(CSIDL_DESKTOP, desktop240.c_str());
     EXPECT_EQ(1, WriteDeleteBatch(owner, LIST));
-    EXPECT_EQ(std::vector<std::string>{}, Warnings());
+    EXPECT_EQ(std::vector<std::string>{Information("2")}, Boxes());
     EXPECT_EQ(LIST_BATCH, ReadWholeFile(desktop240 + "\\DelDest.bat"));
     // 4. Something of that name exists (step 3 left one).
     EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
-    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Warnings());
+    EXPECT_EQ(Only("同名のバッチファイルが存在します。"), Boxes());
     // 5. The file cannot be created: a desktop folder that is not there.
     SetSpecialFolderPath(CSIDL_DESKTOP, (root + "gone").c_str());
     EXPECT_EQ(0, WriteDeleteBatch(owner, LIST));
-    EXPECT_EQ(Only("バッチファイルを開けません。"), Warnings());
+    EXPECT_EQ(Only("バッチファイルを開けません。"), Boxes());
 }
 
 TEST_F(DeleteBatchFile, TheViewersCommandReadsTheControlsPlainTextIntoTheMissingDocument) {
