@@ -29,13 +29,14 @@ const char MSG_TUD_TOO_LONG[] = "コピーしないファイルの種類（フ�
 const char MSG_TUF_TOO_LONG[] = "コピーしないファイルの種類（ファイル）が長すぎます。";
 const char MSG_REGISTRY_SAVE_FAILED[] = "レジストリを設定できません。";
 const char MSG_THREAD_START_FAILED[] = "スレッドを起動できません。";
-const char MSG_SESSION_BLOCKED[] = "コピーを停止しています。コピー中のファイルが完了するまでお待ちください。";
+const char MSG_WAITING_FOR_FILE[] = "現在のファイルのコピーが終わるまでお待ちください。";
 
 std::atomic<int> g_workerStarting{0};
 std::atomic<int> g_workerActive{0};
 std::atomic<int> g_closeRequested{0};
 std::atomic<int> g_trialRun{0};
 std::atomic<int> g_walkActive{0};
+std::atomic<int> g_waitingForFile{0};
 void (*g_workerEndingHook)(void *context) = nullptr;
 void *g_workerEndingContext = nullptr;
 ProgressLine g_progressLine;
@@ -55,6 +56,7 @@ void PressStartButton(HWND dialog) {
         if (g_workerStarting.exchange(1)) return;
         g_stopRequest = 0;
         g_closeRequested = 0;
+        g_waitingForFile = 0;
         g_workerActive = 1;
         uintptr_t thread = _beginthread(CopyRunThread, 0, dialog);
         if (thread == (uintptr_t)-1) {
@@ -74,7 +76,7 @@ void PressStartButton(HWND dialog) {
 
 void ShowRunProgress(HWND dialog) {
     char text[PROGRESS_TEXT_SIZE];
-    if (TakeProgress(&g_progressLine, text, sizeof text)) SetDlgItemTextA(dialog, IDC_PROGRESS, text);
+    if (!g_waitingForFile && TakeProgress(&g_progressLine, text, sizeof text)) SetDlgItemTextA(dialog, IDC_PROGRESS, text);
     if (!g_workerActive) KillTimer(dialog, PROGRESS_TIMER_ID);
 }
 
@@ -229,10 +231,18 @@ static bool EndWorker(HWND dialog) {
     return true;
 }
 
+// A close or the session's end waits for the file being copied (user-interface thread): the
+// progress line says so at once, instead of the name of the file, which may take a while.
+static void ShowWaitingForFile(HWND dialog) {
+    if (!g_walkActive || g_waitingForFile.exchange(1)) return;
+    SetDlgItemTextA(dialog, IDC_PROGRESS, MSG_WAITING_FOR_FILE);
+}
+
 bool CloseWhenRunEnds(HWND dialog) {
     if (!g_workerActive) return false;
     g_closeRequested = 1;
     RequestStop(dialog);
+    ShowWaitingForFile(dialog);
     // The worker may have ended between the test above and the request: then nobody else will.
     if (!g_workerActive && TakeCloseRequest()) PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
     return true;
@@ -243,6 +253,7 @@ bool CloseWhenRunEnds(HWND dialog) {
 bool AllowSessionEnd(HWND dialog) {
     if (!g_walkActive) return true;
     RequestStop(dialog);
+    ShowWaitingForFile(dialog);
     return false;
 }
 

@@ -26,8 +26,9 @@ extern const char MSG_TUD_TOO_LONG[];
 extern const char MSG_TUF_TOO_LONG[];
 extern const char MSG_REGISTRY_SAVE_FAILED[];
 extern const char MSG_THREAD_START_FAILED[];
-// The reason the session's end is refused while a copy runs (shown by the system from Vista on).
-extern const char MSG_SESSION_BLOCKED[];
+// While a close or the session's end waits for the file being copied: the progress line's text,
+// and the reason the session's end is refused (shown by the system from Vista on).
+extern const char MSG_WAITING_FOR_FILE[];
 
 // UM_CLOSEDIALOG: makes the main dialog destroy itself (the program ends).
 #define UM_CLOSEDIALOG (WM_USER + 1)
@@ -47,9 +48,14 @@ extern std::atomic<int> g_workerActive;
 // entry, shows no viewer, and the worker then closes the dialog (and with it the program). Back
 // to 0 once the close is posted, and when the start button starts a worker.
 extern std::atomic<int> g_closeRequested;
+// 1 from the moment a close or the session's end waits for the file being copied until the start
+// button starts the next worker: the progress line then reads MSG_WAITING_FOR_FILE, and the
+// progress timer leaves it.
+extern std::atomic<int> g_waitingForFile;
 // The main window is to close (user-interface thread). While a worker is active: asks the run to
 // stop, disables the start button, arranges for the program to end when the worker ends, and
-// returns true (the caller then leaves the window open). Otherwise false: close at once.
+// returns true (the caller then leaves the window open); while the walk runs, the progress line
+// says why the window stays. Otherwise false: close at once.
 // UM_CLOSEDIALOG is posted exactly once, whichever of this and the worker's end comes first.
 bool CloseWhenRunEnds(HWND dialog);
 // Called on the worker's thread after its last message to the dialog, right before it marks
@@ -63,7 +69,8 @@ extern std::atomic<int> g_walkActive;
 
 // The session is to end (WM_QUERYENDSESSION, user-interface thread). While the walk runs: asks the
 // run to stop, as the stop button does (the file being copied completes, the log viewer shows the
-// stop), and returns false: the session must not end now. Otherwise true.
+// stop), says so on the progress line, and returns false: the session must not end now.
+// Otherwise true.
 bool AllowSessionEnd(HWND dialog);
 
 // The longest WM_ENDSESSION waits for the file being copied (ms): as long as the system waits by

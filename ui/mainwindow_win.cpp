@@ -38,7 +38,7 @@ static AnyCall User32Call(const char *name) {
 static void SetSessionBlockReason(HWND window) {
     BlockReasonCreate create = reinterpret_cast<BlockReasonCreate>(User32Call("ShutdownBlockReasonCreate"));
     WCHAR reason[256];
-    if (create && MultiByteToWideChar(932, 0, MSG_SESSION_BLOCKED, -1, reason, 256)) create(window, reason);
+    if (create && MultiByteToWideChar(932, 0, MSG_WAITING_FOR_FILE, -1, reason, 256)) create(window, reason);
 }
 static void ClearSessionBlockReason(HWND window) {
     BlockReasonDestroy destroy = reinterpret_cast<BlockReasonDestroy>(User32Call("ShutdownBlockReasonDestroy"));

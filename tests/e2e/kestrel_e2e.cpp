@@ -428,6 +428,8 @@ TEST_F(KestrelBench, SessionEndDuringACopyWaitsForTheFile) {
     DWORD_PTR answer = 1;
     ASSERT_TRUE(SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 10000, &answer));
     EXPECT_EQ(0u, answer) << "the session's end is refused during a copy";
+    EXPECT_EQ("現在のファイルのコピーが終わるまでお待ちください。", Text(IDC_PROGRESS)) << "why it waits";
+    EXPECT_TRUE(Screenshot(window, "session-end-waiting.png"));
     LONGLONG atEnd = FileSize(part);
     DWORD sent = GetTickCount();
     ASSERT_TRUE(SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 60000, &answer));

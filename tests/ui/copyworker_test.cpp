@@ -133,7 +133,9 @@ TEST_F(CopyRunTest, TrialCommandStartsATrialAndIsRefusedWhileARunIsActive) {
 
 class WorkerEndTest : public CopyRunTest {
   protected:
-    static void Reset() { g_workerEndingHook = nullptr, g_closeRequested = 0, g_workerActive = 0, g_walkActive = 0; }
+    static void Reset() {
+        g_workerEndingHook = nullptr, g_closeRequested = 0, g_workerActive = 0, g_walkActive = 0, g_waitingForFile = 0;
+    }
     void SetUp() override { CopyRunTest::SetUp(), Reset(); }
     void TearDown() override { Reset(), CopyRunTest::TearDown(); }
     // How many UM_CLOSEDIALOG were posted to the dialog since the last call.
@@ -177,6 +179,9 @@ TEST_F(WorkerEndTest, CloseAtTheWorkersLastMomentIsTakenOnce) {
     }
 }
 
+// While a close or the session's end waits for the file being copied, the progress line says so.
+static const char WAITING_TEXT[] = "現在のファイルのコピーが終わるまでお待ちください。";
+
 TEST_F(WorkerEndTest, SessionEndIsRefusedOnlyWhileTheWalkRuns) {
     struct Row {
         int workerActive, walkActive;
@@ -186,11 +191,13 @@ TEST_F(WorkerEndTest, SessionEndIsRefusedOnlyWhileTheWalkRuns) {
         SCOPED_TRACE(row.workerActive * 10 + row.walkActive);
         g_stopRequest = 0;
         EnableWindow(GetDlgItem(dialog, IDC_START), TRUE);
+        SetDlgItemTextA(dialog, IDC_PROGRESS, "data\\big.bin");
         g_workerActive = row.workerActive;
         g_walkActive = row.walkActive;
         EXPECT_EQ(row.allowed, AllowSessionEnd(dialog));
         EXPECT_EQ(row.allowed ? 0 : 1, g_stopRequest.load());
         EXPECT_EQ(row.allowed, ControlEnabled(dialog, IDC_START));
+        EXPECT_EQ(row.allowed ? "data\\big.bin" : WAITING_TEXT, ControlText(dialog, IDC_PROGRESS));
         EXPECT_EQ(0, g_closeRequested.load()) << "refused is not ended: the log viewer still comes";
     }
 }
@@ -282,6 +289,8 @@ TEST_F(WorkerEndTest, SessionEndWaitsForTheFileBeingCopied) {
     for (DWORD start = GetTickCount(); !atOne && GetTickCount() - start < 10000;) std::this_thread::yield();
     ASSERT_EQ(1, atOne.load()) << "the walk never reached one.txt";
     EXPECT_FALSE(AllowSessionEnd(dialog));
+    ShowRunProgress(dialog); // the timer, with one.txt published: the waiting text stays
+    EXPECT_EQ(WAITING_TEXT, ControlText(dialog, IDC_PROGRESS));
     SessionWaitSteps steps = {GetTickCount, [](DWORD ms) { released = 1, Sleep(ms); }};
     EXPECT_TRUE(WaitForWalkToEnd(dialog, steps, END_SESSION_WAIT_MS));
     EXPECT_EQ(0, g_walkActive.load());

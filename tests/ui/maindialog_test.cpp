@@ -404,10 +404,13 @@ TEST_F(MainDialogTest, ClosingDuringARunStopsItAndClosesAfterIt) {
     struct Close {
         HWND dialog;
         std::atomic<int> deferred{-1};
-    } close{dialog};
+        std::string label; // the progress line right after the close
+    } close{dialog, {-1}, ""};
     g_progressLine.watch = [](void *context, const char *text) {
         Close *c = static_cast<Close *>(context);
-        if (strcmp(text, "one.txt") == 0) c->deferred = CloseWhenRunEnds(c->dialog) ? 1 : 0;
+        if (strcmp(text, "one.txt") != 0) return;
+        c->deferred = CloseWhenRunEnds(c->dialog) ? 1 : 0;
+        c->label = ControlText(c->dialog, IDC_PROGRESS);
     };
     g_progressLine.watchContext = &close;
     int shown = g_logViewerShown;
@@ -416,6 +419,7 @@ TEST_F(MainDialogTest, ClosingDuringARunStopsItAndClosesAfterIt) {
     for (int i = 0; i < 5000 && !(g_workerActive.load() == 0 && CloseDialogPosted(dialog)); i++)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(1, close.deferred.load());
+    EXPECT_EQ("現在のファイルのコピーが終わるまでお待ちください。", close.label) << "why the window stays";
     EXPECT_TRUE(CloseDialogPosted(dialog));
     EXPECT_EQ(0, g_workerActive.load());
     EXPECT_EQ(shown, g_logViewerShown.load()) << "no viewer for a user who has left";
