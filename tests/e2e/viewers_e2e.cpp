@@ -97,7 +97,9 @@ static void ReadAndAnswerBox(BenchProcess &process, const char *caption, const s
     ASSERT_TRUE(box) << "no box \"" << caption << "\"";
     Settle(box);
     EXPECT_EQ(text, MessageBoxText(process.info.hProcess, box));
-    if (shot) EXPECT_TRUE(Screenshot(box, shot));
+    if (shot) {
+        EXPECT_TRUE(Screenshot(box, shot));
+    }
     Click(GetDlgItem(box, id));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 20000)) << "the box stayed open";
 }
