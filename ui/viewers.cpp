@@ -6,7 +6,6 @@
 #include "patterns.h"
 #include "textfile.h"
 #include <string.h>
-#include <vector>
 
 std::atomic<int> g_missingViewerShown{0};
 std::atomic<int> g_logViewerShown{0};
@@ -174,10 +173,22 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
     BatchCounts counted = {0, 0};
     // The entries left out: a folder that holds one cannot be removed either, and its line (which
     // comes after the lines of its contents) is left out too.
-    std::vector<std::pair<const unsigned char *, size_t>> kept;
+    // One slot per line at most, from the allocator that a failing run meets too.
+    size_t lines = 1;
+    for (size_t i = 0; i < length; i++) lines += t[i] == '\n' || t[i] == '\r';
+    struct Kept {
+        const unsigned char *name;
+        size_t length;
+    } *kept = (Kept *)LocalAlloc(LMEM_FIXED, lines * sizeof(Kept));
+    if (!kept) {
+        *size = 0;
+        if (counts) *counts = BatchCounts{0, 0};
+        return (int)0x80000002;
+    }
+    size_t keptCount = 0;
     auto holdsKept = [&](const unsigned char *folder, size_t n) {
-        for (auto &entry : kept)
-            if (entry.second > n && entry.first[n] == '\\' && memcmp(entry.first, folder, n) == 0) return true;
+        for (size_t i = 0; i < keptCount; i++)
+            if (kept[i].length > n && kept[i].name[n] == '\\' && memcmp(kept[i].name, folder, n) == 0) return true;
         return false;
     };
     PutBatchText(BATCH_HEADER, sizeof BATCH_HEADER - 1, out, &total);
@@ -195,11 +206,12 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
                 // means none is, and cmd.exe would delete them wherever the file is run.
                 *size = 0;
                 if (counts) *counts = BatchCounts{0, 0};
+                LocalFree(kept);
                 return judged;
             }
             if (judged != 0 || (line[0] == 'D' && holdsKept(line + 2, n - 2))) {
                 PutBatchText(BATCH_LEFT_OUT, sizeof BATCH_LEFT_OUT - 1, out, &total);
-                kept.push_back({line + 2, n - 2});
+                kept[keptCount++] = {line + 2, n - 2};
                 counted.leftOut++;
             } else if (line[0] == 'F') {
                 PutBatchText(DEL, sizeof DEL - 1, out, &total);
@@ -221,6 +233,7 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
     }
     *size = total;
     if (counts) *counts = counted;
+    LocalFree(kept);
     return 0;
 }
 
@@ -245,8 +258,9 @@ static void FormatCount(unsigned count, char *out) {
 int WriteDeleteBatch(HWND owner, const char *text) {
     size_t length = strlen(text), size = 0;
     BatchCounts counts = {0, 0};
-    if (ComposeDeleteBatch(text, length, nullptr, &size, &counts) < 0) {
-        ShowWarningBox(owner, "%s", MSG_BATCH_NOT_FULL_PATH);
+    int composed = ComposeDeleteBatch(text, length, nullptr, &size, &counts);
+    if (composed < 0) {
+        ShowWarningBox(owner, "%s", composed == (int)0x80000001 ? MSG_BATCH_NOT_FULL_PATH : MSG_BATCH_CANNOT_WRITE);
         return 0;
     }
     char path[MAX_PATH + 16];
@@ -270,11 +284,11 @@ int WriteDeleteBatch(HWND owner, const char *text) {
     if (g_missingWholeFolder[0] && ShowConfirmationBox(owner, MSG_BATCH_DELETES_WHOLE_FOLDER, g_missingWholeFolder) != IDYES)
         return 0;
     char *batch = (char *)LocalAlloc(LMEM_FIXED, size + 1);
-    if (!batch) {
+    if (!batch || ComposeDeleteBatch(text, length, batch, &size, nullptr) < 0) {
+        if (batch) LocalFree(batch);
         ShowWarningBox(owner, "%s", MSG_BATCH_CANNOT_WRITE);
         return 0;
     }
-    ComposeDeleteBatch(text, length, batch, &size, nullptr);
     batch[size] = '\0';
     // Created only when nothing has that name, also if something appeared since the test above:
     // an existing file is never overwritten.

@@ -104,6 +104,7 @@ struct BatchCounts {
 // Returns 0; 0x80000001 when a listed name is not a full path below a root ("X:\…" or
 // "\\server\share\…"): the destination itself was not one, and cmd.exe would delete every
 // entry relative to wherever the batch file is run. Then no text is made (and the counts are 0).
+// 0x80000002 when there was no memory for the list of entries left out (nothing made either).
 int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, BatchCounts *counts);
 
 // Writes DelDest.bat on the desktop from the missing-files viewer's plain text. When the run's

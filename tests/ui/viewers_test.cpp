@@ -391,6 +391,14 @@ TEST_F(DeleteBatchFile, EntriesLeftOutAreCountedAfterTheRestIsWritten) {
     EXPECT_EQ(0, WriteDeleteBatch(owner, TEXT));
     EXPECT_EQ(Only("バッチファイルを書き込めません。"), Boxes());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str()));
+    // No memory to compose it, in either pass: the same, and nothing written.
+    for (int n : {1, 2, 3}) {
+        SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY, SIM_FAULT_NTH, n);
+        EXPECT_EQ(0, WriteDeleteBatch(owner, TEXT)) << n;
+        EXPECT_EQ(Only("バッチファイルを書き込めません。"), Boxes()) << n;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str())) << n;
+        SimClearFaults();
+    }
 }
 
 // When the list offers everything a source's destination folder holds, the batch file is written
