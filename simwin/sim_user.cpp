@@ -319,10 +319,13 @@ static LRESULT CopyText(const std::string &text, char *buffer, size_t size) {
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // A test's hook runs before the window lock is taken: a hook that holds the sending thread
+    // must not hold every other thread's window calls too (the user-interface thread's SetTimer
+    // right after it started the worker, for one).
+    if (g_messageHook && IsWindow(window)) g_messageHook(window, message, wParam, lParam);
     WINDOW_LOCK;
     SimWindow *w = WindowOfCall(window);
     if (!w) return 0;
-    if (g_messageHook) g_messageHook(window, message, wParam, lParam);
     if (w->comboBox) {
         bool handled;
         LRESULT result = ComboMessage(w, message, wParam, lParam, &handled);
