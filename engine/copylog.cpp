@@ -1,4 +1,4 @@
-// The log and missing-files documents: prologue, level filter, composition and RTF escaping.
+// The log and missing-files documents: prologue, level filter, reserve, composition, RTF escaping.
 #include "copylog.h"
 #include "copyjob.h"
 #include "patterns.h"
@@ -66,7 +66,14 @@ static void ResetDocument(LogDocument *doc) {
     doc->full = 0;
 }
 
-void ResetCopyLog() { ResetDocument(&g_copyLog); }
+// The log document's reserve is full: its errors and warnings are lost too until the next reset.
+static bool s_reserveFull;
+
+void ResetCopyLog() {
+    ResetDocument(&g_copyLog);
+    s_reserveFull = false;
+    ResetRunCounts();
+}
 char g_missingWholeFolder[2 * MAX_PATH];
 
 void ResetMissingList() {
@@ -217,17 +224,23 @@ static size_t ComposeLine(char *area, const char *mark, const char *name, const 
     return (size_t)(out + 2 - area);
 }
 
-static void AppendToDocument(LogDocument *doc, const char *line, size_t n, int colour) {
-    size_t added = AppendEscaped(doc->text + doc->length, 0, doc->capacity - doc->length, line, n, colour);
+// Appends a composed line when it fits in the document's first `limit` bytes; otherwise sets the
+// full flag. True when appended.
+static bool AppendToDocument(LogDocument *doc, DWORD limit, const char *line, size_t n, int colour) {
+    size_t added =
+        doc->length < limit ? AppendEscaped(doc->text + doc->length, 0, limit - doc->length, line, n, colour) : 0;
     if (added == 0) {
         doc->full = 1;
-        return;
+        return false;
     }
     doc->length += (DWORD)added;
+    return true;
 }
 
 void CopyLogRecord(const char *name, const char *message, unsigned level) {
-    if (g_copyLog.full != 0) return;
+    CountLogRecord(level, message);
+    bool ordinary = level < LOG_LEVEL_ERROR;
+    if (ordinary ? g_copyLog.full != 0 : s_reserveFull) return;
     DWORD conf = g_runConf.load(std::memory_order_relaxed);
     const char *mark;
     int colour;
@@ -248,19 +261,28 @@ void CopyLogRecord(const char *name, const char *message, unsigned level) {
         break;
     case LOG_LEVEL_WARNING:
         mark = "! ";
-        colour = LOG_COLOUR_YELLOW;
+        colour = LOG_COLOUR_OLIVE;
         break;
     default:
         return;
     }
     char area[LOG_WORK_AREA];
     size_t n = ComposeLine(area, mark, name, " ", message);
-    AppendToDocument(&g_copyLog, area, n, colour);
+    DWORD limit = g_copyLog.capacity - (ordinary ? LOG_RESERVE : LOG_SUMMARY_ROOM);
+    if (!AppendToDocument(&g_copyLog, limit, area, n, colour) && !ordinary) s_reserveFull = true;
+}
+
+void CopyLogSummary(bool trial) {
+    char message[512];
+    FormatRunSummary(message, sizeof message, CurrentRunCounts(), SecondsSinceRunStart(), trial);
+    char area[LOG_WORK_AREA];
+    size_t n = ComposeLine(area, "! ", "> >", " ", message);
+    AppendToDocument(&g_copyLog, g_copyLog.capacity, area, n, LOG_COLOUR_DEFAULT);
 }
 
 void MissingListLine(unsigned flag, const char *text) {
     if (g_missingList.full != 0) return;
     char area[LOG_WORK_AREA];
     size_t n = ComposeLine(area, "", text, "", "");
-    AppendToDocument(&g_missingList, area, n, flag != 0 ? LOG_COLOUR_BLUE : LOG_COLOUR_DEFAULT);
+    AppendToDocument(&g_missingList, g_missingList.capacity, area, n, flag != 0 ? LOG_COLOUR_BLUE : LOG_COLOUR_DEFAULT);
 }

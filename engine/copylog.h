@@ -3,8 +3,17 @@
 #pragma once
 #include <windows.h>
 #include <atomic>
+#include "runstats.h"
 
 #define LOG_DOCUMENT_CAPACITY 0x800000u     // 8,388,608 bytes, terminating zero included
+// The end of the log document that ordinary records (levels 0 and 1) never take: once they fill
+// the rest, errors and warnings still go in until this is full too, so a long log at the level
+// "everything" loses no error that comes after it. 1 MiB holds about 7,000 error records of a
+// 100-byte path; a run with more errors than that after the log filled has one cause for most of
+// them (a full or vanished destination), which the first thousands show.
+#define LOG_RESERVE 0x100000u
+// The last bytes of the reserve, kept for the run's summary record alone: it always fits.
+#define LOG_SUMMARY_ROOM 1024u
 #define MISSING_DOCUMENT_CAPACITY 0x400000u // 4,194,304 bytes, terminating zero included
 
 // Each record is composed in a work area before it is escaped into its document. The system's
@@ -18,7 +27,7 @@
 #define LOG_COLOUR_DEFAULT 0  // the automatic text colour
 #define LOG_COLOUR_BLUE 3     // (0, 0, 255): done
 #define LOG_COLOUR_RED 48     // (255, 0, 0): error
-#define LOG_COLOUR_YELLOW 60  // (255, 255, 0): warning, stop
+#define LOG_COLOUR_OLIVE 20   // (128, 128, 0): warning, stop (yellow is not readable on the grey)
 
 // Log levels of a record.
 #define LOG_LEVEL_NOT_COPIED 0 // written when the run's CONF bit 0 is set
@@ -27,9 +36,10 @@
 #define LOG_LEVEL_WARNING 3    // always written
 
 // One document: its zero-terminated text, its capacity, the number of bytes before the zero,
-// and the full flag (1 once a record did not fit; nothing is appended until the next reset).
-// Only the worker of a run writes a document; the viewers read it in the same thread after the
-// walk.
+// and the full flag (1 once a record did not fit and was lost; the viewer warns). The log
+// document's ordinary records are lost from then on until the next reset, its errors and warnings
+// once its reserve is full too. Only the worker of a run writes a document; the viewers read it
+// in the same thread after the walk.
 struct LogDocument {
     char *text;
     DWORD capacity;
@@ -44,14 +54,21 @@ extern LogDocument g_missingList; // the missing-files document
 extern std::atomic<DWORD> g_runConf;
 
 // Write the prologue (font table, 63-entry colour table, paragraph setup) at the start of the
-// document, set its length and clear its full flag.
+// document, set its length and clear its full flag. The log's reset also zeroes the run's counts.
 void ResetCopyLog();
 void ResetMissingList();
 
-// Append one record "<mark> name message\r\n" to the log document in the colour of its level,
-// when the level passes the run's CONF and the document is not full. A record that does not fit
-// sets the full flag; it and every later record are lost until the next reset.
+// Count the record for the run's summary (whatever the level kept, whatever fits), then append
+// "<mark> name message\r\n" to the log document in the colour of its level, when the level
+// passes the run's CONF. Levels 0 and 1 fit before the reserve, levels 2 and 3 before the
+// summary's room; a record that does not fit sets the full flag, and every later record of its
+// kind is lost until the next reset.
 void CopyLogRecord(const char *name, const char *message, unsigned level);
+
+// The run's summary record, written last, whatever the log level: "! > > " and the message of
+// FormatRunSummary for the counts so far and the time since MarkRunStart, in the default text
+// colour. It always fits: nothing else takes the summary's room.
+void CopyLogSummary(bool trial);
 
 // Append one line "text\r\n" to the missing-files document: blue when `flag` is non-zero (a
 // folder), default colour otherwise (a file).

@@ -337,6 +337,7 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
     // A large file goes into the temporary name first, so that its own name never holds a part.
     // (A source item whose facts cannot be read here is copied directly; the copy will say.)
     if (!known && !fs->facts(wideSource.text, &sourceFacts)) sourceFacts.size = 0;
+    NoteFileToCopy(sourceFacts.size);
     WidePath temporary;
     if (sourceFacts.size >= LARGE_FILE_BYTES && TemporaryBeside(wideDestination.text, &temporary))
         return CopyThroughTemporary(mode, attributes, tcf, tuf, relative, source, destination, listed, madeFolder,

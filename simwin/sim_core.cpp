@@ -1,6 +1,7 @@
 // The simulated Windows' process state: last-error codes, memory, handles and fault injection.
 #include "sim_internal.h"
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <atomic>
@@ -44,6 +45,29 @@ void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)
 DWORD GetTickCount(void) {
     using namespace std::chrono;
     return (DWORD)duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+static bool g_localTimeSet = false;
+static SYSTEMTIME g_localTime;
+
+void SimSetLocalTime(const SYSTEMTIME *time) {
+    g_localTimeSet = time != nullptr;
+    if (time) g_localTime = *time;
+}
+
+void GetLocalTime(LPSYSTEMTIME time) {
+    if (g_localTimeSet) {
+        *time = g_localTime;
+        return;
+    }
+    using namespace std::chrono;
+    system_clock::time_point now = system_clock::now();
+    time_t seconds = system_clock::to_time_t(now);
+    struct tm local;
+    localtime_r(&seconds, &local);
+    *time = {(WORD)(local.tm_year + 1900), (WORD)(local.tm_mon + 1), (WORD)local.tm_wday, (WORD)local.tm_mday,
+             (WORD)local.tm_hour, (WORD)local.tm_min, (WORD)local.tm_sec,
+             (WORD)(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000)};
 }
 
 SimState &Sim() {

@@ -84,6 +84,7 @@ void SimReset() {
     s.graveyard.clear();
     s.handles.clear();
     s.clock = 0;
+    SimSetLocalTime(nullptr);
     SimResetFaults();
     SimResetRegistry();
     SimHideExport(nullptr);

@@ -58,6 +58,7 @@ void PressStartButton(HWND dialog) {
         g_closeRequested = 0;
         g_waitingForFile = 0;
         g_workerActive = 1;
+        MarkRunStart();
         uintptr_t thread = _beginthread(CopyRunThread, 0, dialog);
         if (thread == (uintptr_t)-1) {
             g_workerActive = 0;
@@ -303,6 +304,7 @@ void CopyRunThread(void *argument) {
     g_walkActive = 1;
     if (g_closeRequested) g_stopRequest = 1; // closed while the settings were being saved
     bool stopped = RunCopySources(job, &g_progressLine) < 0;
+    CopyLogSummary(job->trial); // after every record of the run, the missing-in-source check's too
     g_walkActive = 0;
     EndProgress(dialog);
     if (!g_closeRequested) {

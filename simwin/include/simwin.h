@@ -18,6 +18,9 @@ bool SimSetRawAttributes(const char *path, DWORD attributes);
 bool SimSetSize(const char *path, uint64_t size);
 bool SimSetShortName(const char *path, const char *shortName);
 bool SimSetLastWriteTime(const char *path, int64_t unixSeconds);
+// The time GetLocalTime reports from now on (null: the machine's own clock again, as after
+// SimReset).
+void SimSetLocalTime(const SYSTEMTIME *time);
 
 
 // Fault injection. A fault fails a call of the named operation ("GetFileAttributesA", …,

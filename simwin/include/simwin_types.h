@@ -111,3 +111,16 @@ HLOCAL LocalAlloc(UINT flags, size_t bytes);
 HLOCAL LocalFree(HLOCAL mem);
 void Sleep(DWORD ms);
 DWORD GetTickCount(void);
+
+// The local date and time.
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+void GetLocalTime(LPSYSTEMTIME time);

@@ -1,7 +1,8 @@
-// The log and missing-files documents: prologue, level filter, record formats and colours,
-// RTF escaping of code page 932 text, the full flag and the room rule.
+// The log and missing-files documents: prologue, level filter, record formats and colours, the
+// summary record, RTF escaping of code page 932 text, the full flag, the reserve and the room rule.
 #include "copyjob.h"
 #include "copylog.h"
+#include "log_lines.h"
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -55,7 +56,8 @@ TEST_F(CopyLogTest, PrologueByteForByte) {
     EXPECT_EQ("\\red128\\green128\\blue128", entries[21 - 1]);
     EXPECT_EQ("\\red192\\green192\\blue192", entries[42 - 1]);
     EXPECT_EQ("\\red255\\green0\\blue0", entries[48 - 1]);    // red: error
-    EXPECT_EQ("\\red255\\green255\\blue0", entries[60 - 1]);  // yellow: warning
+    EXPECT_EQ("\\red128\\green128\\blue0", entries[20 - 1]);  // olive: warning
+    EXPECT_EQ("\\red255\\green255\\blue0", entries[60 - 1]);  // yellow: unreadable on the viewers' grey
     EXPECT_EQ("\\red255\\green255\\blue255", entries[63 - 1]);
     // Both documents start alike, and the prologue has no closing brace of the document.
     EXPECT_EQ(text, MissingText());
@@ -68,15 +70,18 @@ TEST_F(CopyLogTest, PrologueByteForByte) {
     EXPECT_EQ(1, depth);
 }
 
-TEST_F(CopyLogTest, FormatsAndColoursOfTheFourLevels) {
+TEST_F(CopyLogTest, FormatsAndColoursOfTheFourLevelsAndTheSummary) {
+    MarkRunStart();
     CopyLogRecord("a.txt", "m0", 0);
     CopyLogRecord("b.txt", "m1", 1);
     CopyLogRecord("c.txt", "m2", 2);
     CopyLogRecord("> >", "m3", 3);
+    CopyLogSummary(false);
     EXPECT_EQ("\\cf0   a.txt m0\r\\par\n"
               "\\cf3 O b.txt m1\r\\par\n"
               "\\cf48 X c.txt m2\r\\par\n"
-              "\\cf60 ! > > m3\r\\par\n",
+              "\\cf20 ! > > m3\r\\par\n"
+              "\\cf0 ! > > コピー 0 件（0 バイト）、フォルダ作成 0 件、未コピー 1 件、エラー 1 件、警告 1 件、経過時間 0:00:00\r\\par\n",
               Records(g_copyLog));
     EXPECT_EQ(strlen(g_copyLog.text), g_copyLog.length);
 }
@@ -140,11 +145,11 @@ TEST_F(CopyLogTest, ByteClassesAreTrackedThroughTheWholeRecord) {
 
 TEST_F(CopyLogTest, LineFeedsBecomeParAndCarriageReturnsStay) {
     CopyLogRecord("a\nb", "c\rd", 3);
-    EXPECT_EQ("\\cf60 ! a\\par\nb c\rd\r\\par\n", Records(g_copyLog));
+    EXPECT_EQ("\\cf20 ! a\\par\nb c\rd\r\\par\n", Records(g_copyLog));
     // A line feed that is a trail byte is not a line end.
     ResetCopyLog();
     CopyLogRecord("\x83\n", "m", 3);
-    EXPECT_EQ("\\cf60 ! \x83\n m\r\\par\n", Records(g_copyLog));
+    EXPECT_EQ("\\cf20 ! \x83\n m\r\\par\n", Records(g_copyLog));
 }
 
 TEST_F(CopyLogTest, MissingListLinesAndTheirColours) {
@@ -211,8 +216,9 @@ TEST_F(CopyLogTest, ALineLongerThanTheWorkAreaIsCutAtACharacterBoundary) {
     }
 }
 
-TEST_F(CopyLogTest, AFullDocumentTakesNothingMoreUntilItsReset) {
+TEST_F(CopyLogTest, AFullDocumentKeepsItsReserveForErrorsAndWarningsAndRoomForTheSummary) {
     std::string name(200, 'n');
+    const size_t RECORD = 2 + name.size() + 1 + strlen("コピーしました。") + 2; // as composed
     DWORD records = 0, before = 0;
     while (g_copyLog.full == 0) {
         before = g_copyLog.length;
@@ -222,11 +228,46 @@ TEST_F(CopyLogTest, AFullDocumentTakesNothingMoreUntilItsReset) {
     }
     EXPECT_EQ(before, g_copyLog.length); // the record that did not fit left nothing behind
     EXPECT_EQ(strlen(g_copyLog.text), g_copyLog.length);
-    // The viewer's closing brace and a terminator still fit.
-    EXPECT_LE(g_copyLog.length + 2, LOG_DOCUMENT_CAPACITY);
-    // Later records are lost, however small, errors included.
-    CopyLogRecord("x", "m", 2);
+    // Ordinary records fill the document up to its last 1 MiB.
+    EXPECT_EQ(0x100000u, LOG_RESERVE);
+    EXPECT_LE(g_copyLog.length, LOG_DOCUMENT_CAPACITY - LOG_RESERVE);
+    EXPECT_GT(g_copyLog.length + 2 * RECORD + 17, LOG_DOCUMENT_CAPACITY - LOG_RESERVE);
+    // Later ordinary records are lost, however small; errors and warnings go on.
+    CopyLogRecord("x", "m", 0);
+    CopyLogRecord("x", "m", 1);
     EXPECT_EQ(before, g_copyLog.length);
+    CopyLogRecord("e", "m", 2);
+    CopyLogRecord("w", "m", 3);
+    EXPECT_EQ("\\cf48 X e m\r\\par\n\\cf20 ! w m\r\\par\n", std::string(g_copyLog.text + before));
+    // ... until the reserve is full, but for the summary's room: about 4,500 such errors.
+    DWORD errors = 0, kept;
+    do {
+        kept = g_copyLog.length;
+        CopyLogRecord(name.c_str(), "コピーしました。", 2);
+    } while (g_copyLog.length != kept && ++errors < 100000u);
+    EXPECT_GT(errors, (LOG_RESERVE - LOG_SUMMARY_ROOM) / (RECORD + 10) - 3); // "\cf48 " and "\par"
+    EXPECT_LE(g_copyLog.length, LOG_DOCUMENT_CAPACITY - LOG_SUMMARY_ROOM);
+    EXPECT_GT(g_copyLog.length + 2 * RECORD + 17, LOG_DOCUMENT_CAPACITY - LOG_SUMMARY_ROOM);
+    CopyLogRecord("x", "m", 3);
+    EXPECT_EQ(kept, g_copyLog.length) << "the reserve is full: warnings are lost too";
+    // The longest summary there is passes the room test of its room.
+    char longest[512];
+    RunCounts most = {0xFFFFFFFFu, ~0ull, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    size_t n = strlen("! > > ") + FormatRunSummary(longest, sizeof longest, most, 0xFFFFFFFFu, true) + 2;
+    EXPECT_LE(2 * n + 17, LOG_SUMMARY_ROOM);
+    // Every record was counted, whether it was kept or lost.
+    RunCounts counts = CurrentRunCounts();
+    EXPECT_EQ(records + 1, counts.copied);
+    EXPECT_EQ(1u, counts.refused);
+    EXPECT_EQ(errors + 2, counts.errors);
+    EXPECT_EQ(2u, counts.warnings);
+    // The summary is written last, and the viewer's brace still fits after it.
+    CopyLogSummary(true);
+    std::vector<std::string> lines = DocumentLines(g_copyLog);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(0u, lines.back().rfind(SUMMARY_HEAD, 0)) << lines.back();
+    EXPECT_EQ("（確認のみ）", lines.back().substr(lines.back().size() - strlen("（確認のみ）")));
+    EXPECT_LE(g_copyLog.length + 2, LOG_DOCUMENT_CAPACITY);
     EXPECT_EQ(1u, g_copyLog.full);
     // The missing-files document has its own flag.
     EXPECT_EQ(0u, g_missingList.full);

@@ -325,7 +325,7 @@ TEST_F(CopyRunTest, TwoSourcesWithTheSameNameShareTheMissingCheck) {
     ShowConfWord(dialog, CONF_CHECK_MISSING | CONF_LOG_NO_DONE);
     Run("\"" + src + "a\\Data\" \"" + src + "b\\DATA\"", dst);
     EXPECT_EQ((std::vector<std::string>{"F " + UpperDest() + "Data\\old.txt"}), MissingLines());
-    EXPECT_EQ(std::vector<std::string>{}, LogLines()) << "nothing failed";
+    EXPECT_EQ(std::vector<std::string>{}, RunLogLines()) << "nothing failed";
 }
 
 // Wildcard words that find the folder itself (".") or its parent ("..") are invalid path names:

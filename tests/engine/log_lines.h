@@ -35,4 +35,7 @@ inline std::vector<std::string> DocumentLines(const LogDocument &doc) {
 }
 
 inline std::vector<std::string> LogLines() { return DocumentLines(g_copyLog); }
+
+// How the summary record of a run begins, as its line reads.
+#define SUMMARY_HEAD "! > > コピー "
 inline std::vector<std::string> MissingLines() { return DocumentLines(g_missingList); }
