@@ -75,9 +75,19 @@ void PressStartButton(HWND dialog) {
 
 // ---- the progress line ----
 
+// Takes the line's latest entry, when there is a new one, and shows it after the counts so far.
+// The walk only publishes the entry's name: the counts are read and the text is composed here,
+// at the reader's pace.
+static void ShowLatestProgress(HWND dialog) {
+    char name[PROGRESS_TEXT_SIZE], text[PROGRESS_TEXT_SIZE + 64];
+    if (!TakeProgress(&g_progressLine, name, sizeof name)) return;
+    RunCounts counts = CurrentRunCounts();
+    FormatProgressLine(text, sizeof text, counts.copied, counts.bytes, name);
+    SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)text);
+}
+
 void ShowRunProgress(HWND dialog) {
-    char text[PROGRESS_TEXT_SIZE];
-    if (!g_waitingForFile && TakeProgress(&g_progressLine, text, sizeof text)) SetDlgItemTextA(dialog, IDC_PROGRESS, text);
+    if (!g_waitingForFile) ShowLatestProgress(dialog);
     if (!g_workerActive) KillTimer(dialog, PROGRESS_TIMER_ID);
 }
 
@@ -86,8 +96,7 @@ void ShowRunProgress(HWND dialog) {
 // messages per run, none per entry.
 static void EndProgress(HWND dialog) {
     char text[PROGRESS_TEXT_SIZE];
-    if (TakeProgress(&g_progressLine, text, sizeof text))
-        SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM)text);
+    ShowLatestProgress(dialog);
     PublishProgress(&g_progressLine, "");
     TakeProgress(&g_progressLine, text, sizeof text);
     SendDlgItemMessageA(dialog, IDC_PROGRESS, WM_SETTEXT, 0, (LPARAM) "");

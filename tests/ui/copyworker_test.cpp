@@ -1,6 +1,6 @@
 // The copy worker's side of the progress line: the worker never writes the label per entry; at the
-// end of a run the label shows the last entry reached and is then emptied; the dialog's timer
-// shows the latest entry and ends itself once the worker has ended.
+// end of a run the label shows the last entry reached (after the copies so far) and is then
+// emptied; the dialog's timer shows the latest entry and ends itself once the worker has ended.
 #include "../engine/copyrun_fixture.h"
 #include <cstring>
 #include <thread>
@@ -38,9 +38,10 @@ TEST_F(CopyRunTest, LabelIsWrittenTwicePerRunNotPerEntry) {
     auto log = Run(src + "d", dst);
     StopWatchingLabel(dialog);
     EXPECT_EQ(41u, log.size());
-    // The walk published 41 entries; the label got the last one and then the empty text.
+    // The walk published 41 entries; the label got the last one, after the 40 copies and their
+    // size, and then the empty text.
     ASSERT_EQ(2u, s_labelTexts.size());
-    EXPECT_EQ(0u, s_labelTexts[0].rfind("d\\f1", 0)) << s_labelTexts[0];
+    EXPECT_EQ(0u, s_labelTexts[0].rfind("40 件 0 B  d\\f1", 0)) << s_labelTexts[0];
     EXPECT_EQ("", s_labelTexts[1]);
     EXPECT_EQ("", ControlText(dialog, IDC_PROGRESS));
 }
@@ -59,7 +60,7 @@ TEST_F(CopyRunTest, StoppedRunShowsWhereItStoppedThenEmptiesTheLine) {
     auto log = Run("\"" + src + "one.txt\" \"" + src + "two.txt\"", dst);
     StopWatchingLabel(dialog);
     EXPECT_EQ((std::vector<std::string>{"O one.txt コピーしました。", "! > > ユーザの指示によりコピーを停止しました。"}), log);
-    EXPECT_EQ((std::vector<std::string>{"one.txt", ""}), s_labelTexts);
+    EXPECT_EQ((std::vector<std::string>{"1 件 0 B  one.txt", ""}), s_labelTexts);
 }
 
 #ifdef KESTREL_SIM
@@ -69,7 +70,7 @@ TEST_F(CopyRunTest, TimerShowsTheLatestEntryAndEndsAfterTheWorker) {
     PublishProgress(&g_progressLine, "a\\b");
     PublishProgress(&g_progressLine, "a\\c");
     ShowRunProgress(dialog);
-    EXPECT_EQ("a\\c", ControlText(dialog, IDC_PROGRESS));
+    EXPECT_EQ("0 件 0 B  a\\c", ControlText(dialog, IDC_PROGRESS));
     EXPECT_TRUE(SimTimerRunning(dialog, PROGRESS_TIMER_ID));
     int writes = SimControlSetTextCount(dialog, IDC_PROGRESS);
     ShowRunProgress(dialog); // nothing new: the label is left alone
