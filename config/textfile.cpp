@@ -173,6 +173,23 @@ int WriteText(TextFile *file, const char *text) {
     return 0;
 }
 
+int WriteBytes(TextFile *file, const char *bytes, size_t size) {
+    while (size > 0 && !file->failed) {
+        if (file->held == TEXT_FILE_BUFFER && !FlushText(file)) break;
+        DWORD n = TEXT_FILE_BUFFER - file->held;
+        if (n > size) n = (DWORD)size;
+        memcpy(file->buffer + file->held, bytes, n);
+        file->held += n;
+        bytes += n;
+        size -= n;
+    }
+    if (file->failed) {
+        SetLastError(file->error);
+        return TEXT_WRITE_FAILED;
+    }
+    return 0;
+}
+
 int CloseTextFile(TextFile *file) {
     bool written = !file->writing || file->held == 0 || FlushText(file);
     bool failed = file->writing && file->failed;

@@ -1,7 +1,7 @@
 // A small text-file layer on CreateFileA, ReadFile and WriteFile, for the files KESTREL reads and
-// writes as text (script files, the deletion batch file): lines end in CR LF or LF when read and
-// Ctrl-Z ends the file, a line feed is written as CR LF, and every failure of the platform is
-// seen by the caller.
+// writes as text (script files, the deletion batch file; a saved log goes through it untranslated):
+// lines end in CR LF or LF when read and Ctrl-Z ends the file, a line feed is written as CR LF,
+// and every failure of the platform is seen by the caller.
 #pragma once
 #include <windows.h>
 
@@ -53,6 +53,9 @@ int ReadTextLine(TextFile *file, char *line, int size, int *length);
 // reported no error gives ERROR_DISK_FULL).
 #define TEXT_WRITE_FAILED ((int)0x80000001)
 int WriteText(TextFile *file, const char *text);
+// Appends `size` bytes as they are, without the line-end translation (an RTF document); results
+// as WriteText's.
+int WriteBytes(TextFile *file, const char *bytes, size_t size);
 
 // Writes what is buffered and closes the file. 0, or a failure (the handle is released anyway):
 #define TEXT_CLOSE_WRITE_FAILED ((int)0x80000001) // a write failed, now or earlier

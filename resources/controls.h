@@ -30,3 +30,4 @@
 #define IDC_LOG_VIEW 1048     // DIALOG_LOG: the log document
 #define IDC_MISSING_VIEW 1049 // DIALOG_SYNC: the missing-files document, read-only
 #define IDM_MAKEBATCH 1052    // DIALOG_SYNC's system-menu command "バッチファイルの作成(&B)"
+#define IDM_SAVELOG 1054      // both viewers' system-menu command "保存(&S)", at the top

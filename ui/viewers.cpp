@@ -1,10 +1,12 @@
 // The viewers' entry points and their plain arithmetic, which every build runs: the full-document
-// warnings, the RTF stream callback, the frame's minimum size and the deletion batch file.
+// warnings, the RTF stream callback, the frame's minimum size, the deletion batch file and the
+// saved document.
 #include "viewers.h"
 #include "folder.h"
 #include "msgbox.h"
 #include "patterns.h"
 #include "textfile.h"
+#include <stdio.h>
 #include <string.h>
 
 std::atomic<int> g_missingViewerShown{0};
@@ -237,20 +239,28 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
     return 0;
 }
 
-// A count as the boxes show it, its digits grouped by threes with commas ("5,050"). `out` holds
-// at least 16 bytes.
-static void FormatCount(unsigned count, char *out) {
-    char digits[12];
-    int n = 0;
-    do {
-        digits[n++] = (char)('0' + count % 10);
-        count /= 10;
-    } while (count != 0);
-    for (int i = n - 1; i >= 0; i--) {
-        *out++ = digits[i];
-        if (i > 0 && i % 3 == 0) *out++ = ',';
+// ---- writing a new file ----
+
+// WriteNewFile's results: written, or where it failed.
+#define NEW_FILE_WRITTEN 0
+#define NEW_FILE_EXISTS ((int)0x80000001)      // something of that name appeared meanwhile
+#define NEW_FILE_NOT_CREATED ((int)0x80000002) // the file cannot be created
+#define NEW_FILE_NOT_WRITTEN ((int)0x80000003) // a write or the close failed; the file was deleted
+#define NEW_FILE_PARTIAL_LEFT ((int)0x80000004) // … and the partial file could not be deleted
+
+// Creates `path` only when nothing has that name, also if something appeared since the caller
+// looked (an existing file is never overwritten), and writes `size` bytes: with each line feed
+// as CR LF (`text`), or as they are. A write or close that fails deletes the partial file again.
+static int WriteNewFile(const char *path, const char *bytes, size_t size, bool text) {
+    TextFile file;
+    if (CreateTextFile(&file, path) < 0) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NEW_FILE_EXISTS : NEW_FILE_NOT_CREATED;
     }
-    *out = '\0';
+    int written = text ? WriteText(&file, bytes) : WriteBytes(&file, bytes, size);
+    int closed = CloseTextFile(&file);
+    if (written >= 0 && closed >= 0) return NEW_FILE_WRITTEN;
+    return DeleteFileA(path) ? NEW_FILE_NOT_WRITTEN : NEW_FILE_PARTIAL_LEFT;
 }
 
 // ---- writing the batch file ----
@@ -290,23 +300,14 @@ int WriteDeleteBatch(HWND owner, const char *text) {
         return 0;
     }
     batch[size] = '\0';
-    // Created only when nothing has that name, also if something appeared since the test above:
-    // an existing file is never overwritten.
-    TextFile file;
-    if (CreateTextFile(&file, path) < 0) {
-        DWORD error = GetLastError();
-        LocalFree(batch);
-        ShowWarningBox(owner, "%s", error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? MSG_BATCH_EXISTS
-                                                                                                : MSG_BATCH_CANNOT_OPEN);
-        return 0;
-    }
-    int written = WriteText(&file, batch);
-    int closed = CloseTextFile(&file);
+    int written = WriteNewFile(path, batch, size, true);
     LocalFree(batch);
-    if (written < 0 || closed < 0) {
-        // A cut last line such as del   "E:\BAK\Data would delete a whole folder's files: the
-        // partial file does not stay.
-        ShowWarningBox(owner, "%s", DeleteFileA(path) ? MSG_BATCH_CANNOT_WRITE : MSG_BATCH_PARTIAL_LEFT);
+    // A cut last line such as del   "E:\BAK\Data would delete a whole folder's files: the
+    // partial file does not stay.
+    static const char *const WARNINGS[] = {nullptr, MSG_BATCH_EXISTS, MSG_BATCH_CANNOT_OPEN, MSG_BATCH_CANNOT_WRITE,
+                                           MSG_BATCH_PARTIAL_LEFT};
+    if (written != NEW_FILE_WRITTEN) {
+        ShowWarningBox(owner, "%s", WARNINGS[written & 0xF]);
         return 0;
     }
     // Where it went and what it deletes; the entries left out are the user's to delete.
@@ -320,15 +321,67 @@ int WriteDeleteBatch(HWND owner, const char *text) {
 }
 
 int MakeBatchFromControl(HWND viewer, HWND control) {
-    LogDocument &document = g_missingList;
-    LRESULT got = SendMessageA(control, WM_GETTEXT, document.capacity, (LPARAM)document.text);
-    DWORD length = got > 0 && (DWORD)got < document.capacity ? (DWORD)got : 0;
-    document.text[length] = '\0';
-    if (length == document.capacity - 1) {
-        // The text filled the buffer and may have been cut: its last line is not taken.
-        while (length > 0 && document.text[length - 1] != '\r' && document.text[length - 1] != '\n') length--;
-        document.text[length] = '\0';
+    // A buffer of its own, as large as the list's document: the document keeps its RTF, so that
+    // the list can still be saved after the batch was written.
+    const DWORD capacity = MISSING_DOCUMENT_CAPACITY;
+    char *text = (char *)LocalAlloc(LMEM_FIXED, capacity);
+    if (!text) {
+        ShowWarningBox(viewer, "%s", MSG_BATCH_CANNOT_WRITE);
+        return 0;
     }
-    document.length = length;
-    return WriteDeleteBatch(viewer, document.text);
+    LRESULT got = SendMessageA(control, WM_GETTEXT, capacity, (LPARAM)text);
+    DWORD length = got > 0 && (DWORD)got < capacity ? (DWORD)got : 0;
+    text[length] = '\0';
+    if (length == capacity - 1) {
+        // The text filled the buffer and may have been cut: its last line is not taken.
+        while (length > 0 && text[length - 1] != '\r' && text[length - 1] != '\n') length--;
+        text[length] = '\0';
+    }
+    int written = WriteDeleteBatch(viewer, text);
+    LocalFree(text);
+    return written;
+}
+
+// ---- saving a viewer's document ----
+
+const char MSG_SAVED[] = "デスクトップに保存しました。\n%s";
+const char MSG_SAVE_EXISTS[] = "同名のファイルが存在します。";
+const char MSG_SAVE_FAILED[] = "ファイルを保存できません。";
+const char MSG_SAVE_PARTIAL_LEFT[] = "ファイルを保存できません。\n書きかけの%sがデスクトップに残っています。削除してください。";
+
+void ComposeSavedName(ViewerKind kind, const SYSTEMTIME &time, char *name, size_t size) {
+    snprintf(name, size, "%s-%04u%02u%02u-%02u%02u%02u.rtf", kind == VIEWER_LOG ? "KestrelLog" : "KestrelMissing",
+             (unsigned)time.wYear, (unsigned)time.wMonth, (unsigned)time.wDay, (unsigned)time.wHour,
+             (unsigned)time.wMinute, (unsigned)time.wSecond);
+}
+
+int SaveViewerDocument(HWND owner, ViewerKind kind) {
+    LogDocument *document = kind == VIEWER_LOG ? &g_copyLog : &g_missingList;
+    char name[64], path[MAX_PATH + 16];
+    ComposeSavedName(kind, RunStartTime(), name, sizeof name);
+    memset(path, 0, sizeof path);
+    if (GetSpecialFolderPath(CSIDL_DESKTOP, path) < 0 || path[0] == '\0' ||
+        strlen(path) + 1 + strlen(name) >= MAX_PATH) {
+        ShowWarningBox(owner, "%s", MSG_SAVE_FAILED);
+        return 0;
+    }
+    strcat(path, "\\");
+    strcat(path, name);
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        ShowWarningBox(owner, "%s", MSG_SAVE_EXISTS);
+        return 0;
+    }
+    // The viewer closed the document with its brace when it showed it; a document not shown yet
+    // is closed here, so the file is always a whole RTF document.
+    CloseRtfDocument(document);
+    int written = WriteNewFile(path, document->text, document->length, false);
+    if (written == NEW_FILE_EXISTS)
+        ShowWarningBox(owner, "%s", MSG_SAVE_EXISTS);
+    else if (written == NEW_FILE_PARTIAL_LEFT)
+        ShowWarningBox(owner, MSG_SAVE_PARTIAL_LEFT, name);
+    else if (written != NEW_FILE_WRITTEN)
+        ShowWarningBox(owner, "%s", MSG_SAVE_FAILED);
+    else
+        ShowInformationBox(owner, MSG_SAVED, name);
+    return written == NEW_FILE_WRITTEN ? 1 : 0;
 }

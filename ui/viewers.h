@@ -1,7 +1,8 @@
 // The log and missing-files viewers that a copy run shows at its end, modal to the main dialog,
-// and the deletion batch file DelDest.bat written from the missing-files viewer. The stream
-// callback, the batch-file text and the frame's minimum size are plain arithmetic that every
-// build runs; the viewer windows themselves need the rich-edit control (viewers_win.cpp).
+// the deletion batch file DelDest.bat written from the missing-files viewer, and each viewer's
+// document saved to the desktop. The stream callback, the batch-file text, the saved file and the
+// frame's minimum size are plain code that every build runs; the viewer windows themselves need
+// the rich-edit control (viewers_win.cpp).
 #pragma once
 #include <windows.h>
 #include <atomic>
@@ -119,6 +120,25 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
 int WriteDeleteBatch(HWND owner, const char *text);
 
 // The missing-files viewer's command IDM_MAKEBATCH: reads the whole plain text of `control` into
-// the missing-files document's buffer (replacing the RTF there) and writes the batch file from
+// a buffer of its own (the missing-files document keeps its RTF) and writes the batch file from
 // it. Returns WriteDeleteBatch's result.
 int MakeBatchFromControl(HWND viewer, HWND control);
+
+// ---- saving a viewer's document ----
+
+// Messages of the command: the information (a format with the file's name) and the warnings.
+extern const char MSG_SAVED[];             // "デスクトップに保存しました。\n%s"
+extern const char MSG_SAVE_EXISTS[];       // "同名のファイルが存在します。"
+extern const char MSG_SAVE_FAILED[];       // "ファイルを保存できません。"
+extern const char MSG_SAVE_PARTIAL_LEFT[]; // a format with the name: the partial file could not be deleted
+
+// The saved document's name for the run that started at `time` (local):
+// "KestrelLog-YYYYMMDD-HHMMSS.rtf" or "KestrelMissing-YYYYMMDD-HHMMSS.rtf".
+void ComposeSavedName(ViewerKind kind, const SYSTEMTIME &time, char *name, size_t size);
+
+// Both viewers' command IDM_SAVELOG: writes the document the viewer shows, the program's own RTF
+// with its colours and closing brace (not the control's text, which loses characters), to the
+// desktop under ComposeSavedName of the run's start, and tells the user the name. Never over an
+// existing file (a second save of one run is refused); a file that cannot be written whole is
+// deleted again. 1 when written; 0 after a warning box on `owner` that says why.
+int SaveViewerDocument(HWND owner, ViewerKind kind);

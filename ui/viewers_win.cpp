@@ -1,10 +1,12 @@
 // The viewer dialogs on Windows: DIALOG_LOG and DIALOG_SYNC, each one rich-edit control filled
 // from its document, resizable down to 400 × 300 pixels and closed only by the Close command;
-// the missing-files viewer adds "バッチファイルの作成(&B)" to its system menu.
+// each puts "保存(&S)" at the top of its system menu, the missing-files viewer then
+// "バッチファイルの作成(&B)".
 #include "viewers.h"
 #include <richedit.h>
 
 static const char MENU_MAKEBATCH[] = "バッチファイルの作成(&B)";
+static const char MENU_SAVELOG[] = "保存(&S)";
 static const COLORREF VIEWER_BACKGROUND = 0xC0C0C0; // light grey: red, green and blue 192
 
 // The state of one open viewer; it lives in OpenViewerDialog's frame and reaches the dialog
@@ -33,11 +35,10 @@ static void OpenViewer(HWND viewer, ViewerState *state) {
     if (state->smallIcon) SendMessageA(viewer, WM_SETICON, ICON_SMALL, (LPARAM)state->smallIcon);
     HMENU menu = GetSystemMenu(viewer, FALSE);
     if (menu) {
-        if (state->kind == VIEWER_MISSING) {
-            // By position at the top: first the separator, then the item above it.
-            InsertMenuA(menu, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
-            InsertMenuA(menu, 0, MF_BYPOSITION | MF_STRING, IDM_MAKEBATCH, MENU_MAKEBATCH);
-        }
+        // By position at the top: first the separator, then the items above it, the last first.
+        InsertMenuA(menu, 0, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        if (state->kind == VIEWER_MISSING) InsertMenuA(menu, 0, MF_BYPOSITION | MF_STRING, IDM_MAKEBATCH, MENU_MAKEBATCH);
+        InsertMenuA(menu, 0, MF_BYPOSITION | MF_STRING, IDM_SAVELOG, MENU_SAVELOG);
         DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_MINIMIZE, MF_BYCOMMAND);
         DeleteMenu(menu, SC_RESTORE, MF_BYCOMMAND);
@@ -72,6 +73,11 @@ static INT_PTR CALLBACK ViewerProc(HWND viewer, UINT message, WPARAM wParam, LPA
         }
         if (state && state->kind == VIEWER_MISSING && (wParam & 0xFFFF) == IDM_MAKEBATCH) {
             MakeBatchFromControl(viewer, GetDlgItem(viewer, state->controlId));
+            SetFocus(GetDlgItem(viewer, IDOK));
+            return TRUE;
+        }
+        if (state && (wParam & 0xFFFF) == IDM_SAVELOG) {
+            SaveViewerDocument(viewer, state->kind);
             SetFocus(GetDlgItem(viewer, IDOK));
             return TRUE;
         }

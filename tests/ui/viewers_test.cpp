@@ -1,6 +1,6 @@
 // The viewers' plain parts: the RTF stream callback and the closing brace, the frame's minimum
-// size, the batch-file text and its refusals, and (host build) the full-document warnings and
-// the recorded viewers.
+// size, the batch-file text and its refusals, the saved documents, and (host build) the
+// full-document warnings and the recorded viewers.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 #include "copylog.h"
+#include "runstats.h"
 #include "tree.h"
 #include "viewers.h"
 #ifdef KESTREL_SIM
@@ -519,16 +520,73 @@ TEST_F(DeleteBatchFile, RefusalsComeInTheirOrder) {
     EXPECT_EQ(Only("バッチファイルを開けません。"), Boxes());
 }
 
-TEST_F(DeleteBatchFile, TheViewersCommandReadsTheControlsPlainTextIntoTheMissingDocument) {
+TEST_F(DeleteBatchFile, TheViewersCommandReadsTheControlsPlainTextAndTheDocumentKeepsItsRtf) {
     HWND viewer = SimCreateDialog();
     HWND control = SimAddControl(viewer, IDC_MISSING_VIEW, LIST);
     ASSERT_TRUE(control);
     ResetMissingList();
+    MissingListLine(0, "F E:\\BAK\\Data\\old.txt");
+    MissingListLine(1, "D E:\\BAK\\Data");
+    const std::string document(g_missingList.text, g_missingList.length);
     EXPECT_EQ(1, MakeBatchFromControl(viewer, control));
     EXPECT_EQ(LIST_BATCH, ReadWholeFile(batch));
-    EXPECT_EQ(std::string(LIST), std::string(g_missingList.text));
-    EXPECT_EQ(strlen(LIST), g_missingList.length);
+    EXPECT_EQ(document, std::string(g_missingList.text, g_missingList.length)) << "the list can still be saved";
     SimDestroyDialog(viewer);
+}
+
+// ---- saving a viewer's document ----
+
+TEST_F(DeleteBatchFile, EachViewerSavesItsOwnRtfOnceUnderTheRunsStartAndLeavesNothingHalfWritten) {
+    const SYSTEMTIME START = {2024, 3, 6, 9, 7, 5, 4, 321};
+    SimSetLocalTime(&START);
+    MarkRunStart();
+    ResetCopyLog();
+    ResetMissingList();
+    g_runConf = 0x1;
+    CopyLogRecord("a{b}.txt", "コピーしました。", 1);
+    CopyLogSummary(false);
+    MissingListLine(1, "D E:\\BAK\\Data");
+    const struct {
+        ViewerKind kind;
+        const LogDocument *document;
+        const char *name;
+    } rows[] = {{VIEWER_LOG, &g_copyLog, "KestrelLog-20240309-070504.rtf"},
+                {VIEWER_MISSING, &g_missingList, "KestrelMissing-20240309-070504.rtf"}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string path = desktop + "\\" + row.name;
+        // A write that takes part of the document: the user is told, and no part stays.
+        SimInjectShortWrite(path.c_str(), 100);
+        EXPECT_EQ(0, SaveViewerDocument(owner, row.kind));
+        EXPECT_EQ(Only("ファイルを保存できません。"), Boxes());
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
+        SimClearFaults();
+        // Written: the program's own document, closed with its brace, byte for byte.
+        EXPECT_EQ(1, SaveViewerDocument(owner, row.kind));
+        EXPECT_EQ(std::vector<std::string>{std::string("Information デスクトップに保存しました。\n") + row.name}, Boxes());
+        std::string written = ReadWholeFile(path);
+        EXPECT_EQ(std::string(row.document->text, row.document->length), written);
+        EXPECT_EQ(0u, written.find("{\\rtf1\\ansi\\ansicpg932"));
+        EXPECT_EQ("\\par\n}", written.substr(written.size() - 6));
+        // Saved again for the same run: refused, and the first file stays as it was.
+        ASSERT_TRUE(SetWriteTime(path, 1600000000));
+        std::string snapshot = TreeSnapshot(desktop + "\\");
+        EXPECT_EQ(0, SaveViewerDocument(owner, row.kind));
+        EXPECT_EQ(Only("同名のファイルが存在します。"), Boxes());
+        EXPECT_EQ(snapshot, TreeSnapshot(desktop + "\\"));
+    }
+    // A partial file that cannot be deleted is named; without a desktop nothing is written.
+    std::string path = desktop + "\\" + rows[0].name;
+    ASSERT_TRUE(DeleteFileA(path.c_str()));
+    SimInjectFault("WriteFile", path.c_str(), ERROR_DISK_FULL);
+    SimInjectFault("DeleteFileA", path.c_str(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(0, SaveViewerDocument(owner, VIEWER_LOG));
+    EXPECT_EQ(Only("ファイルを保存できません。\n書きかけのKestrelLog-20240309-070504.rtfがデスクトップに残っています。削除してください。"),
+              Boxes());
+    SimClearFaults();
+    SetSpecialFolderPath(CSIDL_DESKTOP, nullptr);
+    EXPECT_EQ(0, SaveViewerDocument(owner, VIEWER_MISSING));
+    EXPECT_EQ(Only("ファイルを保存できません。"), Boxes());
 }
 
 TEST_F(DeleteBatchFile, AViewerTextThatFillsTheBufferLosesItsCutLastLine) {
