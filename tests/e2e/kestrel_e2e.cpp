@@ -1,12 +1,16 @@
 // The real program under Wine: kestrel.exe started by the bench, its main window and dialog read
-// back through window messages, copy runs started, stopped and cut short by closing, the settings
-// in the registry, the platform classes of two Windows versions, a missing rich-edit library, and
-// the trial run of the system menu on a real tree.
+// back through window messages, copy runs started, stopped and cut short by closing, their
+// progress counts, summary and saved log, the settings in the registry, the platform classes of
+// two Windows versions, a missing rich-edit library, and the trial run of the system menu on a
+// real tree.
 #include "bench.h"
 #include <richedit.h>
 #include <algorithm>
 #include <cstring>
+#include <shlobj.h>
+#include "../engine/log_lines.h"
 #include "controls.h"
+#include "folder.h"
 #include "tree.h"
 
 static const char MAIN_CLASS[] = "kestrel";
@@ -330,16 +334,124 @@ TEST_F(KestrelBench, FirstStartShowsTheDefaults) {
     EXPECT_EQ(0u, program.Finish());
 }
 
+// The saved logs on the desktop the program shares with the bench: every "KestrelLog-*.rtf".
+static std::vector<std::string> SavedLogs() {
+    char desktop[MAX_PATH];
+    std::vector<std::string> found;
+    if (GetSpecialFolderPath(CSIDL_DESKTOP, desktop) < 0) return found;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((std::string(desktop) + "\\KestrelLog-*.rtf").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(std::string(desktop) + "\\" + entry.cFileName);
+    while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return found;
+}
+
+// "N 件 S U  name" of the progress line: N, or -1 when the line has another form.
+static long ProgressCount(const std::string &line) {
+    size_t end = line.find(" 件 ");
+    if (end == std::string::npos || line.find("  data", end) == std::string::npos) return -1;
+    std::string digits;
+    for (char c : line.substr(0, end))
+        if (c != ',') digits += c;
+    return digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ? -1 : atol(digits.c_str());
+}
+
+// A run of a thousand files: the progress line shows the copies so far while it runs, the log
+// viewer ends with the summary, "保存(&S)" writes the program's own RTF to the desktop once, and
+// the settings are stored.
 TEST_F(KestrelBench, RunCopiesTheTreeAndStoresTheSettings) {
-    ASSERT_EQ("", BuildTree(root, "src\\data\\a.txt text=\"alpha\"\nsrc\\data\\sub\\b.txt text=\"beta\"\ndst\\\n"));
+    const int MANY = 1000;
+    ASSERT_EQ("", BuildTree(root, "src\\data\\a.txt text=\"alpha\"\nsrc\\data\\sub\\b.txt text=\"beta\"\n"
+                                  "src\\data\\skip.bin\nsrc\\data\\many\\\ndst\\\n"));
+    std::string data(32 * 1024, 'k'), manyTree;
+    for (int i = 0; i < MANY; i++) {
+        std::string name = "data\\many\\f" + std::to_string(1000 + i) + ".txt";
+        ASSERT_TRUE(WriteWholeFile(Path("src\\" + name), data));
+        manyTree += name + " attr= size=32768\n";
+    }
+    for (const std::string &old : SavedLogs()) DeleteFileA(old.c_str());
     StartKestrel();
     SetText(IDC_SOURCES, Path("src\\data"));
     SetText(IDC_DEST, Path("dst"));
     SetText(IDC_TCF, "*.txt");
-    ASSERT_TRUE(StartRun() || WaitIdle(1000));
+    ASSERT_TRUE(StartRun());
+    // The progress line while the run copies: the files copied so far and their size, then the
+    // entry; the count never goes back.
+    std::vector<std::string> shown;
+    HWND viewer = nullptr;
+    WaitUntil(
+        [&] {
+            std::string line = Text(IDC_PROGRESS);
+            if (!line.empty() && (shown.empty() || shown.back() != line)) {
+                shown.push_back(line);
+                if (shown.size() == 3) Screenshot(window, "main-progress-counts.png");
+            }
+            return (viewer = FindProcessWindow(program.info.dwProcessId, "#32770", "ログ")) != nullptr;
+        },
+        120000);
+    ASSERT_TRUE(viewer) << "no log viewer at the end of the run";
+    ASSERT_FALSE(shown.empty()) << "the progress line was never seen";
+    long last = -1;
+    for (const std::string &line : shown) {
+        long count = ProgressCount(line);
+        EXPECT_LE(last, count) << line;
+        last = count;
+    }
+    EXPECT_LT(0, last) << "no count of copies: " << shown.back();
+    RecordProperty("progress_lines_seen", std::to_string(shown.size()));
+    printf("[ progress ] %zu lines seen, the last: %s\n", shown.size(), shown.back().c_str());
+
+    // The log: every copy and created folder (CONF 0), then the summary in the default colour.
+    Settle(viewer);
+    HWND control = GetDlgItem(viewer, IDC_LOG_VIEW);
+    std::vector<std::string> log = RichEditLines(control);
+    ASSERT_EQ((size_t)MANY + 2 + 3 + 1, log.size());
+    const std::string COUNTS = "! > > コピー 1,002 件（32,768,009 バイト）、フォルダ作成 3 件、未コピー 1 件、エラー 0 件、警告 0 件、経過時間 ";
+    EXPECT_EQ(0u, log.back().rfind(COUNTS, 0)) << log.back();
+    std::string time = log.back().substr(std::min(COUNTS.size(), log.back().size()));
+    EXPECT_TRUE(time.size() >= 7 && time[time.size() - 3] == ':' && time[time.size() - 6] == ':') << time;
+    // Shot scrolled to its end (Wine's rich edit keeps the last line and a half under the
+    // horizontal scroll bar: the summary itself is read above, not seen here).
+    SendMessageA(control, EM_LINESCROLL, 0, (LPARAM)log.size());
+    Settle(viewer);
+    Sleep(500);
+    EXPECT_TRUE(Screenshot(viewer, "run-log-summary.png"));
+
+    // Saved: one file on the desktop, the document the viewer shows, closed with its brace.
+    PostMessageA(viewer, WM_SYSCOMMAND, IDM_SAVELOG, 0);
+    HWND box = program.WaitForWindow("#32770", "Information");
+    ASSERT_TRUE(box) << "the saved file's name was not shown";
+    std::vector<std::string> saved = SavedLogs();
+    ASSERT_EQ(1u, saved.size());
+    EXPECT_TRUE(Screenshot(box, "log-saved-information.png"));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    std::string bytes = ReadWholeFile(saved[0]);
+    EXPECT_EQ(0u, bytes.find("{\\rtf1\\ansi\\ansicpg932\\deff0")) << "the program's own RTF";
+    EXPECT_EQ("\\par\n}", bytes.substr(bytes.size() - 6)) << "closed with its brace";
+    EXPECT_NE(std::string::npos, bytes.find("\\cf0 ! > > ")) << "the summary in the default colour";
+    LogDocument file = {&bytes[0], (DWORD)bytes.size(), (DWORD)bytes.size(), 0};
+    EXPECT_EQ(log, DocumentLines(file)) << "the file holds what the viewer shows";
+    // Saved again for the same run: refused, the first file as it was.
+    WIN32_FILE_ATTRIBUTE_DATA first, after;
+    ASSERT_TRUE(GetFileAttributesExA(saved[0].c_str(), GetFileExInfoStandard, &first));
+    Sleep(50);
+    PostMessageA(viewer, WM_SYSCOMMAND, IDM_SAVELOG, 0);
+    box = program.WaitForWindow("#32770", "Warning");
+    ASSERT_TRUE(box) << "no warning for a second save";
+    EXPECT_TRUE(Screenshot(box, "log-saved-again-warning.png"));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    EXPECT_EQ(bytes, ReadWholeFile(saved[0]));
+    ASSERT_TRUE(GetFileAttributesExA(saved[0].c_str(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(0, CompareFileTime(&first.ftLastWriteTime, &after.ftLastWriteTime));
+    EXPECT_EQ(saved, SavedLogs());
+    DeleteFileA(saved[0].c_str());
+
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ("data\\ attr=\ndata\\a.txt attr= size=5 text=\"alpha\"\ndata\\sub\\ attr=\n"
-              "data\\sub\\b.txt attr= size=4 text=\"beta\"\n",
+    EXPECT_EQ("data\\ attr=\ndata\\a.txt attr= size=5 text=\"alpha\"\ndata\\many\\ attr=\n" + manyTree +
+                  "data\\sub\\ attr=\ndata\\sub\\b.txt attr= size=4 text=\"beta\"\n",
               ReadTree(Path("dst\\"), FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_EQ("", Text(IDC_PROGRESS));
     std::string upper = Path("dst");
@@ -580,12 +692,16 @@ TEST_F(KestrelTrial, TrialRunFromTheSystemMenuRecordsAndChangesNothing) {
     std::vector<std::string> log = ReadAndCloseViewer(TRIAL_CAPTION_LOG, IDC_LOG_VIEW, "trial-log-viewer.png");
     ASSERT_FALSE(log.empty()) << "no text read from the log viewer";
     EXPECT_EQ("! > > 確認のみの実行です。コピー元もコピー先も変更しません。", log[0]);
+    // Last, what the run would have done: a, ro and sub\b copied, sub created, same refused.
+    EXPECT_EQ(0u, log.back().rfind("! > > コピー 3 件（19 バイト）、フォルダ作成 1 件、未コピー 1 件、エラー 0 件、警告 0 件、経過時間 0:", 0))
+        << log.back();
+    EXPECT_EQ("（確認のみ）", log.back().substr(log.back().size() - strlen("（確認のみ）")));
     auto has = [&](const std::string &line) { return std::find(log.begin(), log.end(), line) != log.end(); };
     for (const char *line : {"O data\\a.txt コピーします。（確認のみ）", "O data\\ro.txt コピーします。（確認のみ）",
                              "O data\\sub フォルダを作成します。（確認のみ）", "O data\\sub\\b.txt コピーします。（確認のみ）",
                              "  data\\same.txt 日付が同じか古いためコピーしません。"})
         EXPECT_TRUE(has(line)) << line;
-    EXPECT_EQ(7u, log.size()) << "the trial record, data, a, ro, same, sub, b";
+    EXPECT_EQ(8u, log.size()) << "the trial record, data, a, ro, same, sub, b, the summary";
     ASSERT_TRUE(WaitUntil([&] { return Idle(); })) << "the dialog did not become idle";
 
     EXPECT_EQ(before, TreeSnapshot(Path("src\\")) + "--\n" + TreeSnapshot(Path("dst\\")));
@@ -651,7 +767,7 @@ TEST_F(KestrelTrial, SystemMenuBeginsWithTheTrialRunGreyedWhileARunIsActive) {
     std::vector<std::string> log = ReadAndCloseViewer(TRIAL_CAPTION_LOG, IDC_LOG_VIEW, "trial-big-log-viewer.png");
     ASSERT_FALSE(log.empty());
     EXPECT_EQ("! > > 確認のみの実行です。コピー元もコピー先も変更しません。", log[0]);
-    EXPECT_EQ(602u, log.size()) << "the trial record, the folder, 600 files";
+    EXPECT_EQ(603u, log.size()) << "the trial record, the folder, 600 files, the summary";
     ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
     EXPECT_EQ("", ReadTree(Path("dst\\")));
 
@@ -681,7 +797,7 @@ TEST_F(KestrelTrial, SystemMenuBeginsWithTheTrialRunGreyedWhileARunIsActive) {
     log = ReadAndCloseViewer(TRIAL_CAPTION_LOG, IDC_LOG_VIEW, "trial-real-log-viewer.png");
     ASSERT_FALSE(log.empty());
     EXPECT_EQ("O big フォルダを作成しました。", log[0]) << "the real run went on, not as a trial";
-    EXPECT_EQ(601u, log.size()) << "the folder and 600 files, not stopped";
+    EXPECT_EQ(602u, log.size()) << "the folder and 600 files, not stopped, the summary";
     ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
     EXPECT_FALSE(FindProcessWindow(program.info.dwProcessId, "#32770", TRIAL_CAPTION_LOG)) << "no second run";
     CloseWindow();

@@ -3,7 +3,7 @@
 //   kestrel_viewerapp log sample
 //       a log with records of every level (double-byte names, braces, a trail byte 0x5C)
 //   kestrel_viewerapp log full
-//       a log filled to its capacity and one record over
+//       a log filled to its capacity, errors kept in its reserve after the ordinary records
 //   kestrel_viewerapp check SOURCE DESTINATION
 //       the missing-in-source check of the folder SOURCE (a full path) against its counterpart
 //       in the folder DESTINATION, then the missing-files viewer and the log viewer
@@ -61,20 +61,24 @@ static void SampleLog() {
     CopyLogRecord("> >", "ユーザの指示によりコピーを停止しました。", 3);
 }
 
-// Fills the log to its capacity; the record after the last one that fitted is "over".
+// Fills the log to its capacity with numbered records, every fourth an error: all of them until
+// the ordinary records no longer fit, then the errors alone until the reserve is full too.
 // Returns the last record that fitted, as the viewer's plain text shows it.
 static std::string FullLog() {
     ResetCopyLog();
     g_runConf = 0x1;
     char name[64];
     std::string last;
-    for (int i = 0; !g_copyLog.full; i++) {
+    for (int i = 0;; i++) {
         snprintf(name, sizeof name, "folder\\sub\\file%07d.txt", i);
+        bool error = i % 4 == 0;
         DWORD before = g_copyLog.length;
-        CopyLogRecord(name, "コピーしました。", (unsigned)(i % 4 == 0 ? 2 : 1));
-        if (g_copyLog.length != before) last = std::string(i % 4 == 0 ? "X " : "O ") + name + " コピーしました。";
+        CopyLogRecord(name, "コピーしました。", error ? 2u : 1u);
+        if (g_copyLog.length != before)
+            last = std::string(error ? "X " : "O ") + name + " コピーしました。";
+        else if (error)
+            return last;
     }
-    return last;
 }
 
 // ---- closing the viewer itself (bench and icon modes) ----

@@ -176,7 +176,8 @@ TEST_F(ViewerBench, LogViewerShowsEveryRecordInTheColourOfItsLevel) {
     std::vector<CHARFORMATA> formats = LineFormats(control, (int)expected.size());
     std::vector<std::string> colours;
     for (const CHARFORMATA &f : formats) colours.push_back(Colour(f));
-    EXPECT_EQ((std::vector<std::string>{"0,0,255", "0,0,255", "auto", "255,0,0", "255,255,0", "255,255,0"}), colours);
+    // Warnings in olive, readable on the grey.
+    EXPECT_EQ((std::vector<std::string>{"0,0,255", "0,0,255", "auto", "255,0,0", "128,128,0", "128,128,0"}), colours);
     // The hidden OK button has the focus; Enter and Escape do nothing.
     HWND ok = GetDlgItem(viewer, IDOK);
     ASSERT_TRUE(ok);
@@ -233,7 +234,7 @@ TEST_F(ViewerBench, ViewerFrameKeeps400By300AndTheControlFillsTheClientArea) {
     EXPECT_EQ(0u, Finish());
 }
 
-TEST_F(ViewerBench, FullLogIsWarnedOnceAndShowsEverythingUpToTheLastRecordThatFit) {
+TEST_F(ViewerBench, FullLogIsWarnedOnceAndKeepsEveryErrorAfterTheLastOrdinaryRecordThatFit) {
     Start("log full");
     HWND box = WaitForWindow("Warning");
     ASSERT_TRUE(box) << "no warning before the viewer";
@@ -245,14 +246,24 @@ TEST_F(ViewerBench, FullLogIsWarnedOnceAndShowsEverythingUpToTheLastRecordThatFi
     std::string text = ControlText(control);
     std::vector<std::string> lines = TextLines(text);
     ASSERT_FALSE(lines.empty());
-    // Records "X|O folder\sub\fileNNNNNNN.txt コピーしました。", numbered from 0 without a gap.
-    EXPECT_EQ("X folder\\sub\\file0000000.txt コピーしました。", lines.front());
-    size_t count = lines.size();
-    char last[96];
-    snprintf(last, sizeof last, "%c folder\\sub\\file%07u.txt コピーしました。", (count - 1) % 4 == 0 ? 'X' : 'O',
-             (unsigned)(count - 1));
-    EXPECT_EQ(std::string(last), lines.back());
-    RecordProperty("records_shown", std::to_string(count));
+    // Records "X|O folder\sub\fileNNNNNNN.txt コピーしました。", every fourth an error, numbered
+    // from 0: all of them without a gap until the first that did not fit, then every error after
+    // it, to the end of the reserve.
+    auto record = [](unsigned n) {
+        char line[96];
+        snprintf(line, sizeof line, "%c folder\\sub\\file%07u.txt コピーしました。", n % 4 == 0 ? 'X' : 'O', n);
+        return std::string(line);
+    };
+    size_t at = 0;
+    unsigned n = 0;
+    while (at < lines.size() && lines[at] == record(n)) at++, n++;
+    size_t ordinary = at;
+    ASSERT_LT(ordinary, lines.size()) << "no error kept after the log filled";
+    for (n = (n + 3) / 4 * 4; at < lines.size(); at++, n += 4) ASSERT_EQ(record(n), lines[at]) << "line " << at;
+    size_t errorsAfter = lines.size() - ordinary;
+    EXPECT_GT(errorsAfter, 4000u) << "about 1 MiB of errors";
+    RecordProperty("records_shown", std::to_string(lines.size()));
+    RecordProperty("errors_after_the_fill", std::to_string(errorsAfter));
     // No second warning.
     Sleep(300);
     EXPECT_FALSE(FindProcessWindow(app.info.dwProcessId, nullptr, "Warning"));
@@ -606,11 +617,11 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     // unlike for the missing-files viewer before it), so the records are counted by their lines
     // and read by their colours: the existing folders, the five files not newer than their
     // copies and the read-only hidden decoy (a hidden destination file is not overwritten) in
-    // the default colour, the one new file copied in blue.
-    EXPECT_EQ(9, (int)SendMessageA(logControl, EM_GETLINECOUNT, 0, 0));
-    colours = LineColours(program.info.hProcess, logControl, 9);
+    // the default colour, the one new file copied in blue, and the summary in the default colour.
+    EXPECT_EQ(10, (int)SendMessageA(logControl, EM_GETLINECOUNT, 0, 0));
+    colours = LineColours(program.info.hProcess, logControl, 10);
     EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
-    EXPECT_EQ(8, std::count(colours.begin(), colours.end(), "auto"));
+    EXPECT_EQ(9, std::count(colours.begin(), colours.end(), "auto"));
     EXPECT_TRUE(Screenshot(log, "run-log-viewer.png"));
     ASSERT_NO_FATAL_FAILURE(EndProgram(log));
 
@@ -659,6 +670,10 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     // "names" exists; "cafe.txt" copied (blue); "café.txt", the emoji file and the long name in
     // the walk, the destination's "café.txt" and the long folder in the check: five red records.
     std::vector<std::string> records = RichEditLines(logControl);
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(0u, records.back().rfind("! > > コピー 1 件（5 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 5 件、警告 0 件、経過時間 ", 0))
+        << "the summary comes last and counts the check's errors";
+    records.pop_back();
     std::vector<std::string> expected = {"  names すでに存在します。", "O names\\cafe.txt コピーしました。",
                                          "X names\\" + longFile + " コピー先のパス名が長すぎるためコピーできません。",
                                         "X names\\??.txt ファイル名に扱えない文字があるためコピーできません。",
@@ -668,8 +683,8 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     std::sort(records.begin(), records.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, records);
-    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 7);
-    EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "auto"));
+    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 8);
+    EXPECT_EQ(2, std::count(colours.begin(), colours.end(), "auto"));
     EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
     EXPECT_EQ(5, std::count(colours.begin(), colours.end(), "255,0,0"));
     EXPECT_TRUE(Screenshot(log, "names-log-viewer.png"));
