@@ -1,4 +1,5 @@
-// The command line: options fill the main dialog's fields, every other word is a source.
+// The command line: options fill the main dialog's fields, every other word is a source; /run and
+// /log are taken out before the rest is applied.
 #include "cmdline.h"
 #include "controls.h"
 #include "dialogwords.h"
@@ -30,7 +31,10 @@ static const CommandOption OPTIONS[] = {
 };
 
 static const char SCRIPT_MESSAGE[] = "引数が不正です。\n   /script スクリプトファイル";
-static const char UNBALANCED_MESSAGE[] = "引数に不整合な引用符があります。";
+const char MSG_ARGUMENTS_UNBALANCED[] = "引数に不整合な引用符があります。";
+const char MSG_LOG_MISSING[] = "引数が不正です。\n   /log ログファイル";
+const char MSG_LOG_WITHOUT_RUN[] = "引数が不正です。\n   /log は /run と一緒に指定してください。";
+const char MSG_LOG_UNUSABLE[] = "ログファイルの名前に扱えない文字があります。";
 static const char TOO_MANY_MESSAGE[] = "コピーするフォルダやファイルが多すぎます。";
 static const char NO_MEMORY_MESSAGE[] = "メモリが不足しています。";
 
@@ -38,6 +42,65 @@ static const CommandOption *FindOption(const char *word) {
     for (const CommandOption &option : OPTIONS)
         if (IsName(word, option.name)) return &option;
     return nullptr;
+}
+
+// Takes /run and /log out of the split words, closing up the list, where an option name is read:
+// an option's value is never one of them. Null, or the first refusal.
+static const char *TakeRunWords(int *count, char **words, RunWords *found) {
+    const char *refusal = nullptr;
+    int kept = 0;
+    for (int i = 0; i < *count; i++) {
+        char *word = words[i];
+        if (IsName(word, "/run")) {
+            found->run = true;
+            continue;
+        }
+        if (IsName(word, "/log")) {
+            // A value that a path cannot hold whole would name another file.
+            if (i + 1 >= *count || strlen(words[i + 1]) >= MAX_PATH) {
+                if (!refusal) refusal = MSG_LOG_MISSING;
+            } else {
+                strcpy(found->logPath, words[i + 1]);
+                found->log = true;
+            }
+            i++;
+            continue;
+        }
+        words[kept++] = word;
+        bool takesValue = FindOption(word) || (kept == 1 && IsName(word, "/script"));
+        if (takesValue && i + 1 < *count) words[kept++] = words[++i];
+    }
+    *count = kept;
+    if (!refusal && found->log && !found->run) refusal = MSG_LOG_WITHOUT_RUN;
+    if (!refusal && found->log && FindSingleByteChar(found->logPath, UNHOLDABLE_MARK)) refusal = MSG_LOG_UNUSABLE;
+    return refusal;
+}
+
+// A /run standing alone between blanks (or the text's ends). Neither "/" nor a blank is ever a
+// trail byte, so a match is always these four single-byte characters.
+static bool HasStandingRun(const char *text) {
+    for (const char *p = text; (p = strchr(p, '/')) != nullptr; p++) {
+        bool before = p == text || p[-1] == ' ' || p[-1] == '\t';
+        if (before && StartsWithName(p, "/run") && (p[4] == '\0' || p[4] == ' ' || p[4] == '\t')) return true;
+    }
+    return false;
+}
+
+void ReadRunWords(const char *text, RunWords *words) {
+    memset(words, 0, sizeof *words);
+    size_t length = strlen(text);
+    char *copy = (char *)LocalAlloc(LMEM_FIXED, length + 1);
+    int count = 0;
+    char **list = nullptr;
+    int split = copy ? SplitWords((char *)memcpy(copy, text, length + 1), &count, &list) : SPLIT_NO_MEMORY;
+    if (split < 0) {
+        words->run = HasStandingRun(text);
+        words->refusal = split == SPLIT_UNBALANCED_QUOTES ? MSG_ARGUMENTS_UNBALANCED : NO_MEMORY_MESSAGE;
+    } else {
+        words->refusal = TakeRunWords(&count, list, words);
+    }
+    if (list) LocalFree(list);
+    if (copy) LocalFree(copy);
 }
 
 // Applies one option with its value; false when the value does not fit its field.
@@ -102,11 +165,17 @@ int ApplyCommandLine(HWND dialog, const char *text) {
     char **words = nullptr;
     int result;
     int split = SplitWords(copy, &count, &words);
-    if (split == SPLIT_UNBALANCED_QUOTES) {
-        ShowWarningBox(dialog, "%s", UNBALANCED_MESSAGE);
-        result = -1;
-    } else if (split != 0) {
-        ShowWarningBox(dialog, "%s", NO_MEMORY_MESSAGE);
+    RunWords found;
+    memset(&found, 0, sizeof found);
+    const char *refusal = nullptr;
+    if (split == SPLIT_UNBALANCED_QUOTES)
+        refusal = MSG_ARGUMENTS_UNBALANCED;
+    else if (split != 0)
+        refusal = NO_MEMORY_MESSAGE;
+    else
+        refusal = TakeRunWords(&count, words, &found);
+    if (refusal) {
+        ShowWarningBox(dialog, "%s", refusal);
         result = -1;
     } else if (count > 0 && IsName(words[0], "/script")) {
         if (count == 2) {

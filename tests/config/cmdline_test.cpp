@@ -39,6 +39,12 @@ TEST_F(CommandLineTest, AcceptedLinesFillTheFields) {
         {"a /script", "\"a\" \"/script\"", "OLD", "OLD", "OLD"},
         {"/dest A /dest B", "", "B", "OLD", "OLD"},
         {"\"data\"\t'data'", "\"Data\" \"Data\"", "OLD", "OLD", "OLD"},
+        // /run and /log are taken out where an option name is read; the rest goes as before.
+        {"/run /dest E:\\BACKUP data", " \"Data\"", "E:\\BACKUP", "OLD", "OLD"},
+        {"/RUN data /log C:\\l.rtf", "\"Data\"", "OLD", "OLD", "OLD"},
+        {"/dest /run x", " \"x\"", "/RUN", "OLD", "OLD"},
+        {"/tcf /log /run", "", "OLD", "/LOG", "OLD"},
+        {"a /script /run", "\"a\" \"/script\"", "OLD", "OLD", "OLD"},
     };
     for (auto &row : rows) {
         SCOPED_TRACE(row.line);
@@ -117,6 +123,9 @@ TEST_F(CommandLineTest, RefusedLines) {
         {"/tcd", "Warning: 引数が不正です。\n   /tcd コピーするフォルダの種類", "OLD"},
         {"data /dest", "Warning: 引数が不正です。\n   /dest コピー先のフォルダ名", "OLD"},
         {"/dest E:\\Y \"C:\\My Data", "Warning: 引数に不整合な引用符があります。", "OLD"},
+        {"/run /log", "Warning: 引数が不正です。\n   /log ログファイル", "OLD"},
+        {"/dest E:\\Z /log l.rtf", "Warning: 引数が不正です。\n   /log は /run と一緒に指定してください。", "OLD"},
+        {"/script /run", "Warning: スクリプトファイルを開けません。", "OLD"},
     };
     for (auto &row : rows) {
         SCOPED_TRACE(row.line);
@@ -127,6 +136,70 @@ TEST_F(CommandLineTest, RefusedLines) {
         EXPECT_EQ(OneBox(row.box), Boxes());
         EXPECT_EQ("KEEP", Text(IDC_SOURCES));
         EXPECT_EQ(row.dest, Text(IDC_DEST));
+    }
+}
+
+// /run and /log before or after /script: the two-word rule of /script applies to what remains.
+TEST_F(CommandLineTest, RunAndLogAroundAScript) {
+    ASSERT_TRUE(WriteWholeFile(root + "job.kjb", "DEST:E:\\S\r\n"));
+    for (const char *line : {"/run /script job.kjb", "/script job.kjb /run", "/script job.kjb /log l.rtf /RUN"}) {
+        SCOPED_TRACE(line);
+        Set(IDC_DEST, "OLD");
+        EXPECT_EQ(0, ApplyCommandLine(dialog, line));
+        EXPECT_EQ("E:\\S", Text(IDC_DEST));
+    }
+    EXPECT_EQ(NoBox(), Boxes());
+}
+
+// What a start reads before anything else: is it a scheduled start, where does its log go, and
+// is the command line refused (the start then ends with its reason in the log file).
+TEST(RunWordsTest, Table) {
+    std::string longPath(MAX_PATH, 'L');
+    static const char *const UNBALANCED = "引数に不整合な引用符があります。";
+    static const char *const MISSING = "引数が不正です。\n   /log ログファイル";
+    static const char *const WITHOUT_RUN = "引数が不正です。\n   /log は /run と一緒に指定してください。";
+    static const char *const UNUSABLE = "ログファイルの名前に扱えない文字があります。";
+    const struct {
+        std::string line;
+        bool run;
+        const char *log; // null: no /log
+        const char *refusal;
+    } rows[] = {
+        {"", false, nullptr, nullptr},
+        {"/dest D:\\bak C:\\data", false, nullptr, nullptr},
+        {"/Run", true, nullptr, nullptr},
+        {"/dest D:\\bak C:\\data /run", true, nullptr, nullptr},
+        {"/dest /run x", false, nullptr, nullptr},      // the destination's value
+        {"/script /run", false, nullptr, nullptr},      // the script's value
+        {"a /script /run", true, nullptr, nullptr},     // /script here is a source, no option
+        {"/script x.kjb /run", true, nullptr, nullptr},
+        {"/run /log C:\\l.rtf", true, "C:\\l.rtf", nullptr},
+        {"/LOG \"C:\\My Logs\\l.rtf\" /run /log m.rtf", true, "m.rtf", nullptr},
+        {"/tcf /log /run", true, nullptr, nullptr},
+        {"/log /run", false, "/run", WITHOUT_RUN},
+        {"/run /log", true, nullptr, MISSING},
+        {"/log", false, nullptr, MISSING},
+        {"/log l.rtf", false, "l.rtf", WITHOUT_RUN},
+        {"/log " + longPath + " /run", true, nullptr, MISSING},
+        {"/run /log C:\\caf\x01.rtf", true, "C:\\caf\x01.rtf", UNUSABLE},
+        // A line that cannot be split: only a /run standing alone between blanks counts.
+        {"\"C:\\My Data /run", true, nullptr, UNBALANCED},
+        {"/RUN\t\"C:\\My Data", true, nullptr, UNBALANCED},
+        {"\"C:\\My Data /running", false, nullptr, UNBALANCED},
+        {"\"/run", false, nullptr, UNBALANCED},
+        {"x/run \"", false, nullptr, UNBALANCED},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.line);
+        RunWords words;
+        memset(&words, 0xdd, sizeof words);
+        ReadRunWords(row.line.c_str(), &words);
+        EXPECT_EQ(row.run, words.run);
+        EXPECT_EQ(row.log != nullptr, words.log);
+        if (row.log && words.log) {
+            EXPECT_STREQ(row.log, words.logPath);
+        }
+        EXPECT_STREQ(row.refusal, words.refusal);
     }
 }
 
