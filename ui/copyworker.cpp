@@ -8,6 +8,7 @@
 #include "msgbox.h"
 #include "patterns.h"
 #include "runstate.h"
+#include "scheduled.h"
 #include "settings.h"
 #include "viewers.h"
 #include <process.h>
@@ -232,11 +233,14 @@ static bool TakeCloseRequest() { return g_closeRequested.exchange(0) != 0; }
 // request is read, so a close that arrives at any moment is either seen here or sees the worker
 // ended. Returns true when the program is to end.
 static bool EndWorker(HWND dialog) {
+    // A /run start ends with its worker, its log file written first.
+    bool scheduled = ScheduledStartActive();
+    if (scheduled) FinishScheduledStart();
     if (g_workerEndingHook) g_workerEndingHook(g_workerEndingContext);
     // Active first: a press is taken only once starting reads 0, and it sets active again.
     g_workerActive = 0;
     g_workerStarting = 0;
-    if (!TakeCloseRequest()) return false;
+    if (!TakeCloseRequest() && !scheduled) return false;
     PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
     return true;
 }
@@ -261,7 +265,7 @@ bool CloseWhenRunEnds(HWND dialog) {
 // ---- the end of the session ----
 
 bool AllowSessionEnd(HWND dialog) {
-    if (!g_walkActive) return true;
+    if (!g_walkActive && !ScheduledLogPending()) return true;
     RequestStop(dialog);
     ShowWaitingForFile(dialog);
     return false;
@@ -272,7 +276,8 @@ bool WaitForWalkToEnd(HWND dialog, const SessionWaitSteps &steps, DWORD limit) {
     // it looks at the stop: either the walk is seen here or it stops before its first entry.
     CloseWhenRunEnds(dialog);
     DWORD start = steps.now();
-    while (g_walkActive) {
+    // A /run start's log file is written after the walk, by the worker: it is waited for too.
+    while (g_walkActive || ScheduledLogPending()) {
         DWORD spent = steps.now() - start; // unsigned: right across the counter's wrap
         if (spent >= limit) return false;
         DWORD wait = limit - spent;
@@ -302,6 +307,7 @@ void CopyRunThread(void *argument) {
         ShowErrorBox(dialog, "%s", MSG_REGISTRY_SAVE_FAILED);
         ReleaseCopyJob(job);
         LocalFree(job);
+        if (ScheduledStartActive()) FinishScheduledStart();
         PostMessageA(dialog, UM_CLOSEDIALOG, 0, 0);
         // g_workerStarting stays 1: the dialog is going away and no run may start.
         g_workerActive = 0;
@@ -312,13 +318,19 @@ void CopyRunThread(void *argument) {
     // Active before the stop request is read: see WaitForWalkToEnd.
     g_walkActive = 1;
     if (g_closeRequested) g_stopRequest = 1; // closed while the settings were being saved
+    ScheduledWalkBegins();
     bool stopped = RunCopySources(job, &g_progressLine) < 0;
-    CopyLogSummary(job->trial); // after every record of the run, the missing-in-source check's too
+    bool checkRan = !stopped && (job->conf & CONF_CHECK_MISSING);
+    ScheduledWalkEnded(stopped, checkRan);
+    // After every record of the run, the missing-in-source check's too; a /run start writes it
+    // at its end, after the records of its boxes.
+    if (!ScheduledStartActive()) CopyLogSummary(job->trial);
     g_walkActive = 0;
     EndProgress(dialog);
-    if (!g_closeRequested) {
-        // Closing asked for a stop: the viewers are not shown to a user who has left.
-        if (!stopped && (job->conf & CONF_CHECK_MISSING)) ShowMissingViewer(dialog);
+    if (!g_closeRequested && !ScheduledStartActive()) {
+        // Closing asked for a stop: the viewers are not shown to a user who has left. A /run
+        // start writes them to files instead (EndWorker).
+        if (checkRan) ShowMissingViewer(dialog);
         ShowLogViewer(dialog);
     }
     for (HistoryList list : HISTORY_ORDER) LoadHistory(dialog, list);

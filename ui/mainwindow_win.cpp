@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <cstring>
+#include "cmdline.h"
+#include "controls.h"
 #include "copyworker.h"
 #include "dialogwords.h"
 #include "filetype.h"
@@ -185,6 +187,39 @@ static void SizeAndShowMainWindow(HWND window, HWND dialog, int show) {
     ShowWindow(window, show);
 }
 
+// A /run start: the start button's command, taken by the message loop once the window is shown.
+static void StartRunStep(HWND dialog) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), (LPARAM)GetDlgItem(dialog, IDC_START));
+}
+
+// The command line after the program's name, from the wide command line in code page 932 with
+// UNHOLDABLE_MARK for each character the code page cannot hold (the ANSI command line has a
+// look-alike there: "café.rtf" would name cafe.rtf). Null when it cannot be made; the caller
+// frees it with LocalFree.
+static char *MarkedCommandLine() {
+    LPCWSTR wide = GetCommandLineW();
+    if (!wide) return nullptr;
+    // The program's name as the runtime skips it: quoted up to the closing quote, else up to the
+    // first blank; then the blanks after it.
+    if (*wide == L'"') {
+        for (wide++; *wide && *wide != L'"'; wide++) {
+        }
+        if (*wide) wide++;
+    } else {
+        while (*wide && *wide != L' ' && *wide != L'\t') wide++;
+    }
+    while (*wide == L' ' || *wide == L'\t') wide++;
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, nullptr);
+    char *text = size > 0 ? (char *)LocalAlloc(LMEM_FIXED, (size_t)size) : nullptr;
+    static const char MARK[2] = {UNHOLDABLE_MARK, 0};
+    BOOL usedMark = FALSE;
+    if (text && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text, size, MARK, &usedMark) == 0) {
+        LocalFree(text);
+        return nullptr;
+    }
+    return text;
+}
+
 static MSG s_message;
 
 static BOOL GetLoopMessage(int *quitCode) {
@@ -210,10 +245,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     steps.createWindow = CreateMainWindow;
     steps.createDialog = CreateMainDialog;
     steps.sizeAndShow = SizeAndShowMainWindow;
+    steps.startRun = StartRunStep;
     steps.getMessage = GetLoopMessage;
     steps.dispatchMessage = DispatchLoopMessage;
     steps.destroyWindow = DestroyWindowStep;
     steps.destroyIcon = DestroyIconStep;
     steps.freeLibrary = FreeLibraryStep;
-    return RunStartSequence(steps, instance, commandLine, show);
+    char *marked = MarkedCommandLine();
+    int code = RunStartSequence(steps, instance, commandLine, show, marked);
+    if (marked) LocalFree(marked);
+    return code;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 const char MESSAGE_FONT_FACE[] = "ＭＳゴッシク";
+bool (*g_boxRecorder)(const char *text, UINT type) = nullptr;
 
 static bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
@@ -37,6 +38,7 @@ static int FormatAndShow(HWND owner, const char *caption, UINT type, const char 
     if (n < 0) formatted[0] = 0;
     char text[MESSAGE_TEXT_MAX + 1];
     CopyMessageText(text, formatted);
+    if (g_boxRecorder && g_boxRecorder(text, type)) return IDOK;
     return ShowMessageBox(owner, text, caption, type);
 }
 

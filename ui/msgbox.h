@@ -24,6 +24,11 @@ int ShowInformationBox(HWND owner, const char *format, ...) __attribute__((forma
 int ShowConfirmationBox(HWND owner, const char *format, ...) __attribute__((format(printf, 2, 3)));
 #define CONFIRMATION_BOX_TYPE (MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2)
 
+// When set, the three entry points hand the formatted text and the type word here instead of
+// showing a box, and return IDOK when it takes them (returns true): a /run start, where nobody is
+// there to close a box, makes them records of its log.
+extern bool (*g_boxRecorder)(const char *text, UINT type);
+
 // Shows the box modally on the calling thread and returns the identifier of the command that
 // ended it (IDOK … IDNO, 1–7), 2 when it ended without one, or −1 when the box cannot be created
 // (the last-error code is the platform's). The text is at most 1023 bytes: a longer one is cut.

@@ -5,6 +5,7 @@
 #include "maindialog.h"
 #include "msgbox.h"
 #include "registry.h"
+#include "scheduled.h"
 #include "settings.h"
 #include <cstring>
 
@@ -63,21 +64,29 @@ static void DestroyStartIcons(const StartSteps &steps) {
     g_mainIconLarge = g_mainIconSmall = g_copyButtonImage = g_stopButtonImage = nullptr;
 }
 
-int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *commandLine, int show) {
+// The exit code of a start that ends: a /run start's own, otherwise `code`.
+static int StartEnds(int code) { return ScheduledStartActive() ? FinishScheduledStart() : code; }
+
+int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *commandLine, int show,
+                     const char *runWordsText) {
     steps.setMessageBoxInstance(instance);
+    // /run before any step that can show a box: in a /run start no box waits for a person.
+    if (!commandLine) commandLine = "";
+    if (BeginScheduledStart(runWordsText ? runWordsText : commandLine) && ScheduledStartRefused())
+        return FinishScheduledStart();
     steps.initCommonControls();
     HMODULE richEdit = steps.loadRichEdit();
     if (!richEdit) {
         ShowErrorBox(nullptr, "%s", MSG_RICHEDIT_LOAD_FAILED);
-        return 0;
+        return StartEnds(0);
     }
     if (steps.migrateSettings() < 0) {
         ShowErrorBox(nullptr, "%s", MSG_REGISTRY_FAILED);
         steps.freeLibrary(richEdit);
-        return 0;
+        return StartEnds(0);
     }
     PlatformCode = DetectPlatform();
-    g_commandLine = commandLine ? commandLine : "";
+    g_commandLine = commandLine;
     g_instance = instance;
 
     // A failed load is not reported: the window or button goes without its image.
@@ -94,17 +103,20 @@ int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *co
         failure = MSG_WINDOW_FAILED;
     else if (!(dialog = steps.createDialog(instance, window)))
         failure = MSG_DIALOG_FAILED;
-    if (failure) {
-        ShowErrorBox(nullptr, "%s", failure);
+    // A /run start whose command line or script was refused while the dialog was made has
+    // nothing to run: it ends before the window is shown.
+    if (failure || ScheduledStartRefused()) {
+        if (failure) ShowErrorBox(nullptr, "%s", failure);
         if (window) {
             g_mainWindowGoing = 1;
             steps.destroyWindow(window);
         }
         DestroyStartIcons(steps);
         steps.freeLibrary(richEdit);
-        return 0;
+        return StartEnds(0);
     }
     steps.sizeAndShow(window, dialog, show);
+    if (ScheduledStartActive()) steps.startRun(dialog);
 
     int quitCode = 0;
     for (;;) {
@@ -119,5 +131,5 @@ int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *co
     }
     DestroyStartIcons(steps);
     steps.freeLibrary(richEdit);
-    return quitCode;
+    return StartEnds(quitCode);
 }

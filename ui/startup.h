@@ -28,6 +28,8 @@ struct StartSteps {
     HWND (*createWindow)(HINSTANCE instance);                                 // step 8
     HWND (*createDialog)(HINSTANCE instance, HWND window);                    // step 9
     void (*sizeAndShow)(HWND window, HWND dialog, int show);                  // steps 10 and 11
+    // A /run start, once the window is shown: the job is started as the start button starts it.
+    void (*startRun)(HWND dialog);
     // GetMessageA for any window into the sequence's one message; on WM_QUIT `quitCode` gets
     // its wParam.
     BOOL (*getMessage)(int *quitCode);
@@ -45,7 +47,13 @@ extern HICON g_mainIconLarge, g_mainIconSmall;
 // message (an error box without owner) and releases what the steps before it acquired, in the
 // order main icons, button images, rich-edit library. The exit code: WM_QUIT's wParam, or 0
 // after a failed start or a failed GetMessageA.
-int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *commandLine, int show);
+// A /run start is recognised first, from `runWordsText` (the command line in which a character
+// code page 932 cannot hold is UNHOLDABLE_MARK; null: `commandLine`): its boxes become records,
+// a refused line or log place ends it at once, a command line or script refused while the dialog
+// is made ends it before the window is shown, otherwise the job is started once the window is
+// shown. Its exit code is the one of its end (scheduled.h), whatever ends it.
+int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *commandLine, int show,
+                     const char *runWordsText = nullptr);
 
 // Texts of the start sequence.
 #define MAIN_WINDOW_CLASS "kestrel"

@@ -12,8 +12,8 @@
 std::atomic<int> g_missingViewerShown{0};
 std::atomic<int> g_logViewerShown{0};
 
-static const char MSG_LOG_FULL[] = "ログが多すぎて全部表示できません。";
-static const char MSG_MISSING_FULL[] = "コピー元に無いファイルが多すぎて全部表示できません。";
+const char MSG_LOG_FULL[] = "ログが多すぎて全部表示できません。";
+const char MSG_MISSING_FULL[] = "コピー元に無いファイルが多すぎて全部表示できません。";
 
 const char MSG_BATCH_PATH_TOO_LONG[] = "バッチファイルのフルパス名が長すぎます。";
 const char MSG_BATCH_EXISTS[] = "同名のバッチファイルが存在します。";

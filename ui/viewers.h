@@ -18,6 +18,8 @@
 // stopped), then the log viewer.
 void ShowMissingViewer(HWND dialog);
 void ShowLogViewer(HWND dialog);
+extern const char MSG_LOG_FULL[];     // "ログが多すぎて全部表示できません。"
+extern const char MSG_MISSING_FULL[]; // "コピー元に無いファイルが多すぎて全部表示できません。"
 
 // How many times each viewer has been asked for since the process started (tests read them).
 extern std::atomic<int> g_missingViewerShown;

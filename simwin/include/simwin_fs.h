@@ -130,6 +130,14 @@ DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR *filePart
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR dest, BOOL failIfExists);
+// A rename within a volume (across volumes: ERROR_NOT_SAME_DEVICE); an existing file of
+// the new name is replaced only with MOVEFILE_REPLACE_EXISTING (a folder or read-only file never:
+// ERROR_ACCESS_DENIED). Either entry held open: ERROR_SHARING_VIOLATION (sim_replace.cpp).
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_COPY_ALLOWED 0x00000002
+#define MOVEFILE_WRITE_THROUGH 0x00000008
+BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
+BOOL FlushFileBuffers(HANDLE file);
 BOOL DeleteFileA(LPCSTR path);
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR *filePart);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);

@@ -70,6 +70,7 @@ void FakeSizeAndShow(HWND window, HWND dialog, int show) {
     s_calls.push_back(window == WINDOW_HANDLE && dialog == DIALOG_HANDLE ? "SizeAndShow " + std::to_string(show)
                                                                           : "SizeAndShow(other)");
 }
+void FakeStartRun(HWND dialog) { s_calls.push_back(dialog == DIALOG_HANDLE ? "StartRun" : "StartRun(other)"); }
 BOOL FakeGetMessage(int *quitCode) {
     s_calls.push_back("GetMessage");
     if (s_calls.size() > 100) return 0; // a loop that never ends fails the test, not the run
@@ -90,7 +91,7 @@ void FakeFreeLibrary(HMODULE module) {
 const StartSteps FAKE_STEPS = {FakeSetMessageBoxInstance, FakeInitCommonControls, FakeLoadRichEdit,
                                FakeMigrateSettings,       FakeLoadIcon,           FakeRegisterClass,
                                FakeCreateWindow,          FakeCreateDialog,       FakeSizeAndShow,
-                               FakeGetMessage,            FakeDispatchMessage,    FakeDestroyWindow,
+                               FakeStartRun,              FakeGetMessage,            FakeDispatchMessage,    FakeDestroyWindow,
                                FakeDestroyIcon,           FakeFreeLibrary};
 
 class StartSequenceTest : public ::testing::Test {
