@@ -1021,6 +1021,14 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
     return TRUE;
 }
 
+BOOL FlushFileBuffers(HANDLE file) {
+    SIM_LOCK;
+    SimHandle *h = SimGetHandle(file, SIM_HANDLE_FILE);
+    if (!h) return SimFail<BOOL>(ERROR_INVALID_HANDLE, FALSE);
+    if (SimFaultFires("FlushFileBuffers", SimPathOf(h->node).c_str())) return FALSE;
+    return TRUE;
+}
+
 DWORD GetFileType(HANDLE file) {
     SIM_LOCK;
     if (SimGetHandle(file, SIM_HANDLE_FILE)) return FILE_TYPE_DISK;

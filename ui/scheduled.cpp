@@ -4,6 +4,7 @@
 #include "cmdline.h"
 #include "copylog.h"
 #include "copyworker.h"
+#include "filesystem.h"
 #include "folder.h"
 #include "msgbox.h"
 #include "patterns.h"
@@ -95,12 +96,11 @@ int ReplaceFileWhole(const char *path, const char *bytes, DWORD size) {
     else if (!FlushFileBuffers(file))
         result = (int)0x80000004;
     if (!CloseHandle(file) && result == 0) result = (int)0x80000004;
-    if (result == 0 && !MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        // The Windows 95 family has no MoveFileExA: the finished file is copied over the old one.
-        bool replaced = GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && CopyFileA(temporary, path, FALSE);
-        if (!replaced) result = (int)0x80000005;
-    }
-    if (result < 0 || GetFileAttributesA(temporary) != INVALID_FILE_ATTRIBUTES) {
+    WidePath wideTemporary, widePath;
+    if (result == 0 && !(ToWidePath(temporary, &wideTemporary) && ToWidePath(path, &widePath) &&
+                         REAL_DISK.replaceFile(wideTemporary.text, widePath.text, TRUE)))
+        result = (int)0x80000005;
+    if (result < 0) {
         DWORD error = GetLastError();
         DeleteFileA(temporary);
         SetLastError(error);

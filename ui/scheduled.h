@@ -43,11 +43,11 @@ int CheckLogPlace(const char *path);
 
 // Writes `size` bytes as the whole content of `path`: first into the temporary file beside it,
 // flushed and closed, then moved over `path`, so that a failure never leaves half a file and
-// never loses the file that was there. Where the move cannot replace (the Windows 95 family has
-// no MoveFileExA) the finished temporary file is copied over it instead. 0, or (the temporary
+// never loses the file that was there (the file-system layer's replaceFile: where the platform
+// cannot move over a file, the old one is deleted just before the move). 0, or (the temporary
 // file deleted again, `path` as it was): 0x80000001 the temporary path is too long; 0x80000002 it
 // cannot be created; 0x80000003 a write failed; 0x80000004 the flush or the close failed;
-// 0x80000005 it cannot be moved (or copied) over `path`.
+// 0x80000005 it cannot be moved over `path`.
 int ReplaceFileWhole(const char *path, const char *bytes, DWORD size);
 
 // ---- the start ----

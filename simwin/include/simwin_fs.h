@@ -130,14 +130,6 @@ DWORD GetFullPathNameW(LPCWSTR path, DWORD size, LPWSTR buffer, LPWSTR *filePart
 BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryA(LPCSTR path);
 BOOL CopyFileA(LPCSTR source, LPCSTR dest, BOOL failIfExists);
-// A rename within a volume (across volumes: ERROR_NOT_SAME_DEVICE); an existing file of
-// the new name is replaced only with MOVEFILE_REPLACE_EXISTING (a folder or read-only file never:
-// ERROR_ACCESS_DENIED). Either entry held open: ERROR_SHARING_VIOLATION (sim_replace.cpp).
-#define MOVEFILE_REPLACE_EXISTING 0x00000001
-#define MOVEFILE_COPY_ALLOWED 0x00000002
-#define MOVEFILE_WRITE_THROUGH 0x00000008
-BOOL MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags);
-BOOL FlushFileBuffers(HANDLE file);
 BOOL DeleteFileA(LPCSTR path);
 DWORD GetFullPathNameA(LPCSTR path, DWORD size, LPSTR buffer, LPSTR *filePart);
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
@@ -150,6 +142,8 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
 BOOL CloseHandle(HANDLE handle);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
+// Nothing is cached in the simulation: TRUE for an open file (faults: "FlushFileBuffers").
+BOOL FlushFileBuffers(HANDLE file);
 #define FILE_TYPE_UNKNOWN 0x0000
 #define FILE_TYPE_DISK 0x0001
 #define FILE_TYPE_CHAR 0x0002
