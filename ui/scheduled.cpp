@@ -70,19 +70,13 @@ int CheckLogPlace(const char *path) {
     return 0;
 }
 
-// Writes all `size` bytes; false when a write failed or took fewer bytes without saying why.
+// Writes all `size` bytes in one call; a write that takes fewer without saying why is a full disk.
 static bool WriteWhole(HANDLE file, const char *bytes, DWORD size) {
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, bytes, size, &written, nullptr)) return false;
-        if (written == 0) {
-            SetLastError(ERROR_DISK_FULL);
-            return false;
-        }
-        bytes += written;
-        size -= written;
-    }
-    return true;
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, size, &written, nullptr)) return false;
+    if (written == size) return true;
+    SetLastError(ERROR_DISK_FULL);
+    return false;
 }
 
 int ReplaceFileWhole(const char *path, const char *bytes, DWORD size) {

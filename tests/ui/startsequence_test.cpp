@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 #include "dialogwords.h"
 #include "maindialog.h"
+#include "../engine/log_lines.h"
+#include "msgbox.h"
 #include "msgbox_record.h"
+#include "scheduled.h"
 #include "startup.h"
+#include "tree.h"
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -21,6 +25,7 @@ int s_failingIcon;             // 1–4: that icon load fails; 0: none
 std::vector<BOOL> s_loop;      // GetMessageA's results, in turn
 int s_quitWParam;              // WM_QUIT's wParam when the loop gets 0
 std::string s_commandLineSeen; // the command line as the dialog found it at its creation
+const char *s_dialogWarns;     // a warning the dialog shows while it is made (null: none)
 HINSTANCE s_instanceSeen;
 
 HINSTANCE const INSTANCE = (HINSTANCE)(uintptr_t)0x400000;
@@ -64,6 +69,7 @@ HWND FakeCreateDialog(HINSTANCE, HWND parent) {
     s_calls.push_back(parent == WINDOW_HANDLE ? "CreateDialog" : "CreateDialog(no parent)");
     s_commandLineSeen = g_commandLine ? g_commandLine : "(none)";
     s_instanceSeen = g_instance;
+    if (s_dialogWarns) ShowWarningBox(nullptr, "%s", s_dialogWarns);
     return s_failing == DIALOG ? nullptr : DIALOG_HANDLE;
 }
 void FakeSizeAndShow(HWND window, HWND dialog, int show) {
@@ -104,7 +110,9 @@ protected:
         s_quitWParam = 0;
         s_commandLineSeen.clear();
         s_instanceSeen = nullptr;
+        s_dialogWarns = nullptr;
         ResetMessageBoxRecord();
+        ResetScheduledStart();
         savedCommandLine = g_commandLine;
         savedInstance = g_instance;
         savedPlatform = PlatformCode;
@@ -116,6 +124,7 @@ protected:
         PlatformCode = savedPlatform;
         g_mainWindowGoing = savedGoing;
         ResetMessageBoxRecord();
+        ResetScheduledStart();
     }
     int Run() { return RunStartSequence(FAKE_STEPS, INSTANCE, "/dest D:\\bak C:\\data", 5); }
 
@@ -215,5 +224,55 @@ TEST_F(StartSequenceTest, AnIconThatDoesNotLoadIsNotReportedNorDestroyed) {
     std::vector<RecordedMessageBox> boxes = RecordedMessageBoxes();
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("ウィンドウを作成できません。", boxes[0].text);
+}
+
+// A /run start: no step shows a box (each becomes a record of the log file), a refused line or
+// log place ends it before anything else, a command line refused while the dialog is made ends it
+// before the window is shown, and otherwise the job is started once the window is shown.
+TEST_F(StartSequenceTest, ARunStartShowsNoBoxAndEndsWithItsOwnCode) {
+    SimReset();
+    const std::string LOG = "C:\\TEMP\\start.rtf";
+    struct Row {
+        std::string line;
+        FailingStep step;
+        const char *dialogWarns;
+        std::vector<std::string> calls;
+        const char *record; // the log file's first line; null: no log file
+    } rows[] = {
+        {"/run /log " + LOG, NONE, nullptr,
+         Join({UP_TO_MIGRATION, ICON_LOADS,
+               {"RegisterClass large small", "CreateWindow", "CreateDialog", "SizeAndShow 5", "StartRun",
+                "GetMessage", "Dispatch", "GetMessage"},
+               ICONS_AND_LIBRARY}),
+         ""},
+        {"\"C:\\My Data /run", NONE, nullptr, {"SetMessageBoxInstance"}, "X > > 引数に不整合な引用符があります。"},
+        {"/run /log C:\\none\\x.rtf", NONE, nullptr, {"SetMessageBoxInstance"}, nullptr},
+        {"/run", RICHEDIT, nullptr, {"SetMessageBoxInstance", "InitCommonControls", "LoadRichEdit"},
+         "X > > RICHED32.DLL をロードできません。"},
+        {"/run", NONE, "スクリプトファイルを開けません。",
+         Join({UP_TO_MIGRATION, ICON_LOADS, {"RegisterClass large small", "CreateWindow", "CreateDialog"},
+               {"DestroyWindow"}, ICONS_AND_LIBRARY}),
+         "X > > スクリプトファイルを開けません。"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.line);
+        SetUp();
+        s_failing = row.step;
+        s_dialogWarns = row.dialogWarns;
+        s_loop = {1, 0};
+        EXPECT_EQ(16, RunStartSequence(FAKE_STEPS, INSTANCE, row.line.c_str(), 5)) << "nothing ran";
+        EXPECT_EQ(row.calls, s_calls);
+        EXPECT_EQ(0u, RecordedMessageBoxCount());
+        bool written = GetFileAttributesA(ScheduledLogPath()) != INVALID_FILE_ATTRIBUTES;
+        EXPECT_EQ(row.record != nullptr, written);
+        if (row.record && written) {
+            std::string text = ReadWholeFile(ScheduledLogPath());
+            LogDocument document = {&text[0], (DWORD)text.size(), (DWORD)text.size(), 0};
+            std::vector<std::string> lines = DocumentLines(document);
+            EXPECT_EQ(row.record, lines.empty() ? "" : lines[0]);
+            DeleteFileA(ScheduledLogPath());
+        }
+        TearDown();
+    }
 }
 #endif
