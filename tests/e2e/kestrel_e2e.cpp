@@ -12,6 +12,7 @@
 #include "controls.h"
 #include "folder.h"
 #include "tree.h"
+#include "../engine/log_lines.h"
 
 static const char MAIN_CLASS[] = "kestrel";
 static const char MAIN_TITLE[] = "KESTREL 2.71";
@@ -802,4 +803,55 @@ TEST_F(KestrelTrial, SystemMenuBeginsWithTheTrialRunGreyedWhileARunIsActive) {
     EXPECT_FALSE(FindProcessWindow(program.info.dwProcessId, "#32770", TRIAL_CAPTION_LOG)) << "no second run";
     CloseWindow();
     EXPECT_EQ(0u, program.Finish());
+}
+
+// Three /run starts as the Task Scheduler makes them: each ends by itself with its exit code and
+// its log file (replacing last night's), nothing is ever pressed, and no window but the main one
+// ever appears, since nobody is there to close it.
+TEST_F(KestrelBench, ScheduledRunsEndByThemselvesWithTheirLogAndExitCode) {
+    BuildBigSource(300, 256 * 1024); // a run long enough to be seen running
+    ASSERT_TRUE(CreateDirectoryA(Path("logs").c_str(), nullptr));
+    std::string log = Path("logs\\nightly.rtf");
+    std::string job = "/mode 7FFFFFF /conf 0 /tcd * /tcf * /dest " + Path("dst") + " ";
+    const struct {
+        const char *name;
+        std::string args;
+        DWORD code;
+        std::string record; // one of the log file's records
+    } rows[] = {
+        {"copies", job + Path("src\\big"), 0, "O big\\d5\\f299.bin コピーしました。"},
+        {"error", job + "\"" + Path("src\\none") + "\"", 2, "X " + Path("src\\none") + " パス名が不正です。"},
+        {"refused", "/dest " + Path("none") + " " + Path("src\\big"), 16, "X > > コピー先のフォルダ名が不正です。"},
+    };
+    for (auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(WriteWholeFile(log, "last night"));
+        BenchProcess run;
+        run.Start(ProgramDir() + "kestrel.exe", "/run /log " + log + " " + row.args);
+        std::vector<std::string> others;
+        bool shot = false;
+        for (DWORD start = GetTickCount(); !run.Ended(20) && GetTickCount() - start < 120000;) {
+            OtherWindows found{run.info.dwProcessId, nullptr, {}};
+            EnumWindows(CollectOtherWindows, (LPARAM)&found);
+            for (HWND w : found.found) {
+                if (ClassName(w) != MAIN_CLASS) {
+                    others.push_back(ClassName(w) + " \"" + WindowText(w) + "\"");
+                } else if (!shot) {
+                    Settle(w);
+                    Sleep(300); // the window paints itself
+                    shot = run.Ended() || Screenshot(w, std::string("scheduled-") + row.name + ".png");
+                }
+            }
+        }
+        EXPECT_EQ(row.code, run.Finish());
+        EXPECT_EQ(std::vector<std::string>(), others) << "a window nobody would close";
+        std::string text = ReadWholeFile(log);
+        ASSERT_FALSE(text.empty());
+        EXPECT_EQ('}', text.back()) << "the document is closed";
+        LogDocument document = {&text[0], (DWORD)text.size(), (DWORD)text.size(), 0};
+        std::vector<std::string> lines = DocumentLines(document);
+        EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), row.record)) << row.record;
+    }
+    EXPECT_EQ(300, CheckCopiesWhole());
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((log + ".tmp").c_str()));
 }

@@ -4,6 +4,7 @@
 #include "../engine/copyrun_fixture.h"
 #include "cmdline.h"
 #include "scheduled.h"
+#include "sim_api.h"
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -93,7 +94,7 @@ TEST_F(PlatformTest, LogFileIsReplacedOnlyOnceTheNewOneIsComplete) {
         int result;
     } rows[] = {
         {"CreateFileA", true, (int)0x80000002}, {"WriteFile", true, (int)0x80000003},
-        {SIM_SHORT_WRITE, true, (int)0x80000003}, {"FlushFileBuffers", true, (int)0x80000004},
+        {"short write", true, (int)0x80000003}, {"FlushFileBuffers", true, (int)0x80000004},
         {"CloseHandle", true, (int)0x80000004}, {"MoveFileExW", false, (int)0x80000005},
         {nullptr, false, 0},
     };
@@ -101,7 +102,7 @@ TEST_F(PlatformTest, LogFileIsReplacedOnlyOnceTheNewOneIsComplete) {
         SCOPED_TRACE(row.op ? row.op : "no fault");
         ASSERT_TRUE(WriteWholeFile(log, "last night"));
         std::string at = row.onTemporary ? temporary : log;
-        if (row.op && strcmp(row.op, SIM_SHORT_WRITE) == 0)
+        if (row.op && strcmp(row.op, "short write") == 0)
             SimInjectShortWrite(at.c_str(), 3);
         else if (row.op)
             SimInjectFault(row.op, at.c_str(), ERROR_DISK_FULL);
