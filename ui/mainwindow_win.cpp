@@ -212,8 +212,7 @@ static char *MarkedCommandLine() {
     int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, nullptr);
     char *text = size > 0 ? (char *)LocalAlloc(LMEM_FIXED, (size_t)size) : nullptr;
     static const char MARK[2] = {UNHOLDABLE_MARK, 0};
-    BOOL usedMark = FALSE;
-    if (text && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text, size, MARK, &usedMark) == 0) {
+    if (text && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text, size, MARK, nullptr) == 0) {
         LocalFree(text);
         return nullptr;
     }
