@@ -237,8 +237,8 @@ static bool AppendToDocument(LogDocument *doc, DWORD limit, const char *line, si
     return true;
 }
 
-void CopyLogRecord(const char *name, const char *message, unsigned level) {
-    CountLogRecord(level, message);
+// Writes one record when the run's CONF keeps its level and it fits; counts nothing.
+static void WriteLogRecord(const char *name, const char *message, unsigned level) {
     bool ordinary = level < LOG_LEVEL_ERROR;
     if (ordinary ? g_copyLog.full != 0 : s_reserveFull) return;
     DWORD conf = g_runConf.load(std::memory_order_relaxed);
@@ -271,6 +271,13 @@ void CopyLogRecord(const char *name, const char *message, unsigned level) {
     DWORD limit = g_copyLog.capacity - (ordinary ? LOG_RESERVE : LOG_SUMMARY_ROOM);
     if (!AppendToDocument(&g_copyLog, limit, area, n, colour) && !ordinary) s_reserveFull = true;
 }
+
+void CopyLogRecord(const char *name, const char *message, unsigned level) {
+    CountLogRecord(level, message);
+    WriteLogRecord(name, message, level);
+}
+
+void CopyLogNote(const char *message, unsigned level) { WriteLogRecord("> >", message, level); }
 
 void CopyLogSummary(bool trial) {
     char message[512];

@@ -65,6 +65,10 @@ void ResetMissingList();
 // kind is lost until the next reset.
 void CopyLogRecord(const char *name, const char *message, unsigned level);
 
+// A record "> >" of the program rather than of the walk (a message box of a /run start, the
+// warning that the log is full): written as CopyLogRecord writes its level, counted nowhere.
+void CopyLogNote(const char *message, unsigned level);
+
 // The run's summary record, written last, whatever the log level: "! > > " and the message of
 // FormatRunSummary for the counts so far and the time since MarkRunStart, in the default text
 // colour. It always fits: nothing else takes the summary's room.

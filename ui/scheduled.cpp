@@ -16,8 +16,8 @@
 int ScheduledExitCode(const RunOutcome &outcome) {
     if (!outcome.ran) return EXIT_NOT_RUN;
     if (outcome.stopped) return EXIT_STOPPED;
-    if (outcome.errors > 0 || !outcome.logWritten) return EXIT_ERRORS;
-    if (outcome.warnings > 0) return EXIT_WARNINGS;
+    if (outcome.counts.errors > 0 || !outcome.logWritten) return EXIT_ERRORS;
+    if (outcome.counts.warnings > 0) return EXIT_WARNINGS;
     return EXIT_CLEAN;
 }
 
@@ -151,12 +151,14 @@ static bool RecordBox(const char *text, UINT type) {
     return true;
 }
 
-// The default log file: KestrelLog-YYYYMMDD-HHMMSS.rtf on the desktop.
+// The default log file: on the desktop, named as the viewer's save command names it.
 static bool DefaultLogPath(char *path) {
-    static const char NAME[] = "\\KestrelLog.rtf";
-    if (GetSpecialFolderPath(CSIDL_DESKTOP, path) < 0) return false;
-    if (strlen(path) + sizeof NAME > MAX_PATH) return false;
-    strcat(path, NAME);
+    char name[64];
+    ComposeSavedName(VIEWER_LOG, RunStartTime(), name, sizeof name);
+    if (GetSpecialFolderPath(CSIDL_DESKTOP, path) < 0 || !path[0]) return false;
+    if (strlen(path) + 1 + strlen(name) >= MAX_PATH) return false;
+    strcat(path, "\\");
+    strcat(path, name);
     return true;
 }
 
@@ -175,6 +177,7 @@ bool BeginScheduledStart(const char *text) {
     if (!words.run) return false;
     s_active = 1;
     g_boxRecorder = RecordBox;
+    MarkRunStart();
     // A /log value that names no file is refused like a missing one; a refused line's log goes to
     // the default place, since its /log cannot be trusted.
     const char *refusal = words.refusal;
@@ -215,10 +218,11 @@ int FinishScheduledStart() {
     if (ran && g_copyLog.full) KeepBoxRecord(LOG_LEVEL_WARNING, MSG_LOG_FULL);
     if (ran && s_checkRan && g_missingList.full) KeepBoxRecord(LOG_LEVEL_WARNING, MSG_MISSING_FULL);
     while (s_boxLock.test_and_set(std::memory_order_acquire)) Sleep(0);
-    for (int i = 0; i < s_boxRecordCount; i++) CopyLogRecord("> >", s_boxRecords[i].text, s_boxRecords[i].level);
+    for (int i = 0; i < s_boxRecordCount; i++) CopyLogNote(s_boxRecords[i].text, s_boxRecords[i].level);
     s_boxRecordCount = 0;
     s_boxLock.clear(std::memory_order_release);
-    RunOutcome outcome = {ran, s_stopped != 0, 0, 0, false};
+    CopyLogSummary(false); // a trial run is never a /run start
+    RunOutcome outcome = {ran, s_stopped != 0, CurrentRunCounts(), false};
     bool logWritten = WriteDocument(s_logPath, &g_copyLog);
     bool missingWritten = !(ran && s_checkRan) || WriteDocument(s_missingPath, &g_missingList);
     outcome.logWritten = logWritten && missingWritten;

@@ -3,6 +3,7 @@
 // by itself, leaving its log in a file and an exit code that says how the run went.
 #pragma once
 #include <windows.h>
+#include "runstats.h"
 
 // ---- the exit code ----
 
@@ -13,13 +14,12 @@
 #define EXIT_WARNINGS 1 // warnings and no error
 #define EXIT_CLEAN 0    // no error and no warning
 
-// How a /run start went: the summary's counts and what became of the run and its files.
+// How a /run start went: what became of the run, its summary's counts and its files.
 struct RunOutcome {
     bool ran;        // the walk began (the job was read, validated and its settings saved)
-    bool stopped;    // the walk was stopped
-    DWORD errors;    // the summary's エラー
-    DWORD warnings;  // the summary's 警告
-    bool logWritten; // the log file, and the missing-files document when the check ran, are written
+    bool stopped;     // the walk was stopped
+    RunCounts counts; // the summary's counts: only エラー and 警告 decide
+    bool logWritten;  // the log file, and the missing-files document when the check ran, are written
 };
 int ScheduledExitCode(const RunOutcome &outcome);
 
@@ -55,10 +55,11 @@ int ReplaceFileWhole(const char *path, const char *bytes, DWORD size);
 // Reads the command line's run words (ReadRunWords on `text`) before any step of the start that
 // can show a box. False: no /run, nothing changes. True: this is a /run start; from now on every
 // message box becomes a record "> >" of the log (errors and warnings at level 2, information at
-// level 3) written before the summary; the log file's path is decided (the /log value made full
-// against the current folder, or KestrelLog-YYYYMMDD-HHMMSS.rtf on the desktop when there is none
-// or the line is refused) and its place checked. A refused line or a log place that cannot be
-// written refuses the start.
+// level 3) written before the summary; the run's start is marked (MarkRunStart) and the log
+// file's path decided (the /log value made full against the current folder, or
+// KestrelLog-YYYYMMDD-HHMMSS.rtf of that moment on the desktop when there is none or the line is
+// refused) and its place checked. A refused line or a log place that cannot be written refuses
+// the start.
 bool BeginScheduledStart(const char *text);
 // This process is a /run start.
 bool ScheduledStartActive();
@@ -70,8 +71,9 @@ void ScheduledWalkBegins();
 // The walk has returned: stopped or not, and whether the missing-in-source check ran.
 void ScheduledWalkEnded(bool stopped, bool checkRan);
 // The end of a /run start, once: the full-log warnings (level 3) and the records of the boxes
-// go into the log (after a reset when nothing ran: a refused start's log holds only its own
-// records), then the summary; the log document is written to the log file, and the missing-files
+// go into the log, counted nowhere (after a reset when nothing ran: a refused start's log holds
+// only its own records and a summary of zeros), then the summary; the log document is written to
+// the log file, and the missing-files
 // document beside it when the check ran. Returns the exit code. The worker calls it at its end,
 // the start sequence when the start ends without a worker; a second call returns the first's
 // code (waiting for it to be done).

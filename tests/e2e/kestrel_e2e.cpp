@@ -817,11 +817,15 @@ TEST_F(KestrelBench, ScheduledRunsEndByThemselvesWithTheirLogAndExitCode) {
         const char *name;
         std::string args;
         DWORD code;
-        std::string record; // one of the log file's records
+        std::string record;  // one of the log file's records
+        std::string summary; // its last record, the summary, without its time
     } rows[] = {
-        {"copies", job + Path("src\\big"), 0, "O big\\d5\\f299.bin コピーしました。"},
-        {"error", job + "\"" + Path("src\\none") + "\"", 2, "X " + Path("src\\none") + " パス名が不正です。"},
-        {"refused", "/dest " + Path("none") + " " + Path("src\\big"), 16, "X > > コピー先のフォルダ名が不正です。"},
+        {"copies", job + Path("src\\big"), 0, "O big\\d5\\f299.bin コピーしました。",
+         "! > > コピー 300 件（78,643,200 バイト）、フォルダ作成 7 件、未コピー 0 件、エラー 0 件、警告 0 件"},
+        {"error", job + "\"" + Path("src\\none") + "\"", 2, "X " + Path("src\\none") + " パス名が不正です。",
+         "! > > コピー 0 件（0 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 1 件、警告 0 件"},
+        {"refused", "/dest " + Path("none") + " " + Path("src\\big"), 16, "X > > コピー先のフォルダ名が不正です。",
+         "! > > コピー 0 件（0 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 0 件、警告 0 件"},
     };
     for (auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -851,6 +855,8 @@ TEST_F(KestrelBench, ScheduledRunsEndByThemselvesWithTheirLogAndExitCode) {
         LogDocument document = {&text[0], (DWORD)text.size(), (DWORD)text.size(), 0};
         std::vector<std::string> lines = DocumentLines(document);
         EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), row.record)) << row.record;
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(row.summary, lines.back().substr(0, lines.back().find("、経過時間")));
     }
     EXPECT_EQ(300, CheckCopiesWhole());
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((log + ".tmp").c_str()));

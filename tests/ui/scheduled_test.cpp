@@ -15,21 +15,21 @@
 TEST(ScheduledExitCode, FirstThatApplies) {
     static const struct {
         bool ran, stopped;
-        DWORD errors, warnings;
+        RunCounts counts; // copied, bytes, folders created, refused, errors, warnings
         bool logWritten;
         int code;
     } rows[] = {
-        {false, false, 0, 0, true, 16},  // refused, failed start-up, no place for the log
-        {false, true, 2, 1, false, 16},  // nothing ran, whatever else
-        {true, true, 3, 4, false, 3},    // stopped, whatever it recorded
-        {true, false, 1, 5, true, 2},    // an error record
-        {true, false, 0, 0, false, 2},   // the log file could not be written at the end
-        {true, false, 0, 7, true, 1},    // warnings, no error
-        {true, false, 0, 0, true, 0},    // copied, refused by conditions: no error, no warning
+        {false, false, {0, 0, 0, 0, 0, 0}, true, 16},    // refused, failed start-up, no place for the log
+        {false, true, {0, 0, 0, 0, 2, 1}, false, 16},    // nothing ran, whatever else
+        {true, true, {5, 500, 1, 0, 3, 4}, false, 3},     // stopped, whatever it recorded
+        {true, false, {5, 500, 1, 2, 1, 5}, true, 2},     // an error record
+        {true, false, {5, 500, 1, 0, 0, 0}, false, 2},    // the log file could not be written at the end
+        {true, false, {5, 500, 1, 0, 0, 7}, true, 1},     // warnings, no error
+        {true, false, {1234, 5ull << 40, 3, 9, 0, 0}, true, 0}, // copied, created, refused by conditions
     };
     for (auto &row : rows) {
-        RunOutcome outcome = {row.ran, row.stopped, row.errors, row.warnings, row.logWritten};
-        EXPECT_EQ(row.code, ScheduledExitCode(outcome)) << row.ran << row.stopped << row.errors << row.warnings;
+        RunOutcome outcome = {row.ran, row.stopped, row.counts, row.logWritten};
+        EXPECT_EQ(row.code, ScheduledExitCode(outcome)) << &row - rows;
     }
 }
 
@@ -141,12 +141,19 @@ class ScheduledRunTest : public CopyRunTest {
         }
         return FinishScheduledStart();
     }
-    // The records of a log file written by the start.
+    // The records of a log file written by the start; the summary's time is left out.
     static std::vector<std::string> FileLines(const std::string &path) {
         std::string text = ReadWholeFile(path);
         EXPECT_EQ('}', text.empty() ? 0 : text.back()) << path << ": the document is closed";
         LogDocument document = {&text[0], (DWORD)text.size(), (DWORD)text.size(), 0};
-        return DocumentLines(document);
+        std::vector<std::string> lines = DocumentLines(document);
+        if (!lines.empty()) lines.back() = lines.back().substr(0, lines.back().find("、経過時間"));
+        return lines;
+    }
+    // The summary record of files of 0 bytes, without its time.
+    static std::string Summary(int copied, int errors, int warnings) {
+        return "! > > コピー " + std::to_string(copied) + " 件（0 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー " +
+               std::to_string(errors) + " 件、警告 " + std::to_string(warnings) + " 件";
     }
     int ClosesPosted() {
         int closes = 0;
@@ -170,21 +177,21 @@ TEST_F(ScheduledRunTest, EachEndHasItsLogAndExitCode) {
         bool copied;
         std::vector<std::string> lines; // of the log file; {"last night"}: the old file is kept
     } rows[] = {
-        {"copies", srcA, CONF_LOG_ALL, [] {}, 0, true, {"O a.txt コピーしました。"}},
-        {"error", "\"" + root + "none\"", CONF_LOG_ALL, [] {}, 2, false, {"X " + root + "none パス名が不正です。"}},
+        {"copies", srcA, CONF_LOG_ALL, [] {}, 0, true, {"O a.txt コピーしました。", Summary(1, 0, 0)}},
+        {"error", "\"" + root + "none\"", CONF_LOG_ALL, [] {}, 2, false, {"X " + root + "none パス名が不正です。", Summary(0, 1, 0)}},
         {"warning", srcA, CONF_LOG_ALL,
          [&] { SimInjectFault("SetFileAttributesA", (dst + "a.txt").c_str(), ERROR_ACCESS_DENIED, SIM_FAULT_EVERY); }, 1, true,
-         {"! a.txt コピーしました。（属性未設定）"}},
+         {"! a.txt コピーしました。（属性未設定）", Summary(1, 0, 1)}},
         {"stopped", srcA + " \"" + src + "b.txt\"", CONF_LOG_ALL,
          [&] {
              g_progressLine.watch = [](void *d, const char *) { PressStartButton((HWND)d); };
              g_progressLine.watchContext = dialog;
          },
-         3, true, {"O a.txt コピーしました。", "! > > ユーザの指示によりコピーを停止しました。"}},
-        {"refused job", "", CONF_LOG_ALL, [] {}, 16, false, {"X > > コピーするフォルダやファイル名を入力してください。"}},
+         3, true, {"O a.txt コピーしました。", "! > > ユーザの指示によりコピーを停止しました。", Summary(1, 0, 0)}},
+        {"refused job", "", CONF_LOG_ALL, [] {}, 16, false, {"X > > コピーするフォルダやファイル名を入力してください。", Summary(0, 0, 0)}},
         {"settings", srcA, CONF_LOG_ALL,
          [] { SimInjectFault("RegSetValueExA", nullptr, ERROR_CANTWRITE, SIM_FAULT_EVERY); }, 16, false,
-         {"X > > レジストリを設定できません。"}},
+         {"X > > レジストリを設定できません。", Summary(0, 0, 0)}},
         {"log lost at the end", srcA, CONF_LOG_ALL,
          [&] { SimInjectFault("MoveFileExW", log.c_str(), ERROR_ACCESS_DENIED); }, 2, true, {"last night"}},
     };
@@ -232,10 +239,14 @@ TEST_F(ScheduledRunTest, MissingListBesideTheLogAndAFullLog) {
     ResetScheduledStart();
     EXPECT_TRUE(BeginScheduledStart(("/run /log " + log).c_str()));
     ScheduledWalkBegins();
+    ResetCopyLog();
     g_copyLog.full = 1;
     ScheduledWalkEnded(false, false);
     EXPECT_EQ(0, FinishScheduledStart());
-    EXPECT_EQ("! > > ログが多すぎて全部表示できません。", FileLines(log).back());
+    std::vector<std::string> lines = FileLines(log);
+    ASSERT_LE(2u, lines.size());
+    EXPECT_EQ("! > > ログが多すぎて全部表示できません。", lines[lines.size() - 2]);
+    EXPECT_EQ(Summary(0, 0, 0), lines.back()) << "the full log's record is no warning";
 }
 
 // A log-off during a /run start: the wait for the file being copied lasts until the log is
@@ -254,7 +265,9 @@ TEST_F(ScheduledRunTest, SessionEndWaitsForTheLogFile) {
     for (DWORD start = GetTickCount(); !atOne && GetTickCount() - start < 10000;) std::this_thread::yield();
     SessionWaitSteps steps = {GetTickCount, [](DWORD ms) { atOne = 2, Sleep(ms); }};
     EXPECT_TRUE(WaitForWalkToEnd(dialog, steps, END_SESSION_WAIT_MS));
-    EXPECT_EQ("! > > ユーザの指示によりコピーを停止しました。", FileLines(log).back());
+    EXPECT_EQ((std::vector<std::string>{"O one.txt コピーしました。", "! > > ユーザの指示によりコピーを停止しました。",
+                                        Summary(1, 0, 0)}),
+              FileLines(log));
     EXPECT_EQ(3, FinishScheduledStart());
 }
 #endif

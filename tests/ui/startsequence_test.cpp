@@ -12,6 +12,7 @@
 #include "startup.h"
 #include "tree.h"
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -244,7 +245,7 @@ TEST_F(StartSequenceTest, ARunStartShowsNoBoxAndEndsWithItsOwnCode) {
                {"RegisterClass large small", "CreateWindow", "CreateDialog", "SizeAndShow 5", "StartRun",
                 "GetMessage", "Dispatch", "GetMessage"},
                ICONS_AND_LIBRARY}),
-         ""},
+         "! > > コピー 0 件（0 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 0 件、警告 0 件"},
         {"\"C:\\My Data /run", NONE, nullptr, {"SetMessageBoxInstance"}, "X > > 引数に不整合な引用符があります。"},
         {"/run /log C:\\none\\x.rtf", NONE, nullptr, {"SetMessageBoxInstance"}, nullptr},
         {"/run", RICHEDIT, nullptr, {"SetMessageBoxInstance", "InitCommonControls", "LoadRichEdit"},
@@ -269,7 +270,7 @@ TEST_F(StartSequenceTest, ARunStartShowsNoBoxAndEndsWithItsOwnCode) {
             std::string text = ReadWholeFile(ScheduledLogPath());
             LogDocument document = {&text[0], (DWORD)text.size(), (DWORD)text.size(), 0};
             std::vector<std::string> lines = DocumentLines(document);
-            EXPECT_EQ(row.record, lines.empty() ? "" : lines[0]);
+            EXPECT_EQ(row.record, lines.empty() ? "" : lines[0].substr(0, strlen(row.record)));
             DeleteFileA(ScheduledLogPath());
         }
         TearDown();
