@@ -39,7 +39,7 @@ def pe_time_stamp(data):
 
 def program_texts():
     """Every string literal of the program's sources, as the user sees it: "\\n" a line break,
-    "(&R)" in a menu shown as "(R)", "%u" a number."""
+    "(&R)" in a menu shown as "(R)", "%u" and "%s 件" a number."""
     texts = []
     for path in glob.glob("engine/*.[ch]*") + glob.glob("config/*.[ch]*") + glob.glob("ui/*.[ch]*") + \
             glob.glob("resources/*.rc"):
@@ -56,7 +56,7 @@ def check_quotes(text):
     joined = re.sub(r"\r\n\s*", "", text)
     texts = program_texts()
     for quote in re.findall(r"「([^」]*)」", joined):
-        shown = re.sub(r"\d+個", "%u個", quote)
+        shown = re.sub(r"\d[\d,]* 件", "%s 件", re.sub(r"\d+個", "%u個", quote))
         check(any(shown in t for t in texts) or any(h.startswith(quote) for h in headings),
               f"README-ja.txt quotes 「{quote}」, which the program does not show")
 
