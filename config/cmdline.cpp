@@ -34,6 +34,7 @@ static const char SCRIPT_MESSAGE[] = "引数が不正です。\n   /script ス�
 const char MSG_ARGUMENTS_UNBALANCED[] = "引数に不整合な引用符があります。";
 const char MSG_LOG_MISSING[] = "引数が不正です。\n   /log ログファイル";
 const char MSG_LOG_WITHOUT_RUN[] = "引数が不正です。\n   /log は /run と一緒に指定してください。";
+const char MSG_NAME_UNUSABLE[] = "名前に扱えない文字があるフォルダやファイルがあります。";
 const char MSG_LOG_UNUSABLE[] = "ログファイルの名前に扱えない文字があります。";
 static const char TOO_MANY_MESSAGE[] = "コピーするフォルダやファイルが多すぎます。";
 static const char NO_MEMORY_MESSAGE[] = "メモリが不足しています。";
@@ -174,6 +175,10 @@ int ApplyCommandLine(HWND dialog, const char *text) {
         refusal = NO_MEMORY_MESSAGE;
     else
         refusal = TakeRunWords(&count, words, &found);
+    // A word with a character the code page cannot hold would name another entry through its
+    // substitute ("简体目录" reads "?体目?", a wildcard): the whole line is refused.
+    for (int i = 0; i < count && !refusal; i++)
+        if (FindSingleByteChar(words[i], UNHOLDABLE_MARK)) refusal = MSG_NAME_UNUSABLE;
     if (refusal) {
         ShowWarningBox(dialog, "%s", refusal);
         result = -1;

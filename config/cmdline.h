@@ -13,6 +13,9 @@ extern const char MSG_LOG_MISSING[];     // "引数が不正です。\n   /log �
 extern const char MSG_LOG_WITHOUT_RUN[]; // "引数が不正です。\n   /log は /run と一緒に指定してください。"
 extern const char MSG_LOG_UNUSABLE[];    // the /log value has a character code page 932 cannot hold
 extern const char MSG_ARGUMENTS_UNBALANCED[]; // "引数に不整合な引用符があります。"
+// A name with a character code page 932 cannot hold: a dropped one, or a word of the command line
+// (which is then refused whole, never resolved through a substitute).
+extern const char MSG_NAME_UNUSABLE[];
 
 // In a text made from the wide command line, the byte that stands for a character code page 932
 // cannot hold (WideCharToMultiByte's default character). It is never a trail byte.

@@ -1,6 +1,7 @@
 // The log and missing-files documents: prologue, level filter, reserve, composition, RTF escaping.
 #include "copylog.h"
 #include "copyjob.h"
+#include "filesystem.h"
 #include "patterns.h"
 #include <string.h>
 
@@ -76,8 +77,15 @@ void ResetCopyLog() {
 }
 char g_missingWholeFolder[2 * MAX_PATH];
 
+// The missing-files document's lines as composed ("F path\r\n"…), without RTF; each is shorter
+// than its form in the document, so they always fit.
+static char s_missingLines[MISSING_DOCUMENT_CAPACITY];
+static size_t s_missingLinesLength;
+
 void ResetMissingList() {
     ResetDocument(&g_missingList);
+    s_missingLines[0] = '\0';
+    s_missingLinesLength = 0;
     g_missingWholeFolder[0] = '\0';
 }
 
@@ -92,18 +100,32 @@ void NoteFolderOfferedWhole(const char *path) {
 
 // Byte classes for escaping: a byte that needs nothing, a lead byte, a single-byte backslash or
 // brace, a single-byte line feed.
-enum { ESC_PLAIN, ESC_LEAD, ESC_BRACE, ESC_LINE };
+enum { ESC_PLAIN, ESC_LEAD, ESC_BRACE, ESC_LINE, ESC_UNIT };
 struct EscapeTable {
     unsigned char cls[256];
     constexpr EscapeTable() : cls() {
         for (int b = 0; b < 256; b++) cls[b] = IsLeadByteValue((unsigned char)b) ? ESC_LEAD : ESC_PLAIN;
         cls[0x5C] = cls[0x7B] = cls[0x7D] = ESC_BRACE;
         cls[0x0A] = ESC_LINE;
+        cls[(unsigned char)SHOWN_UNIT] = ESC_UNIT;
     }
 };
 static constexpr EscapeTable s_escape;
 
 static inline bool IsBraceValue(unsigned char b) { return b == 0x5C || b == 0x7B || b == 0x7D; }
+
+// The length of the escape "\\u" N "?" of a unit after the SHOWN_UNIT at t[i] (n bytes in all),
+// or 0 when none stands there: a stray SHOWN_UNIT is written as "\\'01".
+static size_t UnitEscape(const unsigned char *t, size_t i, size_t n) {
+    size_t j = i + 1;
+    if (j + 1 >= n || t[j] != '\\' || t[j + 1] != 'u') return 0;
+    j += 2;
+    if (j < n && t[j] == '-') j++;
+    size_t digits = j;
+    while (j < n && j - digits < 5 && t[j] >= '0' && t[j] <= '9') j++;
+    if (j == digits || j >= n || t[j] != '?') return 0;
+    return j - i;
+}
 
 // The size of `t` (n bytes) once escaped, its terminator not included.
 static size_t EscapedSize(const unsigned char *t, size_t n) {
@@ -117,6 +139,16 @@ static size_t EscapedSize(const unsigned char *t, size_t n) {
             break;
         case ESC_BRACE: size += 1; break;
         case ESC_LINE: size += 4; break;
+        case ESC_UNIT: {
+            size_t escape = UnitEscape(t, i, n);
+            if (escape == 0) {
+                size += 3;
+            } else {
+                size -= 1;
+                i += escape;
+            }
+            break;
+        }
         }
     }
     return size;
@@ -146,6 +178,12 @@ static char *PutEscaped(char *out, const unsigned char *t, size_t n) {
         case ESC_LINE:
             out = PutText(out, "\\par\n", 5);
             break;
+        case ESC_UNIT: {
+            size_t escape = UnitEscape(t, i, n);
+            out = escape ? PutText(out, (const char *)t + i + 1, escape) : PutText(out, "\\'01", 4);
+            i += escape;
+            break;
+        }
         }
     }
     *out = '\0';
@@ -180,11 +218,18 @@ int AppendRtfRecord(char *end, DWORD room, const char *text, int colour) {
 
 // ---- composition ----
 
-// Copies `piece` into the work area at `out`, stopping at `limit`; a double-byte character that
-// does not fit whole is left out. Returns the position after what was copied.
+// Copies `piece` into the work area at `out`, stopping at `limit`; a double-byte character or a
+// unit's escape that does not fit whole is left out. Returns the position after what was copied.
 static char *PutPiece(char *out, char *limit, const char *piece) {
     bool trail = false;
     for (const unsigned char *p = (const unsigned char *)piece; *p != 0; p++) {
+        size_t escape = *p == (unsigned char)SHOWN_UNIT ? UnitEscape(p, 0, strlen((const char *)p)) : 0;
+        if (escape) {
+            if (out + escape + 1 > limit) return out;
+            out = PutText(out, (const char *)p, escape + 1);
+            p += escape;
+            continue;
+        }
         if (trail) {
             trail = false;
         } else if (IsLeadByteValue(*p)) {
@@ -198,15 +243,21 @@ static char *PutPiece(char *out, char *limit, const char *piece) {
     return out;
 }
 
-// Composes "<mark>name<separator>message\r\n" in `area` (LOG_WORK_AREA bytes); a line too long
-// for the area is cut before its "\r\n", at a character boundary. Returns the line's length.
-static size_t ComposeLine(char *area, const char *mark, const char *name, const char *separator,
+// Composes "<mark>name<separator>message\r\n" in `area` (LOG_WORK_AREA bytes) or, when it is
+// longer, whole in a buffer of its own (*line; the caller frees it when it is not `area`). Only
+// when that cannot be had is the line cut before its "\r\n", at a character boundary. Returns
+// the line's length.
+static size_t ComposeLine(char *area, char **line, const char *mark, const char *name, const char *separator,
                           const char *message) {
     if (name == nullptr) name = "";
     if (message == nullptr) message = "";
     size_t lengths[4] = {strlen(mark), strlen(name), strlen(separator), strlen(message)};
+    size_t whole = lengths[0] + lengths[1] + lengths[2] + lengths[3] + 3;
+    char *own = whole > LOG_WORK_AREA ? (char *)LocalAlloc(LMEM_FIXED, whole) : nullptr;
+    if (own) area = own;
+    *line = area;
     char *out;
-    if (lengths[0] + lengths[1] + lengths[2] + lengths[3] + 3 <= LOG_WORK_AREA) {
+    if (whole <= LOG_WORK_AREA || own) {
         out = PutText(area, mark, lengths[0]);
         out = PutText(out, name, lengths[1]);
         out = PutText(out, separator, lengths[2]);
@@ -266,10 +317,11 @@ static void WriteLogRecord(const char *name, const char *message, unsigned level
     default:
         return;
     }
-    char area[LOG_WORK_AREA];
-    size_t n = ComposeLine(area, mark, name, " ", message);
+    char area[LOG_WORK_AREA], *line;
+    size_t n = ComposeLine(area, &line, mark, name, " ", message);
     DWORD limit = g_copyLog.capacity - (ordinary ? LOG_RESERVE : LOG_SUMMARY_ROOM);
-    if (!AppendToDocument(&g_copyLog, limit, area, n, colour) && !ordinary) s_reserveFull = true;
+    if (!AppendToDocument(&g_copyLog, limit, line, n, colour) && !ordinary) s_reserveFull = true;
+    if (line != area) LocalFree(line);
 }
 
 void CopyLogRecord(const char *name, const char *message, unsigned level) {
@@ -282,14 +334,22 @@ void CopyLogNote(const char *message, unsigned level) { WriteLogRecord("> >", me
 void CopyLogSummary(bool trial) {
     char message[512];
     FormatRunSummary(message, sizeof message, CurrentRunCounts(), SecondsSinceRunStart(), trial);
-    char area[LOG_WORK_AREA];
-    size_t n = ComposeLine(area, "! ", "> >", " ", message);
-    AppendToDocument(&g_copyLog, g_copyLog.capacity, area, n, LOG_COLOUR_DEFAULT);
+    char area[LOG_WORK_AREA], *line;
+    size_t n = ComposeLine(area, &line, "! ", "> >", " ", message);
+    AppendToDocument(&g_copyLog, g_copyLog.capacity, line, n, LOG_COLOUR_DEFAULT);
 }
 
 void MissingListLine(unsigned flag, const char *text) {
     if (g_missingList.full != 0) return;
-    char area[LOG_WORK_AREA];
-    size_t n = ComposeLine(area, "", text, "", "");
-    AppendToDocument(&g_missingList, g_missingList.capacity, area, n, flag != 0 ? LOG_COLOUR_BLUE : LOG_COLOUR_DEFAULT);
+    char area[LOG_WORK_AREA], *line;
+    size_t n = ComposeLine(area, &line, "", text, "", "");
+    // The lines themselves, beside the document: what the batch file is made of.
+    if (AppendToDocument(&g_missingList, g_missingList.capacity, line, n, flag != 0 ? LOG_COLOUR_BLUE : LOG_COLOUR_DEFAULT) &&
+        s_missingLinesLength + n < sizeof s_missingLines) {
+        memcpy(s_missingLines + s_missingLinesLength, line, n + 1);
+        s_missingLinesLength += n;
+    }
+    if (line != area) LocalFree(line);
 }
+
+const char *MissingListText() { return s_missingLines; }

@@ -16,11 +16,11 @@
 #define LOG_SUMMARY_ROOM 1024u
 #define MISSING_DOCUMENT_CAPACITY 0x400000u // 4,194,304 bytes, terminating zero included
 
-// Each record is composed in a work area before it is escaped into its document. The system's
-// work area held 300 bytes; ours is large enough for the longest name any caller can give (a
-// source word as typed, up to the 4095 characters of the sources field) with the longest message,
-// so no record is cut in practice. A line that would still not fit is cut at a character
-// boundary and keeps its "\r\n" ending; it never overruns the area.
+// Each record is composed in a work area before it is escaped into its document. The area holds
+// the longest name a caller types (the 4095 characters of the sources field) with the longest
+// message; a longer line (a deep path, a name of escaped units) is composed whole in memory of its
+// own, and cut at a character's end only when that memory cannot be had. A unit's escape is never
+// cut.
 #define LOG_WORK_AREA 4608u
 
 // Colour indexes of the documents' colour table.
@@ -76,7 +76,12 @@ void CopyLogSummary(bool trial);
 
 // Append one line "text\r\n" to the missing-files document: blue when `flag` is non-zero (a
 // folder), default colour otherwise (a file).
+// A line that does not fit is lost and sets the document's full flag.
 void MissingListLine(unsigned flag, const char *text);
+// Every line the missing-files document holds, as composed: "D path\r\n" or "F path\r\n", a name
+// in its shown form (filesystem.h). The deletion batch file is made from this, never from the
+// viewer's text.
+const char *MissingListText();
 
 // The first destination folder of a source whose every entry the missing-files document offers
 // for deletion (the source was empty or could not be read), as its lines name it; empty when

@@ -69,7 +69,27 @@ static void StoredFolderPath(const char *path, char *out) {
     if (!EndsInSeparator(out)) strcat(out, "\\");
 }
 
-// ---- helpers ----
+// ---- the walk's names and paths ----
+
+// What the walk of one source item keeps: the rules, and the two folders it goes from and to.
+// Names are kept in UTF-16 as the platform lists them; the bases end in "\\".
+struct Walk {
+    ProgressLine *progress;
+    DWORD mode;
+    const WordList *tcd, *tcf, *tud, *tuf;
+    const WCHAR *sourceBase;
+    size_t sourceUnits;
+    const WCHAR *destBase;
+    size_t destUnits;
+};
+
+// A visited entry's path relative to the bases, in its three forms (filesystem.h).
+struct EntryNames {
+    const WCHAR *wide; // what the file-system layer gets
+    size_t units;
+    const char *shown;   // what its records show
+    const char *pattern; // what the patterns and the progress line see
+};
 
 // The name tested against the patterns: the part after the last single-byte backslash.
 static const char *LastName(const char *path) {
@@ -83,129 +103,107 @@ static bool EndsInSeparator(const char *text) {
     return length && separator == text + length - 1;
 }
 
-// base + relative in a new buffer (LocalFree), or null.
-static char *JoinPath(const char *base, const char *relative) {
-    size_t b = strlen(base), r = strlen(relative);
-    char *path = (char *)LocalAlloc(LMEM_FIXED, b + r + 1);
-    if (!path) return nullptr;
-    memcpy(path, base, b);
-    memcpy(path + b, relative, r + 1);
-    return path;
+// base + relative at `out`, terminated.
+static void JoinWide(WCHAR *out, const WCHAR *base, size_t baseUnits, const WCHAR *relative, size_t units) {
+    memcpy(out, base, baseUnits * sizeof(WCHAR));
+    memcpy(out + baseUnits, relative, units * sizeof(WCHAR));
+    out[baseUnits + units] = 0;
 }
 
 // A source item (no backslash in its relative path) was created or copied at the destination.
-static void NoteMade(const char *relative) {
-    if (!FindSingleByteChar(relative, '\\')) g_run.itemMade = true;
+static void NoteMade(const EntryNames &entry) {
+    for (size_t i = 0; i < entry.units; i++)
+        if (entry.wide[i] == '\\') return;
+    g_run.itemMade = true;
 }
 
 // ---- the decisions ----
 
 // Writes one record and returns its level.
-static int Record(const char *name, const char *message, int level) {
-    CopyLogRecord(name, message, (unsigned)level);
+static int Record(const EntryNames &entry, const char *message, int level) {
+    CopyLogRecord(entry.shown, message, (unsigned)level);
     return level;
 }
 
-// The message when the source or destination path of an entry is too long for the calls that
-// handling it takes (null when both fit): decided once, before anything is tried, so that no
-// entry is left half done (a file copied without its attributes, a folder made but not entered).
-// A folder is listed with its path and "\\*" (two more units), and CreateDirectory takes 248 units.
-static const char *PathTooLong(const char *source, const char *destination, bool folder) {
-    if (!PathFitsPlatform(source, folder ? MAX_PATH - 2 : MAX_PATH)) return MSG_SOURCE_PATH_TOO_LONG;
-    if (!PathFitsPlatform(destination, folder ? CREATE_FOLDER_PATH_LIMIT : MAX_PATH)) return MSG_DEST_PATH_TOO_LONG;
+// The message when the source or destination path of an entry (`sourceUnits`, `destUnits` UTF-16
+// units) is too long for the calls that handling it takes (null when both fit): decided once,
+// before anything is tried, so that no entry is left half done (a file copied without its
+// attributes, a folder made but not entered). A folder is listed with its path and "\\*" (two more
+// units), and CreateDirectory takes 248 units.
+static const char *PathTooLong(size_t sourceUnits, size_t destUnits, bool folder) {
+    if (sourceUnits + 1 > (folder ? MAX_PATH - 2 : MAX_PATH)) return MSG_SOURCE_PATH_TOO_LONG;
+    if (destUnits + 1 > (folder ? CREATE_FOLDER_PATH_LIMIT : MAX_PATH)) return MSG_DEST_PATH_TOO_LONG;
     return nullptr;
 }
 
-// The message when handling source base + `relative` would copy an entry onto itself or, for a
-// folder, copy the destination folder into itself; null when it would not. Asked only of an entry
-// that the selection tests let through, so a folder the user excludes keeps its own record.
-static const char *CyclicCopy(const char *relative, bool folder) {
+// The message when handling the entry would copy it onto itself or, for a folder, copy the
+// destination folder into itself; null when it would not. Asked only of an entry that the
+// selection tests let through, so a folder the user excludes keeps its own record. (The
+// destination folder's path is code page 932 text: a name shown with escapes is never it.)
+static const char *CyclicCopy(const EntryNames &entry, bool folder) {
     if (!g_run.sourceStored[0] || !g_run.destinationStored[0]) return nullptr;
     if (g_run.sourceIsDestination) return MSG_SOURCE_IS_DEST;
     if (!folder) return nullptr;
-    size_t base = strlen(g_run.sourceStored), length = strlen(relative);
+    size_t base = strlen(g_run.sourceStored), length = strlen(entry.shown);
     if (base + length + 1 != strlen(g_run.destinationStored)) return nullptr;
     char path[MAX_PATH + 2];
     memcpy(path, g_run.sourceStored, base);
-    memcpy(path + base, relative, length);
+    memcpy(path + base, entry.shown, length);
     memcpy(path + base + length, "\\", 2);
     return SamePath(path, g_run.destinationStored) ? MSG_SOURCE_IS_DEST_FOLDER : nullptr;
 }
 
 // A folder that exists at the destination (or appeared there): it gets the source's attributes.
-static int FolderExists(const char *relative, const WCHAR *destination, DWORD attributes) {
+static int FolderExists(const EntryNames &entry, const WCHAR *destination, DWORD attributes) {
     if (TransferAttributes(g_run.fs, destination, attributes) < 0)
-        CopyLogRecord(relative, MSG_FOLDER_EXISTS_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
+        Record(entry, MSG_FOLDER_EXISTS_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
     else
-        CopyLogRecord(relative, MSG_FOLDER_EXISTS, LOG_LEVEL_NOT_COPIED);
+        Record(entry, MSG_FOLDER_EXISTS, LOG_LEVEL_NOT_COPIED);
     return 1;
 }
 
 // The folder was created and has its source's word: descend, knowing that it holds nothing.
-static int FolderCreated(const char *relative, const WCHAR *destination, DWORD attributes, DWORD *madeWord) {
+static int FolderCreated(const EntryNames &entry, const WCHAR *destination, DWORD attributes, DWORD *madeWord) {
     if (TransferAttributes(g_run.fs, destination, attributes) < 0) {
-        CopyLogRecord(relative, MSG_FOLDER_CREATED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
+        Record(entry, MSG_FOLDER_CREATED_NO_ATTRIBUTES, LOG_LEVEL_WARNING);
         *madeWord = MADE_WORD_UNKNOWN;
     } else {
-        CopyLogRecord(relative, g_run.folderCreated, LOG_LEVEL_DONE);
+        Record(entry, g_run.folderCreated, LOG_LEVEL_DONE);
         *madeWord = attributes;
     }
-    NoteMade(relative);
+    NoteMade(entry);
     return 2;
 }
 
-int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
-                const char *relative, const char *source, DWORD madeFolder, DWORD *madeWord) {
-    DWORD unusedWord;
-    if (!madeWord) madeWord = &unusedWord;
+// The decision for a source folder: 1 the folder exists at the destination (descend), 2 it was
+// created (descend; `*madeWord` gets the word it was given, see MADE_WORD_UNKNOWN), 0 refused,
+// -1 a destination problem. Writes exactly one record. `madeFolder`: see WalkEntry.
+static int EnterFolder(const Walk &walk, const EntryNames &entry, DWORD attributes, size_t sourceUnits,
+                       const WCHAR *destination, size_t destUnits, DWORD madeFolder, DWORD *madeWord) {
     *madeWord = INVALID_FILE_ATTRIBUTES;
-    Selection selection = SelectFolder(LastName(relative), attributes, mode, tcd, tud);
-    if (selection.result != SELECTED) {
-        CopyLogRecord(relative, selection.message, (unsigned)selection.level);
-        return 0;
-    }
-    if (const char *cyclic = CyclicCopy(relative, true)) {
-        CopyLogRecord(relative, cyclic, LOG_LEVEL_ERROR);
-        return 0;
-    }
-    char *destination = JoinPath(destBase, relative);
-    if (!destination) {
-        CopyLogRecord(relative, MSG_FOLDER_NOT_CREATED, LOG_LEVEL_ERROR);
-        return -1;
-    }
-    const char *tooLong = PathTooLong(source, destination, true);
-    WidePath wide;
-    if (!tooLong && !ToWidePath(destination, &wide)) tooLong = MSG_DEST_PATH_TOO_LONG;
-    LocalFree(destination);
-    if (tooLong) {
-        CopyLogRecord(relative, tooLong, LOG_LEVEL_ERROR);
-        return -1;
-    }
+    Selection selection = SelectFolder(LastName(entry.pattern), attributes, walk.mode, *walk.tcd, *walk.tud);
+    if (selection.result != SELECTED) return Record(entry, selection.message, selection.level), 0;
+    if (const char *cyclic = CyclicCopy(entry, true)) return Record(entry, cyclic, LOG_LEVEL_ERROR), 0;
+    if (const char *tooLong = PathTooLong(sourceUnits, destUnits, true)) return Record(entry, tooLong, LOG_LEVEL_ERROR), -1;
     // Below a folder this run has just created, nothing is there to look up.
-    DWORD existing = madeFolder != INVALID_FILE_ATTRIBUTES ? INVALID_FILE_ATTRIBUTES : g_run.fs->attributes(wide.text);
+    DWORD existing = madeFolder != INVALID_FILE_ATTRIBUTES ? INVALID_FILE_ATTRIBUTES : g_run.fs->attributes(destination);
     if (existing == INVALID_FILE_ATTRIBUTES && madeFolder == INVALID_FILE_ATTRIBUTES &&
-        GetLastError() != ERROR_FILE_NOT_FOUND) {
-        CopyLogRecord(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
-        return -1;
-    }
-    if (existing != INVALID_FILE_ATTRIBUTES && (existing & UNKNOWN_ATTRIBUTE_MASK)) {
-        CopyLogRecord(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
-        return -1;
-    }
-    if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY)) {
-        CopyLogRecord(relative, MSG_DEST_HAS_FILE, LOG_LEVEL_ERROR);
-        return -1;
-    }
-    if (existing != INVALID_FILE_ATTRIBUTES) return FolderExists(relative, wide.text, attributes);
-    if (g_run.fs->createFolder(wide.text)) return FolderCreated(relative, wide.text, attributes, madeWord);
+        GetLastError() != ERROR_FILE_NOT_FOUND)
+        return Record(entry, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR), -1;
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & UNKNOWN_ATTRIBUTE_MASK))
+        return Record(entry, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR), -1;
+    if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY))
+        return Record(entry, MSG_DEST_HAS_FILE, LOG_LEVEL_ERROR), -1;
+    if (existing != INVALID_FILE_ATTRIBUTES) return FolderExists(entry, destination, attributes);
+    if (g_run.fs->createFolder(destination)) return FolderCreated(entry, destination, attributes, madeWord);
     // Made by someone else since it was looked at, or a second name for a folder made just now
     // (an 8.3 alias, or a name that differs in case only): decided as after a look-up.
     if (GetLastError() == ERROR_ALREADY_EXISTS)
         return madeFolder != INVALID_FILE_ATTRIBUTES
-                   ? EnterFolder(mode, tcd, tud, attributes, destBase, relative, source, INVALID_FILE_ATTRIBUTES, madeWord)
-                   : FolderExists(relative, wide.text, attributes);
-    CopyLogRecord(relative, TooLongOr(MSG_FOLDER_NOT_CREATED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
-    return -1;
+                   ? EnterFolder(walk, entry, attributes, sourceUnits, destination, destUnits, INVALID_FILE_ATTRIBUTES,
+                                 madeWord)
+                   : FolderExists(entry, destination, attributes);
+    return Record(entry, TooLongOr(MSG_FOLDER_NOT_CREATED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR), -1;
 }
 
 // The word a copy carries when it is known without reading it: a file copied into a folder this
@@ -245,78 +243,82 @@ static int TransferToCopy(const WCHAR *copy, DWORD attributes, DWORD madeFolder)
 }
 
 // The record of a copy put in place, at the level TransferToCopy gave.
-static int CopiedRecord(const char *relative, int level) {
-    NoteMade(relative);
-    return Record(relative, level == LOG_LEVEL_DONE ? g_run.copied : MSG_COPIED_NO_ATTRIBUTES, level);
+static int CopiedRecord(const EntryNames &entry, int level) {
+    NoteMade(entry);
+    return Record(entry, level == LOG_LEVEL_DONE ? g_run.copied : MSG_COPIED_NO_ATTRIBUTES, level);
 }
 
-static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                         const char *source, const char *destination, const ListedEntry *listed, DWORD madeFolder);
+// A file to decide: its names, its paths and what is known of it.
+struct FileToCopy {
+    const EntryNames &entry;
+    DWORD attributes;
+    const WCHAR *source;
+    size_t sourceUnits;
+    const WCHAR *destination;
+    size_t destUnits;
+    const ListedEntry *listed; // the facts from its folder's listing, or null
+};
+
+static int DecideAndCopy(const Walk &walk, const FileToCopy &file, DWORD madeFolder);
 
 // A large file: copied into the temporary name beside its destination, given its attributes there
 // and then put in place; any failure deletes the temporary copy and leaves the destination as it
 // was (its protection, taken off just before the replacement, given back).
-static int CopyThroughTemporary(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf,
-                                const char *relative, const char *source, const char *destination,
-                                const ListedEntry *listed, DWORD madeFolder, const WCHAR *wideSource,
-                                const WCHAR *wideDestination, const WCHAR *temporary, DWORD existing) {
+static int CopyThroughTemporary(const Walk &walk, const FileToCopy &file, DWORD madeFolder, const WCHAR *temporary,
+                                DWORD existing) {
     const FileSystem *fs = g_run.fs;
-    if (!fs->copyFile(wideSource, temporary, FALSE)) {
+    if (!fs->copyFile(file.source, temporary, FALSE)) {
         const char *message = TooLongOr(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG);
         fs->deleteFile(temporary);
-        return Record(relative, message, LOG_LEVEL_ERROR);
+        return Record(file.entry, message, LOG_LEVEL_ERROR);
     }
-    int level = TransferToCopy(temporary, attributes, madeFolder);
+    int level = TransferToCopy(temporary, file.attributes, madeFolder);
     bool protectionRemoved = existing != INVALID_FILE_ATTRIBUTES && (existing & PROTECTION);
-    if (protectionRemoved && !fs->setAttributes(wideDestination, FILE_ATTRIBUTE_NORMAL)) {
+    if (protectionRemoved && !fs->setAttributes(file.destination, FILE_ATTRIBUTE_NORMAL)) {
         fs->deleteFile(temporary);
-        return Record(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
+        return Record(file.entry, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
     }
     bool absent = madeFolder != INVALID_FILE_ATTRIBUTES;
-    if (!fs->replaceFile(temporary, wideDestination, !absent)) {
+    if (!fs->replaceFile(temporary, file.destination, !absent)) {
         DWORD error = GetLastError();
-        if (protectionRemoved) fs->setAttributes(wideDestination, existing);
+        if (protectionRemoved) fs->setAttributes(file.destination, existing);
         fs->deleteFile(temporary);
-        if (absent && error == ERROR_ALREADY_EXISTS)
-            return DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination, listed,
-                                 INVALID_FILE_ATTRIBUTES);
+        if (absent && error == ERROR_ALREADY_EXISTS) return DecideAndCopy(walk, file, INVALID_FILE_ATTRIBUTES);
         SetLastError(error);
-        return Record(relative, TooLongOr(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        return Record(file.entry, TooLongOr(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
     }
-    return CopiedRecord(relative, level);
+    return CopiedRecord(file.entry, level);
 }
 
-// The decision for a file whose source and destination paths are known; one record, whose level
-// is returned. `madeFolder`: the word of the destination folder when this run has just created
-// it (nothing in it to look up), INVALID_FILE_ATTRIBUTES otherwise.
-static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                         const char *source, const char *destination, const ListedEntry *listed,
-                         DWORD madeFolder) {
-    Selection selection = SelectFile(LastName(source), attributes, mode, tcf, tuf);
-    if (selection.result != SELECTED) return Record(relative, selection.message, selection.level);
-    if (const char *cyclic = CyclicCopy(relative, false)) return Record(relative, cyclic, LOG_LEVEL_ERROR);
-    if (const char *tooLong = PathTooLong(source, destination, false)) return Record(relative, tooLong, LOG_LEVEL_ERROR);
-    WidePath wideSource, wideDestination;
-    if (!ToWidePath(source, &wideSource)) return Record(relative, MSG_SOURCE_PATH_TOO_LONG, LOG_LEVEL_ERROR);
-    if (!ToWidePath(destination, &wideDestination)) return Record(relative, MSG_DEST_PATH_TOO_LONG, LOG_LEVEL_ERROR);
+// The decision for a file and, when it is to be copied, the copy: one record, whose level is
+// returned. `madeFolder`: the word of the destination folder when this run has just created it
+// (nothing in it to look up), INVALID_FILE_ATTRIBUTES otherwise.
+static int DecideAndCopy(const Walk &walk, const FileToCopy &file, DWORD madeFolder) {
+    const EntryNames &entry = file.entry;
+    DWORD mode = walk.mode;
+    Selection selection = SelectFile(LastName(entry.pattern), file.attributes, mode, *walk.tcf, *walk.tuf);
+    if (selection.result != SELECTED) return Record(entry, selection.message, selection.level);
+    if (const char *cyclic = CyclicCopy(entry, false)) return Record(entry, cyclic, LOG_LEVEL_ERROR);
+    if (const char *tooLong = PathTooLong(file.sourceUnits, file.destUnits, false))
+        return Record(entry, tooLong, LOG_LEVEL_ERROR);
     const FileSystem *fs = g_run.fs;
     bool absent = madeFolder != INVALID_FILE_ATTRIBUTES;
     // A listed source's facts are known; a source item's are read when they are needed.
-    ListedEntry sourceFacts = listed ? *listed : ListedEntry{attributes, 0, 0};
-    bool known = listed != nullptr;
+    ListedEntry sourceFacts = file.listed ? *file.listed : ListedEntry{file.attributes, 0, 0};
+    bool known = file.listed != nullptr;
     DWORD existing = INVALID_FILE_ATTRIBUTES;
     if (!absent) {
         // The destination's attributes, size and time come in one call.
         ListedEntry destFacts;
-        if (!fs->facts(wideDestination.text, &destFacts)) {
+        if (!fs->facts(file.destination, &destFacts)) {
             if (GetLastError() != ERROR_FILE_NOT_FOUND)
-                return Record(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+                return Record(entry, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         } else {
             existing = destFacts.attributes;
-            if (existing & UNKNOWN_ATTRIBUTE_MASK) return Record(relative, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
-            if (existing & FILE_ATTRIBUTE_DIRECTORY) return Record(relative, MSG_DEST_HAS_FOLDER, LOG_LEVEL_ERROR);
+            if (existing & UNKNOWN_ATTRIBUTE_MASK) return Record(entry, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR);
+            if (existing & FILE_ATTRIBUTE_DIRECTORY) return Record(entry, MSG_DEST_HAS_FOLDER, LOG_LEVEL_ERROR);
             Selection judged = JudgeDestinationFile(existing, mode);
-            if (judged.result != SELECTED) return Record(relative, judged.message, judged.level);
+            if (judged.result != SELECTED) return Record(entry, judged.message, judged.level);
             // Size and time: the whole 64-bit size and the whole time in seconds, so that files
             // that differ only above 4 GiB, or dates after 2038, are judged correctly. The source
             // must be at least 2 seconds newer (file systems that keep times in 2-second steps).
@@ -324,171 +326,191 @@ static int DecideAndCopy(DWORD mode, DWORD attributes, const WordList &tcf, cons
             // an older file over a newer one. A copy that a hard end left incomplete (dated
             // PART_WRITTEN) is never up to date.
             if ((mode & (MODE_SKIP_SAME_SIZE | MODE_SKIP_NOT_NEWER)) && destFacts.written != PART_WRITTEN) {
-                if (!known && !fs->facts(wideSource.text, &sourceFacts))
-                    return Record(relative, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
+                if (!known && !fs->facts(file.source, &sourceFacts))
+                    return Record(entry, MSG_SOURCE_STATUS_FAILED, LOG_LEVEL_ERROR);
                 known = true;
                 if ((mode & MODE_SKIP_SAME_SIZE) && sourceFacts.size == destFacts.size)
-                    return Record(relative, MSG_SAME_SIZE, LOG_LEVEL_NOT_COPIED);
+                    return Record(entry, MSG_SAME_SIZE, LOG_LEVEL_NOT_COPIED);
                 if ((mode & MODE_SKIP_NOT_NEWER) && sourceFacts.written <= destFacts.written + 1)
-                    return Record(relative, MSG_NOT_NEWER, LOG_LEVEL_NOT_COPIED);
+                    return Record(entry, MSG_NOT_NEWER, LOG_LEVEL_NOT_COPIED);
             }
         }
     }
     // A large file goes into the temporary name first, so that its own name never holds a part.
     // (A source item whose facts cannot be read here is copied directly; the copy will say.)
-    if (!known && !fs->facts(wideSource.text, &sourceFacts)) sourceFacts.size = 0;
+    if (!known && !fs->facts(file.source, &sourceFacts)) sourceFacts.size = 0;
     NoteFileToCopy(sourceFacts.size);
     WidePath temporary;
-    if (sourceFacts.size >= LARGE_FILE_BYTES && TemporaryBeside(wideDestination.text, &temporary))
-        return CopyThroughTemporary(mode, attributes, tcf, tuf, relative, source, destination, listed, madeFolder,
-                                    wideSource.text, wideDestination.text, temporary.text, existing);
+    if (sourceFacts.size >= LARGE_FILE_BYTES && TemporaryBeside(file.destination, &temporary))
+        return CopyThroughTemporary(walk, file, madeFolder, temporary.text, existing);
     bool protectionRemoved = false;
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & PROTECTION)) {
-        if (!fs->setAttributes(wideDestination.text, FILE_ATTRIBUTE_NORMAL))
-            return Record(relative, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
+        if (!fs->setAttributes(file.destination, FILE_ATTRIBUTE_NORMAL))
+            return Record(entry, MSG_DEST_ATTRIBUTES_NOT_CHANGED, LOG_LEVEL_ERROR);
         protectionRemoved = true;
     }
     // Where nothing was looked up, the copy never replaces anything: a source folder can hold
     // names that the destination takes as one (a.txt and A.txt, or an 8.3 alias), and the second
     // one is decided as after a look-up.
-    if (!fs->copyFile(wideSource.text, wideDestination.text, absent)) {
-        if (absent && GetLastError() == ERROR_FILE_EXISTS)
-            return DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination, listed,
-                                 INVALID_FILE_ATTRIBUTES);
+    if (!fs->copyFile(file.source, file.destination, absent)) {
+        if (absent && GetLastError() == ERROR_FILE_EXISTS) return DecideAndCopy(walk, file, INVALID_FILE_ATTRIBUTES);
         const char *message = TooLongOr(MSG_COPY_FAILED, MSG_DEST_PATH_TOO_LONG);
         // The old file stays: it gets back the protection that was taken off for the copy.
-        if (protectionRemoved) fs->setAttributes(wideDestination.text, existing);
-        return Record(relative, message, LOG_LEVEL_ERROR);
+        if (protectionRemoved) fs->setAttributes(file.destination, existing);
+        return Record(entry, message, LOG_LEVEL_ERROR);
     }
-    return CopiedRecord(relative, TransferToCopy(wideDestination.text, attributes, madeFolder));
-}
-
-int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                const char *sourceBase, const char *destBase, const ListedEntry *listed, DWORD madeFolder) {
-    char *source = JoinPath(sourceBase, relative);
-    char *destination = source ? JoinPath(destBase, relative) : nullptr;
-    int level = destination
-                    ? DecideAndCopy(mode, attributes, tcf, tuf, relative, source, destination, listed, madeFolder)
-                    : Record(relative, MSG_COPY_FAILED, LOG_LEVEL_ERROR);
-    if (destination) LocalFree(destination);
-    if (source) LocalFree(source);
-    return level;
+    return CopiedRecord(entry, TransferToCopy(file.destination, file.attributes, madeFolder));
 }
 
 // ---- the walk ----
 
-// Visits every entry of the entered folder source base + `relative`, whose source path `work`
-// holds (with room for a child's relative path). 1: visited to the end; 0: the listing failed
-// (recorded); -1: a stop was requested. The buffer is the source path again on return.
-// `madeWord`: the destination folder's word when this run has just created it.
-static int WalkChildren(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf,
-                        const WordList &tud, const WordList &tuf, const char *relative, const char *sourceBase,
-                        const char *destBase, char *work, DWORD madeWord) {
-    size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
-    memcpy(work + baseLength + relativeLength, "\\*", 3);
+static int WalkEntry(const Walk &walk, const EntryNames &entry, const ListedEntry *listed, DWORD madeFolder);
+
+// Visits every entry of the entered folder `entry`, whose source path `source` (`sourceUnits`
+// units) has room for "\\*". 1: visited to the end; 0: the listing failed (recorded); -1: a stop
+// was requested. `madeWord`: the destination folder's word when this run has just created it.
+static int WalkChildren(const Walk &walk, const EntryNames &entry, WCHAR *source, size_t sourceUnits, DWORD madeWord) {
+    source[sourceUnits] = '\\';
+    source[sourceUnits + 1] = '*';
+    source[sourceUnits + 2] = 0;
     FolderListing listing;
-    bool listed = ListFirstEntry(work, &listing);
+    bool listed = ListFirstEntry(source, &listing);
     DWORD error = listed ? 0 : GetLastError();
-    work[baseLength + relativeLength] = '\0';
+    source[sourceUnits] = 0;
     if (!listed) {
         // Nothing listed is an empty folder.
         if (error == ERROR_FILE_NOT_FOUND) return 1;
-        CopyLogRecord(relative, TooLongOr(MSG_SOURCE_ACCESS_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        SetLastError(error);
+        Record(entry, TooLongOr(MSG_SOURCE_ACCESS_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         return 0;
     }
-    memcpy(work, relative, relativeLength);
-    work[relativeLength] = '\\';
-    char *childName = work + relativeLength + 1;
+    // The children's relative paths in their three forms, one block for all of them: this
+    // folder's path, a backslash, and room for the longest name in each form.
+    size_t shownLength = strlen(entry.shown), patternLength = strlen(entry.pattern);
+    size_t wideSize = (entry.units + 1 + MAX_PATH) * sizeof(WCHAR);
+    size_t shownSize = shownLength + 1 + SHOWN_UNIT_BYTES * MAX_PATH + 1;
+    char *block = (char *)LocalAlloc(LMEM_FIXED, wideSize + shownSize + patternLength + 2 + 2 * MAX_PATH + 1);
+    if (!block) {
+        CloseListing(&listing);
+        Record(entry, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
+        return 0;
+    }
+    WCHAR *childWide = (WCHAR *)block;
+    char *childShown = block + wideSize, *childPattern = childShown + shownSize;
+    memcpy(childWide, entry.wide, entry.units * sizeof(WCHAR));
+    childWide[entry.units] = '\\';
+    memcpy(childShown, entry.shown, shownLength);
+    childShown[shownLength] = '\\';
+    memcpy(childPattern, entry.pattern, patternLength);
+    childPattern[patternLength] = '\\';
     int result = 1;
     for (;;) {
-        const char *name = listing.entry.cFileName;
-        if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
-            strcpy(childName, name);
-            if (listing.name != NAME_EXACT) {
-                // Never opened, copied or cleared under a substitute, which may be another entry.
-                if (g_stopRequest) {
-                    result = -1;
-                    break;
-                }
-                CopyLogRecord(work, UnusableNameMessage(listing.name, listing.entry.dwFileAttributes), LOG_LEVEL_ERROR);
+        const WCHAR *name = listing.wideName;
+        bool dots = name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+        if (!dots && !listing.wide && listing.name != NAME_EXACT) {
+            // The ANSI listing's substitute is no name: never opened, copied or cleared.
+            strcpy(childShown + shownLength + 1, listing.entry.cFileName);
+            CopyLogRecord(childShown, UnusableNameMessage(listing.name, listing.entry.dwFileAttributes), LOG_LEVEL_ERROR);
+        } else if (!dots) {
+            size_t units = 0;
+            while (name[units]) units++;
+            memcpy(childWide + entry.units + 1, name, (units + 1) * sizeof(WCHAR));
+            EntryNames child = {childWide, entry.units + 1 + units, childShown, childShown};
+            if (listing.name == NAME_EXACT) {
+                strcpy(childShown + shownLength + 1, listing.entry.cFileName);
             } else {
-                ListedEntry child = ListedFacts(listing.entry);
-                if (WalkEntry(progress, mode, tcd, tcf, tud, tuf, work, sourceBase, destBase, &child, madeWord) < 0) {
-                    result = -1;
-                    break;
-                }
+                // A name the code page lacks, or too long for its code page form: both forms
+                // are made from the name as listed.
+                ShownForm(name, units, childShown + shownLength + 1);
+                PatternForm(name, units, childPattern + patternLength + 1);
+                child.pattern = childPattern;
+            }
+            ListedEntry facts = ListedFacts(listing.entry);
+            if (WalkEntry(walk, child, &facts, madeWord) < 0) {
+                result = -1;
+                break;
             }
         }
         if (!ListNextEntry(&listing)) {
             if (GetLastError() != ERROR_NO_MORE_FILES) {
-                CopyLogRecord(relative, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
+                Record(entry, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
                 result = 0;
             }
             break;
         }
     }
     CloseListing(&listing);
-    memcpy(work, sourceBase, baseLength);
-    memcpy(work + baseLength, relative, relativeLength + 1);
+    LocalFree(block);
     return result;
 }
 
-int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
-              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase,
-              const ListedEntry *listed, DWORD madeFolder) {
+// One visited entry. `listed` is what the listing said of an entry inside a source folder (null
+// for a source item, whose facts are read); `madeFolder` the word of its destination folder when
+// this run has just created that folder (nothing there to look up; a copy never replaces
+// anything), INVALID_FILE_ATTRIBUTES otherwise. Negative when the stop request was found set; 0
+// otherwise, whatever happened to the entry.
+static int WalkEntry(const Walk &walk, const EntryNames &entry, const ListedEntry *listed, DWORD madeFolder) {
     if (g_stopRequest) return -1;
-    if (!FindSingleByteChar(relative, '\\')) {
-        // A source item: the top of a walk. The current folder may have changed since the last one.
-        StoredFolderPath(sourceBase, g_run.sourceStored);
-        StoredFolderPath(destBase, g_run.destinationStored);
-        g_run.sourceIsDestination = SamePath(g_run.sourceStored, g_run.destinationStored);
-        g_run.itemMade = false;
-    }
-    size_t relativeLength = strlen(relative), baseLength = strlen(sourceBase);
-    // One work buffer per visit: the source path, then the search pattern, then each child's
-    // relative path (a child name has at most 259 bytes).
-    char *work = (char *)LocalAlloc(LMEM_FIXED, relativeLength + baseLength + 300);
-    if (!work) {
-        CopyLogRecord(relative, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
+    // The entry's source path (with room for "\\*") and destination path, in one block.
+    size_t sourceUnits = walk.sourceUnits + entry.units, destUnits = walk.destUnits + entry.units;
+    WCHAR *source = (WCHAR *)LocalAlloc(LMEM_FIXED, (sourceUnits + 3 + destUnits + 1) * sizeof(WCHAR));
+    if (!source) {
+        Record(entry, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
         return 0;
     }
-    memcpy(work, sourceBase, baseLength);
-    memcpy(work + baseLength, relative, relativeLength + 1);
+    WCHAR *destination = source + sourceUnits + 3;
+    JoinWide(source, walk.sourceBase, walk.sourceUnits, entry.wide, entry.units);
+    JoinWide(destination, walk.destBase, walk.destUnits, entry.wide, entry.units);
     // An entry found by its folder's listing has its attribute word already; a source item's is read.
-    WidePath wide;
-    bool widened = ToWidePath(work, &wide);
-    DWORD attributes = listed ? listed->attributes : widened ? g_run.fs->attributes(wide.text) : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = listed ? listed->attributes : g_run.fs->attributes(source);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CopyLogRecord(relative, TooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
-        LocalFree(work);
+        Record(entry, TooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        LocalFree(source);
         return 0;
     }
-    PublishProgress(progress, relative);
+    PublishProgress(walk.progress, entry.pattern);
 
+    int walked = 0;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         DWORD madeWord;
-        if (EnterFolder(mode, tcd, tud, attributes, destBase, relative, work, madeFolder, &madeWord) <= 0) {
-            LocalFree(work);
-            return 0;
-        }
-        int walked = WalkChildren(progress, mode, tcd, tcf, tud, tuf, relative, sourceBase, destBase, work, madeWord);
-        if (walked <= 0) {
-            LocalFree(work);
-            return walked;
-        }
-    } else if (CopyOneFile(mode, attributes, tcf, tuf, relative, sourceBase, destBase, listed, madeFolder) >
-               LOG_LEVEL_DONE) {
+        if (EnterFolder(walk, entry, attributes, sourceUnits, destination, destUnits, madeFolder, &madeWord) > 0)
+            walked = WalkChildren(walk, entry, source, sourceUnits, madeWord);
+    } else {
+        FileToCopy file = {entry, attributes, source, sourceUnits, destination, destUnits, listed};
         // A file that was not copied for a fault (or copied without its attributes) keeps its
         // archive attribute: it has not been backed up, and the next archive-driven run must see it.
-        LocalFree(work);
+        walked = DecideAndCopy(walk, file, madeFolder) <= LOG_LEVEL_DONE ? 1 : 0;
+    }
+    if (walked > 0 && (g_runConf & CONF_CLEAR_ARCHIVE)) {
+        if (!g_run.fs->setAttributes(source, attributes & ~(DWORD)FILE_ATTRIBUTE_ARCHIVE))
+            Record(entry, MSG_ARCHIVE_NOT_CLEARED, LOG_LEVEL_WARNING);
+    }
+    LocalFree(source);
+    return walked < 0 ? -1 : 0;
+}
+
+// Walks one source item: `name` in the folder `parent` (ending in "\\"), into `dest`; all three
+// code page 932 text. Negative when stopped.
+static int WalkSourceItem(const CopyJob *job, ProgressLine *progress, const char *parent, const char *name) {
+    // The current folder may have changed since the last item.
+    StoredFolderPath(parent, g_run.sourceStored);
+    StoredFolderPath(job->dest, g_run.destinationStored);
+    g_run.sourceIsDestination = SamePath(g_run.sourceStored, g_run.destinationStored);
+    g_run.itemMade = false;
+    WidePath sourceBase, destBase, wideName;
+    if (!ToWidePath(parent, &sourceBase) || !ToWidePath(job->dest, &destBase) || !ToWidePath(name, &wideName)) {
+        CopyLogRecord(name, MSG_SOURCE_PATH_TOO_LONG, LOG_LEVEL_ERROR);
         return 0;
     }
-    if (g_runConf & CONF_CLEAR_ARCHIVE) {
-        if (!widened || !g_run.fs->setAttributes(wide.text, attributes & ~(DWORD)FILE_ATTRIBUTE_ARCHIVE))
-            CopyLogRecord(relative, MSG_ARCHIVE_NOT_CLEARED, LOG_LEVEL_WARNING);
-    }
-    LocalFree(work);
-    return 0;
+    auto units = [](const WCHAR *text) {
+        size_t n = 0;
+        while (text[n]) n++;
+        return n;
+    };
+    Walk walk = {progress,        job->mode,       &job->tcdList,          &job->tcfList,  &job->tudList,
+                 &job->tufList,   sourceBase.text, units(sourceBase.text), destBase.text, units(destBase.text)};
+    EntryNames item = {wideName.text, units(wideName.text), name, name};
+    return WalkEntry(walk, item, nullptr, INVALID_FILE_ATTRIBUTES);
 }
 
 // ---- the run ----
@@ -503,8 +525,7 @@ int RunCopySources(const CopyJob *job, ProgressLine *progress) {
     for (int i = 0; i < job->sourceList.count && !stopped; i++) {
         char parent[MAX_PATH], name[MAX_PATH];
         if (ResolveSource(job->sourceList.words[i], parent, name) < 0) continue;
-        if (WalkEntry(progress, job->mode, job->tcdList, job->tcfList, job->tudList, job->tufList, name, parent,
-                      job->dest) < 0) {
+        if (WalkSourceItem(job, progress, parent, name) < 0) {
             stopped = true;
         } else if (job->conf & CONF_CHECK_MISSING) {
             // What the run has just created or copied holds only what the source has: its check

@@ -24,34 +24,13 @@ extern const char MSG_TRIAL_COPIED[];
 // コピーを停止しました。". -1 when the run was stopped, 0 when every source was visited.
 int RunCopySources(const CopyJob *job, ProgressLine *progress);
 
+// The walk keeps every name as the platform lists it (UTF-16): an entry whose name code page 932
+// lacks is copied like any other; its records show it by its true name, and the patterns see it
+// with "?" for each character the code page lacks (filesystem.h).
 // Where an entry lies in a folder that this run has just created, the walk passes that folder's
 // attribute word down (`madeFolder`): nothing there can exist yet, so nothing is looked up, and a
 // copy never replaces anything. INVALID_FILE_ATTRIBUTES: the folder was there before;
 // MADE_WORD_UNKNOWN: created, but its word could not be set.
 #define MADE_WORD_UNKNOWN 0u
 
-// One visited entry: relative path, the folder that holds the source item (ending in "\\") and the
-// destination (ending in "\\"); `listed` is what the listing said of an entry inside a source
-// folder (null for a source item, whose facts are read). Negative when the stop request was found
-// set; 0 otherwise, whatever happened to the entry.
-int WalkEntry(ProgressLine *progress, DWORD mode, const WordList &tcd, const WordList &tcf, const WordList &tud,
-              const WordList &tuf, const char *relative, const char *sourceBase, const char *destBase,
-              const ListedEntry *listed = nullptr, DWORD madeFolder = INVALID_FILE_ATTRIBUTES);
-
-// The decision for a source folder: 1 the folder exists at the destination (descend), 2 it was
-// created (descend; `*madeWord` gets the word it was given, see MADE_WORD_UNKNOWN), 0 refused,
-// -1 a destination problem. Writes exactly one record. A folder that would be the destination
-// folder itself, or whose source folder is the destination, is refused (level 2) after the
-// selection tests.
-// `source` is the folder's source path: a source or destination path that is too long for the
-// platform is refused before anything is tried.
-int EnterFolder(DWORD mode, const WordList &tcd, const WordList &tud, DWORD attributes, const char *destBase,
-                const char *relative, const char *source, DWORD madeFolder = INVALID_FILE_ATTRIBUTES,
-                DWORD *madeWord = nullptr);
-
-// The decision for a source file and, when it is to be copied, the copy. Writes exactly one record
-// and returns its level (0-3). `listed`: the file's facts from its folder's listing, or null.
-int CopyOneFile(DWORD mode, DWORD attributes, const WordList &tcf, const WordList &tuf, const char *relative,
-                const char *sourceBase, const char *destBase, const ListedEntry *listed = nullptr,
-                DWORD madeFolder = INVALID_FILE_ATTRIBUTES);
 

@@ -1,6 +1,7 @@
 // The file-system layer: the real disk, the trial run's view of it, and folder listings.
 #include "filesystem.h"
 #include "patterns.h"
+#include <stdio.h>
 #include <string.h>
 
 #ifndef FSCTL_SET_COMPRESSION
@@ -14,6 +15,60 @@ bool ToWidePath(const char *path, WidePath *out) {
     out->text[0] = 0;
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return false;
+}
+
+// The code page 932 form of one character (`units` 1, or 2 for a surrogate pair) at `out`: its
+// length, or 0 when the code page has no exact form for it.
+static size_t ExactForm(const WCHAR *character, int units, char *out) {
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character, units, out, 2, nullptr, &usedDefault);
+    return length > 0 && !usedDefault ? (size_t)length : 0;
+}
+
+// The whole text at once, when it is exact (the common case): its length, or 0.
+static size_t ExactText(const WCHAR *text, size_t units, char *out) {
+    BOOL usedDefault = FALSE;
+    int length = units ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, (int)units, out, (int)(2 * units),
+                                             nullptr, &usedDefault)
+                       : 0;
+    return length > 0 && !usedDefault ? (size_t)length : 0;
+}
+
+static bool IsPair(const WCHAR *text, size_t i, size_t units) {
+    return text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+}
+
+size_t PatternForm(const WCHAR *text, size_t units, char *out, bool *exact) {
+    size_t length = ExactText(text, units, out);
+    if (exact) *exact = length > 0 || units == 0;
+    if (length > 0 || units == 0) {
+        out[length] = '\0';
+        return length;
+    }
+    for (size_t i = 0; i < units; i++) {
+        int step = IsPair(text, i, units) ? 2 : 1;
+        size_t n = step == 1 ? ExactForm(text + i, 1, out + length) : 0;
+        if (n == 0) out[length++] = '?';
+        length += n;
+        i += (size_t)step - 1;
+    }
+    out[length] = '\0';
+    return length;
+}
+
+size_t ShownForm(const WCHAR *text, size_t units, char *out) {
+    size_t length = ExactText(text, units, out);
+    if (length > 0 || units == 0) {
+        out[length] = '\0';
+        return length;
+    }
+    for (size_t i = 0; i < units; i++) {
+        size_t n = ExactForm(text + i, 1, out + length);
+        if (n == 0) n = (size_t)snprintf(out + length, SHOWN_UNIT_BYTES + 1, "%c\\u%d?", SHOWN_UNIT, (int)(short)text[i]);
+        length += n;
+    }
+    out[length] = '\0';
+    return length;
 }
 
 // The code page 932 form of a path for the ANSI calls, where the wide calls are stubs. Every path
@@ -443,6 +498,7 @@ static void TakeWideEntry(const WIN32_FIND_DATAW &found, FolderListing *listing)
     entry.nFileSizeHigh = found.nFileSizeHigh;
     entry.nFileSizeLow = found.nFileSizeLow;
     entry.cAlternateFileName[0] = '\0';
+    memcpy(listing->wideName, found.cFileName, sizeof listing->wideName);
     BOOL usedDefault = FALSE;
     int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, found.cFileName, -1, entry.cFileName, MAX_PATH,
                                      nullptr, &usedDefault);
@@ -466,16 +522,23 @@ static void TakeWideEntry(const WIN32_FIND_DATAW &found, FolderListing *listing)
     listing->name = NAME_TOO_LONG;
 }
 
-bool ListFirstEntry(const char *pattern, FolderListing *listing) {
+// An entry of the ANSI listing: a "?" (never a trail byte, never in a name) stands for a
+// character the code page lacks; any other name is exact as far as the platform knows.
+static void TakeAnsiEntry(FolderListing *listing) {
+    listing->name = strchr(listing->entry.cFileName, '?') ? NAME_NOT_IN_CODE_PAGE : NAME_EXACT;
+    if (MultiByteToWideChar(CP_ACP, 0, listing->entry.cFileName, -1, listing->wideName, MAX_PATH) == 0)
+        listing->wideName[0] = 0;
+}
+
+bool ListFirstEntry(const WCHAR *pattern, FolderListing *listing) {
     listing->find = INVALID_HANDLE_VALUE;
-    WCHAR widePattern[MAX_PATH];
-    if (MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, MAX_PATH) == 0) {
+    if (WideLength(pattern) >= MAX_PATH) {
         // The pattern itself does not fit the platform's paths.
-        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(widePattern, &found);
+    HANDLE find = FindFirstFileW(pattern, &found);
     if (find != INVALID_HANDLE_VALUE) {
         listing->find = find;
         listing->wide = true;
@@ -483,16 +546,31 @@ bool ListFirstEntry(const char *pattern, FolderListing *listing) {
         return true;
     }
     if (!WideIsStub()) return false;
-    find = FindFirstFileA(pattern, &listing->entry);
+    AnsiPath ansi;
+    if (!ToAnsiPath(pattern, &ansi)) return false;
+    find = FindFirstFileA(ansi.text, &listing->entry);
     if (find == INVALID_HANDLE_VALUE) return false;
     listing->find = find;
     listing->wide = false;
-    listing->name = NAME_EXACT;
+    TakeAnsiEntry(listing);
     return true;
 }
 
+bool ListFirstEntry(const char *pattern, FolderListing *listing) {
+    WidePath wide;
+    if (!ToWidePath(pattern, &wide)) {
+        listing->find = INVALID_HANDLE_VALUE;
+        return false;
+    }
+    return ListFirstEntry(wide.text, listing);
+}
+
 bool ListNextEntry(FolderListing *listing) {
-    if (!listing->wide) return FindNextFileA(listing->find, &listing->entry) != FALSE;
+    if (!listing->wide) {
+        if (!FindNextFileA(listing->find, &listing->entry)) return false;
+        TakeAnsiEntry(listing);
+        return true;
+    }
     WIN32_FIND_DATAW found;
     if (!FindNextFileW(listing->find, &found)) return false;
     TakeWideEntry(found, listing);

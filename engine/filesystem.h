@@ -17,6 +17,23 @@ struct WidePath {
 // False (ERROR_FILENAME_EXCED_RANGE, `out` empty) when the path does not fit.
 bool ToWidePath(const char *path, WidePath *out);
 
+// ---- names the user reads ----
+
+// The walk and the missing check keep every name as the platform lists it, in UTF-16, and show it
+// in code page 932 in two forms. The pattern form, which the patterns and the progress line see,
+// has one "?" for each character the code page lacks (a surrogate pair is one character), never a
+// look-alike: "café.txt" is "caf?.txt". The shown form, which log records and missing-files lines
+// carry, has each such UTF-16 unit as SHOWN_UNIT followed by the RTF escape "\\uN?" (N the unit
+// as a signed 16-bit number); the documents write the escape, so that the viewer shows the name
+// as it is on disk. No name holds SHOWN_UNIT and it is never a trail byte.
+#define SHOWN_UNIT '\x01'
+#define SHOWN_UNIT_BYTES 10 // the longest shown form of one unit: SHOWN_UNIT "\\u-32768?"
+// The pattern form of `units` units of `text` into `out` (2 * units + 1 bytes): its length; and
+// whether it is exact (every character has its code page 932 form), when `exact` is not null.
+size_t PatternForm(const WCHAR *text, size_t units, char *out, bool *exact = nullptr);
+// The shown form into `out` (SHOWN_UNIT_BYTES * units + 1 bytes): its length.
+size_t ShownForm(const WCHAR *text, size_t units, char *out);
+
 // ---- facts of an entry ----
 
 // An entry's attribute word, its size and its last-write time in whole seconds since 1970
@@ -36,7 +53,8 @@ int64_t SecondsSince1970(const FILETIME &time);
 // none; the wide listing tells such names apart.
 enum ListedName {
     NAME_EXACT = 0,         // entry.cFileName is the name
-    NAME_NOT_IN_CODE_PAGE,  // characters the code page lacks; entry.cFileName shows them as "?"
+    NAME_NOT_IN_CODE_PAGE,  // characters the code page lacks; entry.cFileName shows them as "?" (from
+                            // the ANSI listing: the platform's "?", and wideName is no name at all)
     NAME_TOO_LONG           // its code page form does not fit 259 bytes; entry.cFileName is cut
 };
 
@@ -45,12 +63,14 @@ struct FolderListing {
     bool wide;              // listed with the wide calls
     WIN32_FIND_DATAA entry; // the current entry: its facts, and its name in code page 932
     ListedName name;
+    WCHAR wideName[MAX_PATH]; // the current entry's name as listed (from the ANSI listing: converted)
 };
 
 // Starts listing `pattern` (a folder followed by "\\*", or a path): true with the first entry in
 // `listing`; false with the platform's last-error code (ERROR_FILE_NOT_FOUND when nothing
 // matches, ERROR_FILENAME_EXCED_RANGE when the pattern does not fit), and nothing to close.
 bool ListFirstEntry(const char *pattern, FolderListing *listing);
+bool ListFirstEntry(const WCHAR *pattern, FolderListing *listing);
 // The next entry: false at the end (ERROR_NO_MORE_FILES) or on a failure (another code).
 bool ListNextEntry(FolderListing *listing);
 void CloseListing(FolderListing *listing);

@@ -12,126 +12,170 @@
 static const char MSG_NO_DEST_ACCESS[] = "コピー先にアクセスできません。";
 static const char MSG_CHECKING[] = "コピー元に無いファイルの確認中";
 
-// Does any source copied into this destination folder have the entry `relative` (of either kind)?
-// 1 yes, 0 no; -1 when an answer could not be read. `path` has room for the longest parent and
-// `relative`.
-static int SourceHas(char *path, const char *sourceParent, const char *relative) {
+// What one check keeps: the source folder and the destination folder it compares, each ending in
+// "\\", in UTF-16, and the destination as code page 932 text for the list's lines.
+struct CheckBases {
+    ProgressLine *progress;
+    const WCHAR *source;
+    size_t sourceUnits;
+    const WCHAR *dest;
+    size_t destUnits;
+    const char *destText;
+};
+
+// A checked entry's path relative to the bases: as listed, and in its shown form.
+struct CheckedName {
+    const WCHAR *wide;
+    size_t units;
+    const char *shown;
+};
+
+static size_t Units(const WCHAR *text) {
+    size_t n = 0;
+    while (text[n]) n++;
+    return n;
+}
+
+// Does any source copied into this destination folder have the entry (of either kind)? The names
+// are compared by the platform, as it compares names: without regard to case, never through a
+// substitute. 1 yes, 0 no; -1 when an answer could not be read. `path` has room for the longest
+// parent and the entry.
+static int SourceHas(WCHAR *path, const CheckBases &bases, const CheckedName &entry) {
     for (int i = -1; i < g_run.otherCount; i++) {
-        strcpy(path, i < 0 ? sourceParent : g_run.otherParents[i]);
-        strcat(path, relative);
-        WidePath wide;
-        if (!PathFitsPlatform(path, MAX_PATH) || !ToWidePath(path, &wide)) {
+        const WCHAR *parent = i < 0 ? bases.source : g_run.otherParents[i];
+        size_t parentUnits = i < 0 ? bases.sourceUnits : Units(parent);
+        memcpy(path, parent, parentUnits * sizeof(WCHAR));
+        memcpy(path + parentUnits, entry.wide, entry.units * sizeof(WCHAR));
+        path[parentUnits + entry.units] = 0;
+        if (parentUnits + entry.units + 1 > MAX_PATH) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             return -1;
         }
-        if (g_run.fs->attributes(wide.text) != INVALID_FILE_ATTRIBUTES) return 1;
+        if (g_run.fs->attributes(path) != INVALID_FILE_ATTRIBUTES) return 1;
         DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return -1;
     }
     return 0;
 }
 
-int CheckMissingInSource(ProgressLine *progress, const char *relative, const char *sourceParent, const char *destination) {
-    if (g_stopRequest.load()) return -1;
+static int CheckEntry(const CheckBases &bases, const CheckedName &entry);
 
-    // One buffer per call, in three parts: the missing-list line "F " + destination + relative
-    // (whose text after the kind letter is the destination path), the path of a source
-    // counterpart or the destination's search pattern, and a child's relative path.
-    size_t relativeLength = strlen(relative), destinationLength = strlen(destination);
-    size_t parentLength = strlen(sourceParent);
-    if (parentLength < g_run.otherLongest) parentLength = g_run.otherLongest;
-    size_t lineRoom = 2 + destinationLength + relativeLength + 1;
-    size_t pathRoom = (parentLength > destinationLength ? parentLength : destinationLength) + relativeLength + 3;
-    size_t childRoom = relativeLength + 1 + MAX_PATH;
-    char *line = (char *)LocalAlloc(LMEM_FIXED, lineRoom + pathRoom + childRoom);
-    if (!line) {
-        // No memory to look at this entry: one record, as for an entry that cannot be reached.
-        CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+// Checks every entry of the destination folder `entry`, whose path `pattern` holds with room for
+// "\\*". 1 when every entry got its line; 0 when one did not (or the listing failed: recorded);
+// -1 when stopped. `*entries`: how many entries it holds.
+static int CheckChildren(const CheckBases &bases, const CheckedName &entry, WCHAR *pattern, size_t units, int *entries) {
+    pattern[units] = '\\';
+    pattern[units + 1] = '*';
+    pattern[units + 2] = 0;
+    FolderListing listing;
+    if (!ListFirstEntry(pattern, &listing)) {
+        // Only a folder without even "." and ".." (a root) lists nothing: it counts as empty.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) return 1;
+        CopyLogRecord(entry.shown, TooLongOr(MSG_NO_DEST_ACCESS, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         return 0;
     }
-    char *destinationPath = line + 2, *path = line + lineRoom, *child = path + pathRoom;
-    memcpy(destinationPath, destination, destinationLength);
-    memcpy(destinationPath + destinationLength, relative, relativeLength + 1);
+    size_t shownLength = strlen(entry.shown);
+    size_t wideSize = (entry.units + 1 + MAX_PATH) * sizeof(WCHAR);
+    char *block = (char *)LocalAlloc(LMEM_FIXED, wideSize + shownLength + 2 + SHOWN_UNIT_BYTES * MAX_PATH);
+    if (!block) {
+        CloseListing(&listing);
+        CopyLogRecord(entry.shown, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+        return 0;
+    }
+    WCHAR *childWide = (WCHAR *)block;
+    char *childShown = block + wideSize;
+    memcpy(childWide, entry.wide, entry.units * sizeof(WCHAR));
+    childWide[entry.units] = '\\';
+    memcpy(childShown, entry.shown, shownLength);
+    childShown[shownLength] = '\\';
+    int result = 1;
+    for (;;) {
+        const WCHAR *name = listing.wideName;
+        if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))) {
+            (*entries)++;
+            size_t nameUnits = Units(name);
+            memcpy(childWide + entry.units + 1, name, (nameUnits + 1) * sizeof(WCHAR));
+            if (listing.name == NAME_EXACT || !listing.wide)
+                strcpy(childShown + shownLength + 1, listing.entry.cFileName);
+            else
+                ShownForm(name, nameUnits, childShown + shownLength + 1);
+            int checked;
+            if (listing.name != NAME_EXACT && !listing.wide) {
+                // The ANSI listing's substitute names another entry or none: it is neither
+                // compared nor offered for deletion, and it keeps its folder.
+                checked = 0;
+                CopyLogRecord(childShown, MSG_CHECK_NAME_UNUSABLE, LOG_LEVEL_ERROR);
+            } else {
+                checked = CheckEntry(bases, {childWide, entry.units + 1 + nameUnits, childShown});
+            }
+            if (checked < 0) {
+                result = -1;
+                break;
+            }
+            if (checked == 0) result = 0;
+        }
+        if (!ListNextEntry(&listing)) {
+            if (GetLastError() != ERROR_NO_MORE_FILES) {
+                CopyLogRecord(entry.shown, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+                result = 0;
+            }
+            break;
+        }
+    }
+    CloseListing(&listing);
+    LocalFree(block);
+    return result;
+}
+
+// One destination entry and, for a folder, everything below it: as CheckMissingInSource.
+static int CheckEntry(const CheckBases &bases, const CheckedName &entry) {
+    if (g_stopRequest.load()) return -1;
+    // One block: the destination path (with room for "\\*"), the path of a source counterpart,
+    // and the missing-list line "F " + destination + the shown path.
+    size_t destUnits = bases.destUnits + entry.units;
+    size_t parentUnits = bases.sourceUnits > g_run.otherLongest ? bases.sourceUnits : g_run.otherLongest;
+    size_t sourceUnits = parentUnits + entry.units + 1;
+    size_t destTextLength = strlen(bases.destText), shownLength = strlen(entry.shown);
+    char *block = (char *)LocalAlloc(LMEM_FIXED, (destUnits + 3 + sourceUnits) * sizeof(WCHAR) + 2 + destTextLength +
+                                                      shownLength + 1);
+    if (!block) {
+        // No memory to look at this entry: one record, as for an entry that cannot be reached.
+        CopyLogRecord(entry.shown, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
+        return 0;
+    }
+    WCHAR *destination = (WCHAR *)block, *sourcePath = destination + destUnits + 3;
+    char *line = (char *)(sourcePath + sourceUnits);
+    memcpy(destination, bases.dest, bases.destUnits * sizeof(WCHAR));
+    memcpy(destination + bases.destUnits, entry.wide, entry.units * sizeof(WCHAR));
+    destination[destUnits] = 0;
+    memcpy(line + 2, bases.destText, destTextLength);
+    memcpy(line + 2 + destTextLength, entry.shown, shownLength + 1);
 
     // A path too long for the platform's calls cannot be looked at, on either side.
-    if (!PathFitsPlatform(destinationPath, MAX_PATH)) {
-        CopyLogRecord(relative, MSG_CHECK_PATH_TOO_LONG, LOG_LEVEL_ERROR);
-        LocalFree(line);
-        return 0;
-    }
-    WidePath wide;
-    DWORD attributes = ToWidePath(destinationPath, &wide) ? g_run.fs->attributes(wide.text) : INVALID_FILE_ATTRIBUTES;
+    DWORD attributes = destUnits + 1 > MAX_PATH ? INVALID_FILE_ATTRIBUTES : g_run.fs->attributes(destination);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CopyLogRecord(relative, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
-        LocalFree(line);
+        if (destUnits + 1 > MAX_PATH) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        CopyLogRecord(entry.shown, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        LocalFree(block);
         return 0;
     }
-    PublishProgress(progress, MSG_CHECKING);
+    PublishProgress(bases.progress, MSG_CHECKING);
 
     bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     // A folder is offered for removal only when everything in it is offered too: the batch's
     // rmdir of a folder that keeps an entry it could not list would fail.
-    bool everythingListed = true;
     int entries = 0;
-    if (folder) {
-        memcpy(path, destinationPath, destinationLength + relativeLength);
-        memcpy(path + destinationLength + relativeLength, "\\*", 3);
-        FolderListing listing;
-        if (!ListFirstEntry(path, &listing)) {
-            // Only a folder without even "." and ".." (a root) lists nothing: it counts as empty.
-            if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-                CopyLogRecord(relative, TooLongOr(MSG_NO_DEST_ACCESS, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
-                LocalFree(line);
-                return 0;
-            }
-        } else {
-            memcpy(child, relative, relativeLength);
-            child[relativeLength] = '\\';
-            for (;;) {
-                const char *name = listing.entry.cFileName;
-                if (strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
-                    entries++;
-                    strcpy(child + relativeLength + 1, name);
-                    int checked;
-                    if (listing.name != NAME_EXACT) {
-                        // Its substitute names another entry or none: it is neither compared nor
-                        // offered for deletion, and it keeps its folder.
-                        checked = g_stopRequest.load() ? -1 : 0;
-                        if (checked == 0)
-                            CopyLogRecord(child,
-                                          listing.name == NAME_TOO_LONG ? MSG_CHECK_PATH_TOO_LONG
-                                                                        : MSG_CHECK_NAME_UNUSABLE,
-                                          LOG_LEVEL_ERROR);
-                    } else {
-                        checked = CheckMissingInSource(progress, child, sourceParent, destination);
-                    }
-                    if (checked < 0) {
-                        // A stop ends the whole walk; the listing is closed on the way out.
-                        CloseListing(&listing);
-                        LocalFree(line);
-                        return -1;
-                    }
-                    if (checked == 0) everythingListed = false;
-                }
-                if (!ListNextEntry(&listing)) {
-                    DWORD error = GetLastError();
-                    CloseListing(&listing);
-                    if (error != ERROR_NO_MORE_FILES) {
-                        CopyLogRecord(relative, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
-                        LocalFree(line);
-                        return 0;
-                    }
-                    break;
-                }
-            }
-        }
+    int everythingListed = folder ? CheckChildren(bases, entry, destination, destUnits, &entries) : 1;
+    if (everythingListed < 0) {
+        LocalFree(block);
+        return -1;
     }
     // A file's line, or a folder's line after the lines of its contents. Existence only: a source
     // entry of the other kind (a file where the destination has a folder) counts as present.
-    int has = SourceHas(path, sourceParent, relative);
+    int has = SourceHas(sourcePath, bases, entry);
     int listed = 0;
     if (has < 0) {
-        CopyLogRecord(relative, TooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
+        CopyLogRecord(entry.shown, TooLongOr(MSG_SOURCE_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
     } else if (has == 0 && everythingListed) {
         line[0] = folder ? 'D' : 'F';
         line[1] = ' ';
@@ -140,10 +184,20 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
     }
     // A source's own destination folder (its relative path is the source's name) of which every
     // entry is offered: the source was empty or could not be read.
-    if (folder && entries > 0 && everythingListed && !FindSingleByteChar(relative, '\\'))
-        NoteFolderOfferedWhole(destinationPath);
-    LocalFree(line);
+    if (folder && entries > 0 && everythingListed && !FindSingleByteChar(entry.shown, '\\'))
+        NoteFolderOfferedWhole(line + 2);
+    LocalFree(block);
     return listed;
+}
+
+int CheckMissingInSource(ProgressLine *progress, const char *relative, const char *sourceParent, const char *destination) {
+    WidePath source, dest, name;
+    if (!ToWidePath(sourceParent, &source) || !ToWidePath(destination, &dest) || !ToWidePath(relative, &name)) {
+        CopyLogRecord(relative, MSG_CHECK_PATH_TOO_LONG, LOG_LEVEL_ERROR);
+        return 0;
+    }
+    CheckBases bases = {progress, source.text, Units(source.text), dest.text, Units(dest.text), destination};
+    return CheckEntry(bases, {name.text, Units(name.text), relative});
 }
 
 int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int index, const char *name,
@@ -151,13 +205,14 @@ int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int i
     // Every source of the same name is copied into destination + name. The check runs once, for
     // the first of them, and an entry counts as present when any of them has it: the second
     // source must not offer for deletion what the first has just copied.
-    char (*parents)[MAX_PATH] = nullptr;
-    const char **others = nullptr;
+    char parent[MAX_PATH];
+    WidePath *parents = nullptr;
+    const WCHAR **others = nullptr;
     int count = 0;
     size_t longest = 0;
     if (sources.count > 1) {
-        parents = (char(*)[MAX_PATH])LocalAlloc(LMEM_FIXED, (size_t)sources.count * MAX_PATH);
-        others = parents ? (const char **)LocalAlloc(LMEM_FIXED, (size_t)sources.count * sizeof(char *)) : nullptr;
+        parents = (WidePath *)LocalAlloc(LMEM_FIXED, (size_t)sources.count * sizeof(WidePath));
+        others = parents ? (const WCHAR **)LocalAlloc(LMEM_FIXED, (size_t)sources.count * sizeof(WCHAR *)) : nullptr;
         if (!others) {
             if (parents) LocalFree(parents);
             CopyLogRecord(name, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
@@ -167,12 +222,13 @@ int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int i
     bool first = true;
     for (int i = 0; i < sources.count && first; i++) {
         char otherName[MAX_PATH];
-        if (i == index || ResolveSourceQuietly(sources.words[i], parents[count], otherName) < 0) continue;
+        if (i == index || ResolveSourceQuietly(sources.words[i], parent, otherName) < 0) continue;
         if (!SamePath(otherName, name)) continue;
         if (i < index) first = false;
-        size_t length = strlen(parents[count]);
+        if (!ToWidePath(parent, &parents[count])) continue;
+        size_t length = Units(parents[count].text);
         if (length > longest) longest = length;
-        others[count] = parents[count];
+        others[count] = parents[count].text;
         count++;
     }
     int result = 0;

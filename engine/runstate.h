@@ -30,8 +30,8 @@ struct CopyRunData {
     // there came from the source, and the missing-in-source check has nothing to look at.
     bool itemMade;
     // The missing-in-source check: the parent folders of the other sources copied into the same
-    // destination folder as the one being checked (each ending in "\\"), and the longest length.
-    const char *const *otherParents;
+    // destination folder as the one being checked (each ending in "\\", UTF-16), and the longest in units.
+    const WCHAR *const *otherParents;
     int otherCount;
     size_t otherLongest;
 };

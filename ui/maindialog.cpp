@@ -18,7 +18,6 @@ int g_mainWindowGoing = 0;
 
 const char MSG_DROPPED_NAME_TOO_LONG[] = "パス名が長すぎるフォルダやファイルがあります。";
 static const char MSG_TOO_MANY_SOURCES[] = "コピーするフォルダやファイルが多すぎます。";
-const char MSG_DROPPED_NAME_UNUSABLE[] = "名前に扱えない文字があるフォルダやファイルがあります。";
 
 // The name of dropped entry `i` in code page 932, into `name` (MAX_PATH bytes); null, or the
 // warning that refuses the drop. The ANSI call gives a name that the code page cannot hold in a
@@ -38,7 +37,7 @@ static const char *DroppedName(HDROP drop, UINT i, char *name) {
     BOOL usedDefault = FALSE;
     if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, name, MAX_PATH, nullptr, &usedDefault) == 0)
         return MSG_DROPPED_NAME_TOO_LONG; // more than 259 bytes in code page 932
-    return usedDefault ? MSG_DROPPED_NAME_UNUSABLE : nullptr;
+    return usedDefault ? MSG_NAME_UNUSABLE : nullptr;
 }
 static const char BROWSE_TITLE[] = "コピー先のフォルダ名";
 

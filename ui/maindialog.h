@@ -14,7 +14,6 @@ extern int g_mainWindowGoing;
 
 // Warning of a drop that holds a name too long for a path (259 bytes at most).
 extern const char MSG_DROPPED_NAME_TOO_LONG[];
-extern const char MSG_DROPPED_NAME_UNUSABLE[]; // a name that code page 932 cannot hold
 
 // Dialog procedure of DIALOG_MAIN (a modeless child of the main window).
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

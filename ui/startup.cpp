@@ -86,7 +86,9 @@ int RunStartSequence(const StartSteps &steps, HINSTANCE instance, const char *co
         return StartEnds(0);
     }
     PlatformCode = DetectPlatform();
-    g_commandLine = commandLine;
+    // The words are read from the wide command line where there is one: a character code page
+    // 932 cannot hold is marked there, and its word is refused rather than resolved through "?".
+    g_commandLine = runWordsText ? runWordsText : commandLine;
     g_instance = instance;
 
     // A failed load is not reported: the window or button goes without its image.

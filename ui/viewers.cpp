@@ -2,6 +2,7 @@
 // warnings, the RTF stream callback, the frame's minimum size, the deletion batch file and the
 // saved document.
 #include "viewers.h"
+#include "filesystem.h"
 #include "folder.h"
 #include "msgbox.h"
 #include "patterns.h"
@@ -118,10 +119,13 @@ static size_t FullPathRootLength(const unsigned char *name, size_t n) {
 }
 
 // Judges one listed name: 0 when a batch line can name it as it is, 0x80000001 when it is not a
-// full path below a root, 0x80000002 when cmd.exe would take it for another name.
+// full path below a root, 0x80000002 when cmd.exe would take it for another name. A name with a
+// character code page 932 lacks (shown as an escape after SHOWN_UNIT, a control byte) has no
+// exact form in the batch file: cmd.exe reads it in the OEM code page.
 static int CheckBatchName(const unsigned char *name, size_t n) {
     size_t root = FullPathRootLength(name, n);
     if (root == 0 || root >= n) return (int)0x80000001;
+    if (memchr(name, SHOWN_UNIT, n)) return (int)0x80000002;
     unsigned char previous = 0;
     for (size_t i = 0; i < n; i++) {
         unsigned char b = name[i];
@@ -320,27 +324,7 @@ int WriteDeleteBatch(HWND owner, const char *text) {
     return 1;
 }
 
-int MakeBatchFromControl(HWND viewer, HWND control) {
-    // A buffer of its own, as large as the list's document: the document keeps its RTF, so that
-    // the list can still be saved after the batch was written.
-    const DWORD capacity = MISSING_DOCUMENT_CAPACITY;
-    char *text = (char *)LocalAlloc(LMEM_FIXED, capacity);
-    if (!text) {
-        ShowWarningBox(viewer, "%s", MSG_BATCH_CANNOT_WRITE);
-        return 0;
-    }
-    LRESULT got = SendMessageA(control, WM_GETTEXT, capacity, (LPARAM)text);
-    DWORD length = got > 0 && (DWORD)got < capacity ? (DWORD)got : 0;
-    text[length] = '\0';
-    if (length == capacity - 1) {
-        // The text filled the buffer and may have been cut: its last line is not taken.
-        while (length > 0 && text[length - 1] != '\r' && text[length - 1] != '\n') length--;
-        text[length] = '\0';
-    }
-    int written = WriteDeleteBatch(viewer, text);
-    LocalFree(text);
-    return written;
-}
+int MakeBatchFromList(HWND viewer) { return WriteDeleteBatch(viewer, MissingListText()); }
 
 // ---- saving a viewer's document ----
 

@@ -121,10 +121,11 @@ int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size,
 // created, or a write or the close failed (the partial file is deleted again).
 int WriteDeleteBatch(HWND owner, const char *text);
 
-// The missing-files viewer's command IDM_MAKEBATCH: reads the whole plain text of `control` into
-// a buffer of its own (the missing-files document keeps its RTF) and writes the batch file from
-// it. Returns WriteDeleteBatch's result.
-int MakeBatchFromControl(HWND viewer, HWND control);
+// The missing-files viewer's command IDM_MAKEBATCH: writes the batch file from the lines the
+// missing-files document holds as the check composed them (MissingListText), never from the
+// viewer's text, whose ANSI form would give a look-alike ("cafe.txt" for "café.txt"). Returns
+// WriteDeleteBatch's result.
+int MakeBatchFromList(HWND viewer);
 
 // ---- saving a viewer's document ----
 

@@ -72,7 +72,7 @@ static INT_PTR CALLBACK ViewerProc(HWND viewer, UINT message, WPARAM wParam, LPA
             return TRUE;
         }
         if (state && state->kind == VIEWER_MISSING && (wParam & 0xFFFF) == IDM_MAKEBATCH) {
-            MakeBatchFromControl(viewer, GetDlgItem(viewer, state->controlId));
+            MakeBatchFromList(viewer);
             SetFocus(GetDlgItem(viewer, IDOK));
             return TRUE;
         }

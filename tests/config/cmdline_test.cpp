@@ -126,6 +126,11 @@ TEST_F(CommandLineTest, RefusedLines) {
         {"/run /log", "Warning: 引数が不正です。\n   /log ログファイル", "OLD"},
         {"/dest E:\\Z /log l.rtf", "Warning: 引数が不正です。\n   /log は /run と一緒に指定してください。", "OLD"},
         {"/script /run", "Warning: スクリプトファイルを開けません。", "OLD"},
+        // A character code page 932 cannot hold (marked \x01 in the wide command line's form):
+        // "简体目录" would resolve as "?体目?" to a decoy such as "X体目Y".
+        {"C:\\t\\\x01体目\x01 /dest C:\\t\\bak", "Warning: 名前に扱えない文字があるフォルダやファイルがあります。", "OLD"},
+        {"data /dest C:\\caf\x01", "Warning: 名前に扱えない文字があるフォルダやファイルがあります。", "OLD"},
+        {"/script \x01.kjb", "Warning: 名前に扱えない文字があるフォルダやファイルがあります。", "OLD"},
     };
     for (auto &row : rows) {
         SCOPED_TRACE(row.line);

@@ -3,6 +3,7 @@
 #include "copyjob.h"
 #include "copylog.h"
 #include "log_lines.h"
+#include "tree.h"
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
@@ -189,16 +190,25 @@ TEST_F(CopyLogTest, LongestNameAndMessageAreNeverCutNorOverrun) {
     EXPECT_EQ("\\cf48 X " + word + " " + message + "\r\\par\n", Records(g_copyLog));
 }
 
-TEST_F(CopyLogTest, ALineLongerThanTheWorkAreaIsCutAtACharacterBoundary) {
-    // Longer than any name the system makes: cut, but never in the middle of a character, and
-    // the record still ends its line. The double-byte characters start at an odd offset of the
-    // line ("X a") and at an even one ("X ab"), so that the bytes before "\r\n" end once on a
-    // whole character and once one byte short of one (which the separator then takes).
+TEST_F(CopyLogTest, ALineLongerThanTheWorkAreaIsWholeOrWithoutMemoryCutAtACharacterBoundary) {
+    // A deep path is composed whole, its units' escapes included.
+    std::string deep(LOG_WORK_AREA, 'd');
+    deep += "\\caf\x01\\u233?.txt";
+    CopyLogRecord(deep.c_str(), "m", 2);
+    EXPECT_EQ("\\cf48 X " + std::string(LOG_WORK_AREA, 'd') + "\\\\caf\\u233?.txt m\r\\par\n", Records(g_copyLog));
+    // Without memory for it: cut, but never in the middle of a character, and the record still
+    // ends its line. The double-byte characters start at an odd offset of the line ("X a") and
+    // at an even one ("X ab"), so that the bytes before "\r\n" end once on a whole character and
+    // once one byte short of one (which the separator then takes).
+    SIMULATION_ONLY("Wine cannot refuse memory on demand");
     for (std::string prefix : {"a", "ab"}) {
         SCOPED_TRACE(prefix);
         ResetCopyLog();
         std::string name = prefix;
         while (name.size() < LOG_WORK_AREA + 100) name += "ソ";
+#ifdef KESTREL_SIM
+        SimInjectFault("LocalAlloc", nullptr, ERROR_NOT_ENOUGH_MEMORY);
+#endif
         CopyLogRecord(name.c_str(), "m", 2);
         std::string records = Records(g_copyLog);
         std::string head = "\\cf48 X " + prefix;

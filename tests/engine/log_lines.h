@@ -2,6 +2,7 @@
 // RTF escapes undone, colour words dropped.
 #pragma once
 #include "copylog.h"
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -20,6 +21,20 @@ inline std::vector<std::string> DocumentLines(const LogDocument &doc) {
         } else if (text.compare(i, 5, "\\par\n") == 0) {
             plain += '\n';
             i += 5;
+        } else if (text.compare(i, 2, "\\u") == 0) {
+            // A unit the code page lacks, as the tree layouts write it: "{E9}", a pair as "{1F600}".
+            char *end;
+            unsigned long unit = (unsigned short)strtol(text.c_str() + i + 2, &end, 10);
+            i = (size_t)(end - text.c_str()) + 1;
+            unsigned long low;
+            if (unit >= 0xD800 && unit < 0xDC00 && text.compare(i, 2, "\\u") == 0 &&
+                (low = (unsigned short)strtol(text.c_str() + i + 2, &end, 10)) >= 0xDC00 && low < 0xE000) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                i = (size_t)(end - text.c_str()) + 1;
+            }
+            char hex[16];
+            snprintf(hex, sizeof hex, "{%lX}", unit);
+            plain += hex;
         } else if (text.compare(i, 2, "\\'") == 0) {
             plain += (char)strtol(text.substr(i + 2, 2).c_str(), nullptr, 16);
             i += 4;

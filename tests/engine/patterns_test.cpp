@@ -1,5 +1,7 @@
 // Word splitting, wildcard matching and the byte primitives.
 #include "patterns.h"
+#include "filesystem.h"
+#include <cstring>
 #include <gtest/gtest.h>
 #include "controls.h"
 #include "dialog.h"
@@ -338,4 +340,35 @@ TEST(MatchWildcard, AgreesWithTheRulesOnRandomPairs) {
     }
     EXPECT_GT(matches, 1000) << "the random pairs should include many matches";
     EXPECT_GT(gained, 300) << "the random pairs should include names that only going back finds";
+}
+
+// The two code page 932 forms of a listed name: the patterns and the progress line see one "?"
+// for each character the code page lacks (a surrogate pair is one character, never a look-alike);
+// records show each such unit as its RTF escape after SHOWN_UNIT.
+TEST(NameFormsTest, PatternAndShownForms) {
+    const struct {
+        std::u16string name;
+        const char *pattern;
+        bool exact;
+        const char *shown;
+    } rows[] = {
+        {u"cafe.txt", "cafe.txt", true, "cafe.txt"},
+        {u"caf\u00E9.txt", "caf?.txt", false, "caf\x01\\u233?.txt"},
+        {u"\U0001F600.txt", "?.txt", false, "\x01\\u-10179?\x01\\u-8704?.txt"},
+        {u"\u7B80\u4F53", "?体", false, "\x01\\u31616?体"},
+        {u"a\u301Cb\uFF5Ec", "a?b～c", false, "a\x01\\u12316?b～c"},
+        {std::u16string(1, (char16_t)0xD800) + u"x", "?x", false, "\x01\\u-10240?x"}, // a lone surrogate
+        {u"", "", true, ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.pattern);
+        const WCHAR *name = (const WCHAR *)row.name.c_str();
+        char pattern[64], shown[128];
+        bool exact = !row.exact;
+        EXPECT_EQ(strlen(row.pattern), PatternForm(name, row.name.size(), pattern, &exact));
+        EXPECT_EQ(std::string(row.pattern), pattern);
+        EXPECT_EQ(row.exact, exact);
+        EXPECT_EQ(strlen(row.shown), ShownForm(name, row.name.size(), shown));
+        EXPECT_EQ(std::string(row.shown), shown);
+    }
 }
