@@ -1,5 +1,6 @@
 // The GUI bench's shared helpers: programs, windows, waiting, screenshots.
 #include "bench.h"
+#include "tree.h"
 #include <cstdlib>
 #include <cstring>
 #include "msgbox.h"
@@ -178,15 +179,15 @@ static std::vector<char> EnvironmentBlock(const std::vector<std::string> &extra)
 
 void BenchProcess::Start(const std::string &program, const std::string &args,
                          const std::vector<std::string> &environment) {
+    // The wide command line, as a shortcut or "send to" gives it: "{7B80}" in `args` is U+7B80.
     std::string command = "\"" + program + "\" " + args;
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back(0);
-    STARTUPINFOA si;
+    std::basic_string<WCHAR> line = LayoutWide(command);
+    STARTUPINFOW si;
     memset(&si, 0, sizeof si);
     si.cb = sizeof si;
     std::vector<char> block;
     if (!environment.empty()) block = EnvironmentBlock(environment);
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0,
                                environment.empty() ? nullptr : block.data(), nullptr, &si, &info))
         << command << ": error " << GetLastError();
     running = true;
@@ -226,9 +227,9 @@ std::vector<std::string> RichEditLines(HWND control) {
     std::vector<WCHAR> wide(2 * length + 1);
     DWORD_PTR got = 0;
     SendMessageTimeoutW(control, WM_GETTEXT, wide.size(), (LPARAM)wide.data(), SMTO_ABORTIFHUNG, 20000, &got);
-    int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)got, nullptr, 0, nullptr, nullptr);
-    std::string text(bytes > 0 ? (size_t)bytes : 0, '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)got, &text[0], bytes, nullptr, nullptr);
+    wide.resize((size_t)got);
+    wide.push_back(0);
+    std::string text = LayoutText(wide.data());
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i <= text.size(); i++)

@@ -59,10 +59,8 @@ static std::string ControlText(HANDLE process, HWND control) {
     std::vector<WCHAR> wide(got > 0 ? (size_t)got : 0);
     if (!wide.empty()) ReadProcessMemory(process, remote + sizeof request, wide.data(), wide.size() * 2, &done);
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
-    std::string text(bytes > 0 ? (size_t)bytes : 0, '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, wide.data(), (int)wide.size(), &text[0], bytes, nullptr, nullptr);
-    return text;
+    wide.push_back(0);
+    return LayoutText(wide.data()); // a character code page 932 lacks as "{E9}"
 }
 
 // The character format at the start of each line of a rich-edit control of another process:
@@ -105,9 +103,11 @@ static void ReadAndAnswerBox(BenchProcess &process, const char *caption, const s
 }
 
 // The information after DelDest.bat was written, with the count of entries it deletes.
-static std::string BatchWrittenText(const char *count) {
-    return std::string("デスクトップに DelDest.bat を作成しました。\nこのバッチファイルはフォルダとファイルを ") + count +
-           " 件削除します。";
+static std::string BatchWrittenText(const char *count, const char *leftOut = nullptr) {
+    std::string text = std::string("デスクトップに DelDest.bat を作成しました。\nこのバッチファイルはフォルダとファイルを ") +
+                       count + " 件削除します。";
+    if (leftOut) text += std::string("\nバッチファイルで扱えない名前やパスの ") + leftOut + " 件は含めていません。";
+    return text;
 }
 
 // Closes a viewer with its close box and waits until it is gone.
@@ -575,9 +575,9 @@ class KestrelViewers : public DeleteBatchBench {
     }
     // Writes DelDest.bat from the missing-files viewer (its information box tells the count of
     // entries it deletes), closes the viewer and waits for the log viewer.
-    void MakeBatchThenOpenLog(HWND viewer, const char *count, HWND *log) {
+    void MakeBatchThenOpenLog(HWND viewer, const char *count, HWND *log, const char *leftOut = nullptr) {
         PostMessageA(viewer, WM_SYSCOMMAND, IDM_MAKEBATCH, 0);
-        ASSERT_NO_FATAL_FAILURE(ReadAndAnswerBox(program, "Information", BatchWrittenText(count), IDOK));
+        ASSERT_NO_FATAL_FAILURE(ReadAndAnswerBox(program, "Information", BatchWrittenText(count, leftOut), IDOK));
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(batch.c_str()));
         Settle(viewer);
         CloseViewer(viewer);
@@ -634,22 +634,24 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     EXPECT_EQ(withCopy(SOURCE_AFTER), ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE)) << "the sources are untouched";
 }
 
-// ---- entries that the platform's ANSI calls cannot name ----
+// ---- names outside code page 932, and paths too long for the platform ----
 
 // kestrel.exe on names that code page 932 cannot hold ("café.txt" beside "cafe.txt", an emoji)
-// and on paths too long for the platform, in the walk and in the missing-in-source check: none is
-// copied under a substitute, each is one red record that says why, the list offers only what the
-// batch can delete, and cmd.exe running the batch leaves no listed entry behind.
-TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverListed) {
+// and on paths too long for the platform, in the walk and in the missing-in-source check: every
+// name is copied and listed under its own name, never a substitute; the batch leaves out what it
+// cannot name exactly and says so, and cmd.exe running it deletes nothing else. A command line
+// that names a folder the code page cannot hold is refused, never resolved to a look-alike.
+TEST_F(KestrelViewers, NamesOutsideTheCodePageAreCopiedAndListedAndPathsTooLongAreRecorded) {
     // A destination of 60 bytes, as a dated backup folder is: a 200-byte name fits the source but
     // not the destination.
     const std::string dest = root + std::string(59 - root.size(), 'd') + "\\";
     ASSERT_EQ(60u, dest.size());
     const std::string longFile = std::string(196, 'L') + ".txt", longFolder(200, 'M');
-    ASSERT_EQ("", BuildTree(root, ("src\\names\\cafe.txt text=\"PLAIN\"\nsrc\\names\\caf{E9}.txt text=\"ACCENTED\"\n"
-                                   "src\\names\\{1F600}.txt\nsrc\\names\\" + longFile + "\n")
+    ASSERT_EQ("", BuildTree(root, ("src\\names\\cafe.txt text=\"PLAIN\"\nsrc\\names\\{1F600}.txt text=\"EMOJI\"\n"
+                                   "src\\names\\" + longFile + "\n")
                                       .c_str()));
-    ASSERT_EQ("", BuildTree(dest, ("names\\stale.txt\nnames\\caf{E9}.txt\nnames\\gone\\" + longFolder + "\\x.txt\n").c_str()));
+    ASSERT_EQ("", BuildTree(dest, ("names\\stale.txt\nnames\\caf{E9}.txt text=\"ACCENTED\"\nnames\\gone\\" +
+                                   longFolder + "\\x.txt\n").c_str()));
 
     ASSERT_NO_FATAL_FAILURE(StartRun(dest, root + "src\\names"));
 
@@ -660,40 +662,53 @@ TEST_F(KestrelViewers, NamesAndPathsThePlatformCannotTakeAreRecordedAndNeverList
     for (char &c : upperDest) c = (char)toupper((unsigned char)c);
     for (std::string &line : lines)
         for (char &c : line) c = (char)toupper((unsigned char)c);
-    // Neither "café.txt" (the source's own "café.txt" is never taken for it), nor the folders that
-    // keep the entry too long to check.
-    EXPECT_EQ((std::vector<std::string>{"F " + upperDest + "NAMES\\STALE.TXT"}), lines);
+    std::sort(lines.begin(), lines.end());
+    // The destination's "café.txt" by its true name (the source's "cafe.txt" is not it); not the
+    // folders that keep the entry too long to check.
+    EXPECT_EQ((std::vector<std::string>{"F " + upperDest + "NAMES\\CAF{E9}.TXT", "F " + upperDest + "NAMES\\STALE.TXT"}),
+              lines);
     EXPECT_TRUE(Screenshot(viewer, "names-missing-files-viewer.png"));
     HWND log = nullptr;
-    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, "1", &log));
+    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, "1", &log, "1"));
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
-    // "names" exists; "cafe.txt" copied (blue); "café.txt", the emoji file and the long name in
-    // the walk, the destination's "café.txt" and the long folder in the check: five red records.
-    std::vector<std::string> records = RichEditLines(logControl);
+    // "names" exists; "cafe.txt" and the emoji file copied (blue); the long name in the walk and
+    // the long folder in the check: two red records. (WM_GETTEXT gives the control's text through
+    // code page 932, an emoji as "??"; EM_GETTEXTEX gives it as the control holds it.)
+    std::vector<std::string> records = TextLines(::ControlText(program.info.hProcess, logControl));
     ASSERT_FALSE(records.empty());
-    EXPECT_EQ(0u, records.back().rfind("! > > コピー 1 件（5 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 5 件、警告 0 件、経過時間 ", 0))
+    EXPECT_EQ(0u, records.back().rfind("! > > コピー 2 件（10 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 2 件、警告 0 件、経過時間 ", 0))
         << "the summary comes last and counts the check's errors";
     records.pop_back();
     std::vector<std::string> expected = {"  names すでに存在します。", "O names\\cafe.txt コピーしました。",
+                                         "O names\\{1F600}.txt コピーしました。",
                                          "X names\\" + longFile + " コピー先のパス名が長すぎるためコピーできません。",
-                                        "X names\\??.txt ファイル名に扱えない文字があるためコピーできません。",
-                                        "X names\\caf?.txt ファイル名に扱えない文字があるためコピーできません。",
-                                        "X names\\caf?.txt 名前に扱えない文字があるため確認できません。",
-                                        "X names\\gone\\" + longFolder + " パス名が長すぎるため確認できません。"};
+                                         "X names\\gone\\" + longFolder + " パス名が長すぎるため確認できません。"};
     std::sort(records.begin(), records.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, records);
-    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 8);
+    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 6);
     EXPECT_EQ(2, std::count(colours.begin(), colours.end(), "auto"));
-    EXPECT_EQ(1, std::count(colours.begin(), colours.end(), "0,0,255"));
-    EXPECT_EQ(5, std::count(colours.begin(), colours.end(), "255,0,0"));
+    EXPECT_EQ(2, std::count(colours.begin(), colours.end(), "0,0,255"));
+    EXPECT_EQ(2, std::count(colours.begin(), colours.end(), "255,0,0"));
     EXPECT_TRUE(Screenshot(log, "names-log-viewer.png"));
     ASSERT_NO_FATAL_FAILURE(EndProgram(log));
 
     RunBatch(true);
-    EXPECT_EQ("names\\ attr=\nnames\\cafe.txt attr= size=5 text=\"PLAIN\"\nnames\\caf{E9}.txt attr= size=0\n"
+    EXPECT_EQ("names\\ attr=\nnames\\cafe.txt attr= size=5 text=\"PLAIN\"\nnames\\caf{E9}.txt attr= size=8 text=\"ACCENTED\"\n"
               "names\\gone\\ attr=\nnames\\gone\\" + longFolder + "\\ attr=\nnames\\gone\\" + longFolder +
-                  "\\x.txt attr= size=0\n",
+                  "\\x.txt attr= size=0\nnames\\{1F600}.txt attr= size=5 text=\"EMOJI\"\n",
               ReadTree(dest, FILE_ATTRIBUTE_ARCHIVE));
     DeleteTree(dest.substr(0, dest.size() - 1));
+
+    // "简体目录" beside "X体目Y", which its ANSI form "?体目?" would find: refused at the start.
+    ASSERT_EQ("", BuildTree(root, "src\\{7B80}体目{5F55}\\a.txt\nsrc\\X体目Y\\decoy.txt\n"));
+    program.Start(ProgramDir() + "kestrel.exe", "/dest \"" + root + "dst\" \"" + root + "src\\{7B80}体目{5F55}\"");
+    ASSERT_NO_FATAL_FAILURE(ReadAndAnswerBox(program, "Warning", "名前に扱えない文字があるフォルダやファイルがあります。", IDOK,
+                                             "unholdable-command-line-warning.png"));
+    window = program.WaitForWindow("kestrel");
+    ASSERT_TRUE(window) << "no main window";
+    dialog = FindWindowExA(window, nullptr, "#32770", nullptr);
+    EXPECT_EQ(std::string::npos, WindowText(GetDlgItem(dialog, IDC_SOURCES)).find("体目")) << "a source was resolved";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, program.Finish());
 }

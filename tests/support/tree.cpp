@@ -36,7 +36,7 @@ static DWORD ParseLetters(const std::string &s) {
 // with such escapes is made through the wide calls, as files from other systems are.
 typedef std::basic_string<WCHAR> WideText;
 
-static WideText Wide(const std::string &text) {
+WideText LayoutWide(const std::string &text) {
     WideText out;
     size_t i = 0;
     while (i < text.size()) {
@@ -64,13 +64,13 @@ static WideText Wide(const std::string &text) {
 // A full path for the wide calls with no limit on its length ("\\?\" first): the trees of the
 // path-length tests are deeper than the ANSI calls can reach.
 static WideText LongWide(const std::string &path) {
-    WideText wide = Wide(path);
-    if (path.size() > 2 && path[1] == ':') wide = Wide("\\\\?\\") + wide;
+    WideText wide = LayoutWide(path);
+    if (path.size() > 2 && path[1] == ':') wide = LayoutWide("\\\\?\\") + wide;
     return wide;
 }
 
 // A wide name in code page 932, each character that the code page lacks as "{hex}".
-static std::string Shown(const WCHAR *name) {
+std::string LayoutText(const WCHAR *name) {
     std::string out;
     for (const WCHAR *p = name; *p; p++) {
         int units = (*p >= 0xD800 && *p < 0xDC00 && p[1]) ? 2 : 1;
@@ -192,7 +192,7 @@ std::string BuildTree(const std::string &root, const char *layout) {
             // file, or its text).
             WideText wide = LongWide(path);
             bool made = true;
-            for (size_t i = wide.size() - Wide(path).size() + 3; i < wide.size() && made; i++)
+            for (size_t i = wide.size() - LayoutWide(path).size() + 3; i < wide.size() && made; i++)
                 if (wide[i] == '\\' && i + 1 < wide.size()) {
                     WideText folderPath = wide.substr(0, i);
                     if (GetFileAttributesW(folderPath.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -258,7 +258,7 @@ static void ReadFolder(const std::string &root, const std::string &rel, DWORD ig
     HANDLE h = FindFirstFileW(LongWide(root + rel + "*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
-        std::string shown = Shown(fd.cFileName);
+        std::string shown = LayoutText(fd.cFileName);
         if (shown == "." || shown == "..") continue;
         std::string name = rel + shown;
         bool folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -298,7 +298,7 @@ static bool DeleteWideTree(const WideText &path) {
     if (h != INVALID_HANDLE_VALUE) {
         do {
             WideText name = fd.cFileName;
-            if (name == Wide(".") || name == Wide("..")) continue;
+            if (name == LayoutWide(".") || name == LayoutWide("..")) continue;
             WideText child = path;
             child += (WCHAR)'\\';
             DeleteWideTree(child + name);

@@ -38,6 +38,10 @@ std::string ReadTree(const std::string &root, DWORD ignore = 0);
 // units, and a file's bytes.
 std::string TreeSnapshot(const std::string &folder, const std::string &relative = "");
 
+// Text in the layouts' notation ("{E9}" for a character code page 932 lacks) to UTF-16, and back.
+std::basic_string<WCHAR> LayoutWide(const std::string &text);
+std::string LayoutText(const WCHAR *text);
+
 // Attribute letters as BuildTree and ReadTree use them.
 std::string AttributeLetters(DWORD attributes);
 
