@@ -36,7 +36,7 @@ static const char MSG_COPIED_NO_ATTRIBUTES[] = "コピーしました。（属�
 
 static bool EndsInSeparator(const char *text);
 
-CopyRunData g_run = {&REAL_DISK, MSG_FOLDER_CREATED, MSG_COPIED, "", "", false, false, nullptr, 0, 0};
+CopyRunData g_run = {&REAL_DISK, MSG_FOLDER_CREATED, MSG_COPIED, false, "", "", false, false, nullptr, 0, 0};
 
 void ResetCopyRun(bool trial) {
     ResetTrialView();
@@ -44,6 +44,7 @@ void ResetCopyRun(bool trial) {
     g_run = {trial ? &TRIAL_VIEW : &REAL_DISK,
              trial ? MSG_TRIAL_FOLDER_CREATED : MSG_FOLDER_CREATED,
              trial ? MSG_TRIAL_COPIED : MSG_COPIED,
+             LongPathsReached(),
              "",
              "",
              false,
@@ -129,8 +130,9 @@ static int Record(const EntryNames &entry, const char *message, int level) {
 // units) is too long for the calls that handling it takes (null when both fit): decided once,
 // before anything is tried, so that no entry is left half done (a file copied without its
 // attributes, a folder made but not entered). A folder is listed with its path and "\\*" (two more
-// units), and CreateDirectory takes 248 units.
+// units), and CreateDirectory takes 248 units. Only where long paths cannot reach the disk.
 static const char *PathTooLong(size_t sourceUnits, size_t destUnits, bool folder) {
+    if (g_run.longPaths) return nullptr;
     if (sourceUnits + 1 > (folder ? MAX_PATH - 2 : MAX_PATH)) return MSG_SOURCE_PATH_TOO_LONG;
     if (destUnits + 1 > (folder ? CREATE_FOLDER_PATH_LIMIT : MAX_PATH)) return MSG_DEST_PATH_TOO_LONG;
     return nullptr;
@@ -221,16 +223,19 @@ static DWORD KnownCopyWord(DWORD madeFolder, DWORD attributes) {
 
 static const DWORD PROTECTION = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-// The temporary name in the folder of `destination` into `out`; false when that path does not fit.
-static bool TemporaryBeside(const WCHAR *destination, WidePath *out) {
+// The temporary name in the folder of `destination`, in memory of its own (LocalFree); null when
+// that path does not fit the platform or there is no memory for it.
+static WCHAR *TemporaryBeside(const WCHAR *destination) {
     size_t folder = 0;
     for (size_t i = 0; destination[i]; i++)
         if (destination[i] == '\\') folder = i + 1;
     const char name[] = TEMPORARY_NAME;
-    if (folder + sizeof name > MAX_PATH) return false;
-    memcpy(out->text, destination, folder * sizeof(WCHAR));
-    for (size_t i = 0; i < sizeof name; i++) out->text[folder + i] = (WCHAR)name[i];
-    return true;
+    if (!g_run.longPaths && folder + sizeof name > MAX_PATH) return nullptr;
+    WCHAR *temporary = (WCHAR *)LocalAlloc(LMEM_FIXED, (folder + sizeof name) * sizeof(WCHAR));
+    if (!temporary) return nullptr;
+    memcpy(temporary, destination, folder * sizeof(WCHAR));
+    for (size_t i = 0; i < sizeof name; i++) temporary[folder + i] = (WCHAR)name[i];
+    return temporary;
 }
 
 // A copy made (under its own or the temporary name) gets its source's attributes: the level of
@@ -340,9 +345,13 @@ static int DecideAndCopy(const Walk &walk, const FileToCopy &file, DWORD madeFol
     // (A source item whose facts cannot be read here is copied directly; the copy will say.)
     if (!known && !fs->facts(file.source, &sourceFacts)) sourceFacts.size = 0;
     NoteFileToCopy(sourceFacts.size);
-    WidePath temporary;
-    if (sourceFacts.size >= LARGE_FILE_BYTES && TemporaryBeside(file.destination, &temporary))
-        return CopyThroughTemporary(walk, file, madeFolder, temporary.text, existing);
+    if (sourceFacts.size >= LARGE_FILE_BYTES) {
+        if (WCHAR *temporary = TemporaryBeside(file.destination)) {
+            int level = CopyThroughTemporary(walk, file, madeFolder, temporary, existing);
+            LocalFree(temporary);
+            return level;
+        }
+    }
     bool protectionRemoved = false;
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & PROTECTION)) {
         if (!fs->setAttributes(file.destination, FILE_ATTRIBUTE_NORMAL))

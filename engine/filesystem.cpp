@@ -1,5 +1,6 @@
 // The file-system layer: the real disk, the trial run's view of it, and folder listings.
 #include "filesystem.h"
+#include "paths.h"
 #include "patterns.h"
 #include <stdio.h>
 #include <string.h>
@@ -85,6 +86,43 @@ static bool ToAnsiPath(const WCHAR *path, AnsiPath *out) {
 // A wide call that failed for being a stub: the ANSI call is taken instead.
 static bool WideIsStub() { return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED; }
 
+static size_t WideLength(const WCHAR *text);
+
+// A path as the wide calls take it whatever its length: as it is when it has fewer than `limit`
+// units (MAX_PATH for most calls, CREATE_FOLDER_PATH_LIMIT for CreateDirectoryW); otherwise its
+// full path after "\\?\" ("\\?\UNC\server\share\..." for a network path), in memory of its own.
+// Where that cannot be made the path stays as it is, and the call fails as too long.
+struct LongPath {
+    const WCHAR *text;
+    WCHAR *made;
+    explicit LongPath(const WCHAR *path, size_t limit = MAX_PATH) : text(path), made(nullptr) {
+        static const WCHAR PREFIX[] = {'\\', '\\', '?', '\\', 'U', 'N', 'C', '\\'};
+        if (WideLength(path) < limit || (path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\')) return;
+        // The full path goes in at offset 6; a network path's "\\\\" is then overwritten by "C\\".
+        DWORD size = GetFullPathNameW(path, 0, nullptr, nullptr);
+        if (size == 0 || !(made = (WCHAR *)LocalAlloc(LMEM_FIXED, (size + 8) * sizeof(WCHAR)))) return;
+        WCHAR *full = made + 6;
+        DWORD length = GetFullPathNameW(path, size, full, nullptr);
+        if (length == 0 || length >= size) {
+            LocalFree(made);
+            made = nullptr;
+            return;
+        }
+        if (full[0] == '\\' && full[1] == '\\') {
+            memcpy(made, PREFIX, sizeof PREFIX);
+        } else {
+            memmove(made + 4, full, (length + 1) * sizeof(WCHAR));
+            memcpy(made, PREFIX, 4 * sizeof(WCHAR));
+        }
+        text = made;
+    }
+    ~LongPath() {
+        if (made) LocalFree(made);
+    }
+    LongPath(const LongPath &) = delete;
+    LongPath &operator=(const LongPath &) = delete;
+};
+
 int64_t SecondsSince1970(const FILETIME &time) {
     const int64_t EPOCH = 116444736000000000LL, TICKS = 10000000LL; // 1601 to 1970; ticks per second
     int64_t ticks = (int64_t)(((uint64_t)time.dwHighDateTime << 32) | time.dwLowDateTime) - EPOCH;
@@ -121,6 +159,7 @@ static struct {
     MoveExWCall moveExW;
     EncryptWCall encryptW;
     DecryptWCall decryptW;
+    bool longPaths;
 } s_calls;
 
 // GetProcAddress's type goes through void (*)(void), the type that stands for any function.
@@ -139,17 +178,26 @@ void BindPlatformCalls() {
     s_calls.encryptW = reinterpret_cast<EncryptWCall>(Bound("ADVAPI32.DLL", "EncryptFileW"));
     s_calls.decryptW = reinterpret_cast<DecryptWCall>(Bound("ADVAPI32.DLL", "DecryptFileW"));
 #endif
+    // Where the wide calls are stubs, no path longer than the platform's limit can be reached.
+    const WCHAR dot[] = {'.', 0};
+    s_calls.longPaths = !(GetFileAttributesW(dot) == INVALID_FILE_ATTRIBUTES && WideIsStub());
     s_calls.bound = true;
 }
+
 
 static void BindOnce() {
     if (!s_calls.bound) BindPlatformCalls();
 }
 
+bool LongPathsReached() {
+    BindOnce();
+    return s_calls.longPaths;
+}
+
 // ---- the real disk ----
 
 static DWORD RealAttributes(const WCHAR *path) {
-    DWORD attributes = GetFileAttributesW(path);
+    DWORD attributes = GetFileAttributesW(LongPath(path).text);
     if (attributes != INVALID_FILE_ATTRIBUTES || !WideIsStub()) return attributes;
     AnsiPath ansi;
     return ToAnsiPath(path, &ansi) ? GetFileAttributesA(ansi.text) : INVALID_FILE_ATTRIBUTES;
@@ -158,7 +206,7 @@ static DWORD RealAttributes(const WCHAR *path) {
 static BOOL RealFacts(const WCHAR *path, ListedEntry *facts) {
     BindOnce();
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (s_calls.attributesExW && s_calls.attributesExW(path, GetFileExInfoStandard, &data)) {
+    if (s_calls.attributesExW && s_calls.attributesExW(LongPath(path).text, GetFileExInfoStandard, &data)) {
         *facts = {data.dwFileAttributes, WholeSize(data.nFileSizeHigh, data.nFileSizeLow),
                   SecondsSince1970(data.ftLastWriteTime)};
         return TRUE;
@@ -182,14 +230,14 @@ static BOOL RealFacts(const WCHAR *path, ListedEntry *facts) {
 }
 
 static BOOL RealSetAttributes(const WCHAR *path, DWORD attributes) {
-    if (SetFileAttributesW(path, attributes)) return TRUE;
+    if (SetFileAttributesW(LongPath(path).text, attributes)) return TRUE;
     if (!WideIsStub()) return FALSE;
     AnsiPath ansi;
     return ToAnsiPath(path, &ansi) && SetFileAttributesA(ansi.text, attributes);
 }
 
 static BOOL RealCreateFolder(const WCHAR *path) {
-    if (CreateDirectoryW(path, nullptr)) return TRUE;
+    if (CreateDirectoryW(LongPath(path, CREATE_FOLDER_PATH_LIMIT).text, nullptr)) return TRUE;
     if (!WideIsStub()) return FALSE;
     AnsiPath ansi;
     return ToAnsiPath(path, &ansi) && CreateDirectoryA(ansi.text, nullptr);
@@ -211,10 +259,11 @@ static DWORD CALLBACK DatePart(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARG
 
 static BOOL RealCopyFile(const WCHAR *source, const WCHAR *destination, BOOL failIfExists) {
     BindOnce();
+    LongPath from(source), to(destination);
     if (s_calls.copyExW) {
-        if (s_calls.copyExW(source, destination, DatePart, nullptr, nullptr, failIfExists ? COPY_FILE_FAIL_IF_EXISTS : 0))
+        if (s_calls.copyExW(from.text, to.text, DatePart, nullptr, nullptr, failIfExists ? COPY_FILE_FAIL_IF_EXISTS : 0))
             return TRUE;
-    } else if (CopyFileW(source, destination, failIfExists)) {
+    } else if (CopyFileW(from.text, to.text, failIfExists)) {
         return TRUE;
     }
     if (!WideIsStub()) return FALSE;
@@ -224,10 +273,12 @@ static BOOL RealCopyFile(const WCHAR *source, const WCHAR *destination, BOOL fai
 }
 
 static BOOL RealDeleteFile(const WCHAR *path) {
-    if (DeleteFileW(path)) return TRUE;
+    LongPath entry(path);
+    if (DeleteFileW(entry.text)) return TRUE;
     // A read-only file is deleted once it is read-only no more.
     if (!WideIsStub())
-        return GetLastError() == ERROR_ACCESS_DENIED && SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL) && DeleteFileW(path);
+        return GetLastError() == ERROR_ACCESS_DENIED && SetFileAttributesW(entry.text, FILE_ATTRIBUTE_NORMAL) &&
+               DeleteFileW(entry.text);
     AnsiPath ansi;
     if (!ToAnsiPath(path, &ansi)) return FALSE;
     if (DeleteFileA(ansi.text)) return TRUE;
@@ -236,7 +287,7 @@ static BOOL RealDeleteFile(const WCHAR *path) {
 }
 
 static BOOL RealMoveFile(const WCHAR *from, const WCHAR *to) {
-    if (MoveFileW(from, to)) return TRUE;
+    if (MoveFileW(LongPath(from).text, LongPath(to).text)) return TRUE;
     if (!WideIsStub()) return FALSE;
     AnsiPath ansiFrom, ansiTo;
     return ToAnsiPath(from, &ansiFrom) && ToAnsiPath(to, &ansiTo) && MoveFileA(ansiFrom.text, ansiTo.text);
@@ -245,7 +296,8 @@ static BOOL RealMoveFile(const WCHAR *from, const WCHAR *to) {
 static BOOL RealReplaceFile(const WCHAR *temporary, const WCHAR *destination, BOOL replace) {
     BindOnce();
     if (s_calls.moveExW) {
-        if (s_calls.moveExW(temporary, destination, replace ? MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH : 0))
+        if (s_calls.moveExW(LongPath(temporary).text, LongPath(destination).text,
+                            replace ? MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH : 0))
             return TRUE;
         if (!WideIsStub()) return FALSE;
     }
@@ -256,7 +308,7 @@ static BOOL RealReplaceFile(const WCHAR *temporary, const WCHAR *destination, BO
 }
 
 static HANDLE OpenUnshared(const WCHAR *path, DWORD flags) {
-    HANDLE entry = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
+    HANDLE entry = CreateFileW(LongPath(path).text, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, flags, nullptr);
     if (entry != INVALID_HANDLE_VALUE || !WideIsStub()) return entry;
     AnsiPath ansi;
     if (!ToAnsiPath(path, &ansi)) return INVALID_HANDLE_VALUE;
@@ -285,12 +337,12 @@ static LONG RealSetCompression(const WCHAR *path, WORD format) {
 
 static BOOL RealEncrypt(const WCHAR *path) {
     BindOnce();
-    return s_calls.encryptW ? s_calls.encryptW(path) : TRUE;
+    return s_calls.encryptW ? s_calls.encryptW(LongPath(path).text) : TRUE;
 }
 
 static BOOL RealDecrypt(const WCHAR *path) {
     BindOnce();
-    return s_calls.decryptW ? s_calls.decryptW(path, 0) : TRUE;
+    return s_calls.decryptW ? s_calls.decryptW(LongPath(path).text, 0) : TRUE;
 }
 
 const FileSystem REAL_DISK = {RealAttributes,     RealFacts,      RealSetAttributes, RealCreateFolder,
@@ -532,13 +584,8 @@ static void TakeAnsiEntry(FolderListing *listing) {
 
 bool ListFirstEntry(const WCHAR *pattern, FolderListing *listing) {
     listing->find = INVALID_HANDLE_VALUE;
-    if (WideLength(pattern) >= MAX_PATH) {
-        // The pattern itself does not fit the platform's paths.
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(pattern, &found);
+    HANDLE find = FindFirstFileW(LongPath(pattern).text, &found);
     if (find != INVALID_HANDLE_VALUE) {
         listing->find = find;
         listing->wide = true;
@@ -547,7 +594,11 @@ bool ListFirstEntry(const WCHAR *pattern, FolderListing *listing) {
     }
     if (!WideIsStub()) return false;
     AnsiPath ansi;
-    if (!ToAnsiPath(pattern, &ansi)) return false;
+    if (WideLength(pattern) >= MAX_PATH || !ToAnsiPath(pattern, &ansi)) {
+        // The pattern itself does not fit the platform's paths.
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     find = FindFirstFileA(ansi.text, &listing->entry);
     if (find == INVALID_HANDLE_VALUE) return false;
     listing->find = find;

@@ -130,6 +130,11 @@ void ResetTrialView();
 // Binds the calls that some platforms lack (GetFileAttributesEx, CopyFileEx, MoveFileEx and, in
 // kestrel-nt, the encryption calls) again. Done when a run starts.
 void BindPlatformCalls();
+// Paths of any length reach the disk (up to the platform's 32,767 units): every operation and
+// listing gives a path over the ordinary limit to the wide calls in its "\\?\" form. False where
+// the wide calls are stubs (the Windows 95 family, Win32s): there the limits of the ANSI calls
+// hold (MAX_PATH, and 248 units for a new folder). As bound by BindPlatformCalls.
+bool LongPathsReached();
 
 // Results of SetCompression.
 #define COMPRESSION_READ_ATTRIBUTES_FAILED ((LONG)0x80000001)

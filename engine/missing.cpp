@@ -47,7 +47,7 @@ static int SourceHas(WCHAR *path, const CheckBases &bases, const CheckedName &en
         memcpy(path, parent, parentUnits * sizeof(WCHAR));
         memcpy(path + parentUnits, entry.wide, entry.units * sizeof(WCHAR));
         path[parentUnits + entry.units] = 0;
-        if (parentUnits + entry.units + 1 > MAX_PATH) {
+        if (!g_run.longPaths && parentUnits + entry.units + 1 > MAX_PATH) {
             SetLastError(ERROR_FILENAME_EXCED_RANGE);
             return -1;
         }
@@ -151,10 +151,12 @@ static int CheckEntry(const CheckBases &bases, const CheckedName &entry) {
     memcpy(line + 2, bases.destText, destTextLength);
     memcpy(line + 2 + destTextLength, entry.shown, shownLength + 1);
 
-    // A path too long for the platform's calls cannot be looked at, on either side.
-    DWORD attributes = destUnits + 1 > MAX_PATH ? INVALID_FILE_ATTRIBUTES : g_run.fs->attributes(destination);
+    // Where long paths cannot reach the disk, a path too long for the platform's calls cannot be
+    // looked at, on either side.
+    bool tooLong = !g_run.longPaths && destUnits + 1 > MAX_PATH;
+    DWORD attributes = tooLong ? INVALID_FILE_ATTRIBUTES : g_run.fs->attributes(destination);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (destUnits + 1 > MAX_PATH) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        if (tooLong) SetLastError(ERROR_FILENAME_EXCED_RANGE);
         CopyLogRecord(entry.shown, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         LocalFree(block);
         return 0;

@@ -19,6 +19,9 @@ struct CopyRunData {
     const FileSystem *fs;
     const char *folderCreated; // the record where a folder is created
     const char *copied;        // the record where a file is copied
+    // Paths over the platform's ordinary limit reach the disk (LongPathsReached): nothing is
+    // refused for its length.
+    bool longPaths;
     // Where the walk of the current source item comes from and goes to: full paths with every
     // component's name as stored on disk, each ending in "\\" (empty when it could not be made).
     char sourceStored[MAX_PATH + 2];

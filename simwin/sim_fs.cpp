@@ -530,15 +530,42 @@ template <typename FindData> static bool NextFound(SimHandle *h, FindData *data)
 static bool g_wideStubs;
 void SimSetWideStubs(bool stubs) { g_wideStubs = stubs; }
 
+// Does a path InternalPath has just made fit the platform's limit (or need none)?
+static bool PathFits(const std::string &internal) {
+    if (t_noPathLimit) return true;
+    return !SimPathTooLong(internal.c_str());
+}
+
+// Why InternalPath refused its path: the error the call fails with.
+static thread_local DWORD t_pathError = ERROR_INVALID_PARAMETER;
+
 // A wide path in the form the simulation keeps: each name that code page 932 holds exactly in
-// code page 932, every other name in its key form. False for a path that cannot be a path.
+// code page 932, every other name in its key form. False for a path that cannot be a path, with
+// t_pathError. After "\\?\" the path goes to the file system as it is, as on Windows: no limit on
+// its length, "\\?\UNC\server\share" for a network path, and neither "." nor ".." (ERROR_INVALID_NAME)
+// nor "/" (ERROR_PATH_NOT_FOUND) is taken as a separator or resolved.
 static bool InternalPath(LPCWSTR path, std::string &out) {
     out.clear();
+    t_pathError = ERROR_INVALID_PARAMETER;
     if (!path) return false;
     t_noPathLimit = path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\';
-    if (t_noPathLimit) path += 4;
+    if (t_noPathLimit) {
+        path += 4;
+        if (path[0] == 'U' && path[1] == 'N' && path[2] == 'C' && path[3] == '\\') {
+            out = "\\\\";
+            path += 4;
+        }
+    }
     std::u16string part;
     for (const WCHAR *p = path;; p++) {
+        if (t_noPathLimit && *p == u'/') {
+            t_pathError = ERROR_PATH_NOT_FOUND;
+            return false;
+        }
+        if (t_noPathLimit && (*p == u'\\' || *p == 0) && (part == u"." || part == u"..")) {
+            t_pathError = ERROR_INVALID_NAME;
+            return false;
+        }
         if (*p == u'\\' || *p == 0) {
             std::string text;
             if (SimCodePageOf(part, text, false) || part.find_first_of(u"*?") != std::u16string::npos)
@@ -598,7 +625,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     SIM_LOCK;
     if (g_wideStubs) return SimFail(ERROR_CALL_NOT_IMPLEMENTED, INVALID_HANDLE_VALUE);
     std::string internal;
-    if (!InternalPath(pattern, internal)) return SimFail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    if (!InternalPath(pattern, internal)) return SimFail(t_pathError, INVALID_HANDLE_VALUE);
     HANDLE find = StartFind("FindFirstFileW", internal.c_str(), data);
     t_noPathLimit = false;
     return find;
@@ -614,7 +641,7 @@ BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data) {
 #define SIM_WIDE_CALL(failed, call)                                                      \
     if (g_wideStubs) return SimFail(ERROR_CALL_NOT_IMPLEMENTED, failed);                 \
     std::string internal;                                                                \
-    if (!InternalPath(path, internal)) return SimFail(ERROR_INVALID_PARAMETER, failed);  \
+    if (!InternalPath(path, internal)) return SimFail(t_pathError, failed);              \
     auto result = call;                                                                  \
     t_noPathLimit = false;                                                               \
     return result
@@ -643,10 +670,11 @@ BOOL CopyFileW(LPCWSTR source, LPCWSTR dest, BOOL failIfExists) {
     SIM_LOCK;
     if (g_wideStubs) return SimFail<BOOL>(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
     std::string internalSource, internalDest;
-    if (!InternalPath(source, internalSource)) return SimFail(ERROR_INVALID_PARAMETER, FALSE);
-    bool sourceUnlimited = t_noPathLimit;
-    if (!InternalPath(dest, internalDest)) return SimFail(ERROR_INVALID_PARAMETER, FALSE);
-    t_noPathLimit = t_noPathLimit && sourceUnlimited;
+    if (!InternalPath(source, internalSource)) return SimFail(t_pathError, FALSE);
+    bool sourceFits = PathFits(internalSource);
+    if (!InternalPath(dest, internalDest)) return SimFail(t_pathError, FALSE);
+    if (!sourceFits || !PathFits(internalDest)) return SimFail(ERROR_FILENAME_EXCED_RANGE, FALSE);
+    t_noPathLimit = true; // each path was judged on its own
     BOOL result = CopyFileA(internalSource.c_str(), internalDest.c_str(), failIfExists);
     t_noPathLimit = false;
     return result;
@@ -665,8 +693,8 @@ BOOL CopyFileExW(LPCWSTR source, LPCWSTR dest, LPPROGRESS_ROUTINE progress, LPVO
     if (!CopyFileW(source, dest, (flags & COPY_FILE_FAIL_IF_EXISTS) != 0)) return FALSE;
     std::string internal;
     InternalPath(dest, internal);
-    t_noPathLimit = false;
     SimNode *target = SimFind(internal.c_str()).node;
+    t_noPathLimit = false;
     uint64_t finalTime = target->lastWrite, now = SimNow();
     target->lastWrite = now;
     if (progress) {
@@ -725,9 +753,14 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR newName, DWORD flags) {
     SIM_LOCK;
     if (g_wideStubs) return SimFail<BOOL>(ERROR_CALL_NOT_IMPLEMENTED, FALSE);
     std::string from, to;
-    if (!InternalPath(existing, from) || !InternalPath(newName, to)) return SimFail<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    if (!InternalPath(existing, from)) return SimFail<BOOL>(t_pathError, FALSE);
+    bool fromFits = PathFits(from);
+    if (!InternalPath(newName, to)) return SimFail<BOOL>(t_pathError, FALSE);
+    if (!fromFits || !PathFits(to)) return SimFail<BOOL>(ERROR_FILENAME_EXCED_RANGE, FALSE);
+    t_noPathLimit = true; // each path was judged on its own
+    BOOL moved = MoveEntry(from, to, flags);
     t_noPathLimit = false;
-    return MoveEntry(from, to, flags);
+    return moved;
 }
 
 BOOL MoveFileW(LPCWSTR existing, LPCWSTR newName) { return MoveFileExW(existing, newName, 0); }

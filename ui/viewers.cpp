@@ -119,15 +119,17 @@ static size_t FullPathRootLength(const unsigned char *name, size_t n) {
 }
 
 // Judges one listed name: 0 when a batch line can name it as it is, 0x80000001 when it is not a
-// full path below a root, 0x80000002 when cmd.exe would take it for another name. A name with a
-// character code page 932 lacks (shown as an escape after SHOWN_UNIT, a control byte) has no
-// exact form in the batch file: cmd.exe reads it in the OEM code page.
+// full path below a root, 0x80000002 when cmd.exe would take it for another name or cannot take
+// it: a name with a character code page 932 lacks (shown as an escape after SHOWN_UNIT, a control
+// byte; cmd.exe reads batch files in the OEM code page), or a path of MAX_PATH units or more
+// (cmd.exe's del and rmdir take those unevenly across Windows versions).
 static int CheckBatchName(const unsigned char *name, size_t n) {
     size_t root = FullPathRootLength(name, n);
     if (root == 0 || root >= n) return (int)0x80000001;
     if (memchr(name, SHOWN_UNIT, n)) return (int)0x80000002;
     unsigned char previous = 0;
-    for (size_t i = 0; i < n; i++) {
+    size_t units = 0;
+    for (size_t i = 0; i < n; i++, units++) {
         unsigned char b = name[i];
         if (IsLeadByteValue(b) && i + 1 < n && IsTrailByteValue(name[i + 1])) {
             i++; // a double-byte character: its trail byte is never one of the bytes below
@@ -140,7 +142,7 @@ static int CheckBatchName(const unsigned char *name, size_t n) {
         if (b == '*' || b == '?' || (partEnds && (previous == ' ' || previous == '.'))) return (int)0x80000002;
         previous = b;
     }
-    return previous == ' ' || previous == '.' ? (int)0x80000002 : 0;
+    return previous == ' ' || previous == '.' || units >= MAX_PATH ? (int)0x80000002 : 0;
 }
 
 // Puts `text` at out + *total (when out is not null) and counts it.

@@ -634,21 +634,21 @@ TEST_F(KestrelViewers, ARunShowsTheMissingFilesFirstThenTheLogAndItsBatchDeletes
     EXPECT_EQ(withCopy(SOURCE_AFTER), ReadTree(root + "src\\", FILE_ATTRIBUTE_ARCHIVE)) << "the sources are untouched";
 }
 
-// ---- names outside code page 932, and paths too long for the platform ----
+// ---- names outside code page 932, and paths over 260 units ----
 
 // kestrel.exe on names that code page 932 cannot hold ("café.txt" beside "cafe.txt", an emoji)
-// and on paths too long for the platform, in the walk and in the missing-in-source check: every
-// name is copied and listed under its own name, never a substitute; the batch leaves out what it
-// cannot name exactly and says so, and cmd.exe running it deletes nothing else. A command line
-// that names a folder the code page cannot hold is refused, never resolved to a look-alike.
-TEST_F(KestrelViewers, NamesOutsideTheCodePageAreCopiedAndListedAndPathsTooLongAreRecorded) {
+// and on paths over 260 units, in the walk and in the missing-in-source check: every entry is
+// copied and listed under its own name, never a substitute; the batch leaves out what it cannot
+// name exactly and says so, and cmd.exe running it deletes nothing else. A command line that
+// names a folder the code page cannot hold is refused, never resolved to a look-alike.
+TEST_F(KestrelViewers, NamesOutsideTheCodePageAndLongPathsAreCopiedAndListed) {
     // A destination of 60 bytes, as a dated backup folder is: a 200-byte name fits the source but
-    // not the destination.
+    // makes the destination's path longer than 260 units.
     const std::string dest = root + std::string(59 - root.size(), 'd') + "\\";
     ASSERT_EQ(60u, dest.size());
     const std::string longFile = std::string(196, 'L') + ".txt", longFolder(200, 'M');
     ASSERT_EQ("", BuildTree(root, ("src\\names\\cafe.txt text=\"PLAIN\"\nsrc\\names\\{1F600}.txt text=\"EMOJI\"\n"
-                                   "src\\names\\" + longFile + "\n")
+                                   "src\\names\\" + longFile + " text=\"LONG\"\n")
                                       .c_str()));
     ASSERT_EQ("", BuildTree(dest, ("names\\stale.txt\nnames\\caf{E9}.txt text=\"ACCENTED\"\nnames\\gone\\" +
                                    longFolder + "\\x.txt\n").c_str()));
@@ -658,45 +658,48 @@ TEST_F(KestrelViewers, NamesOutsideTheCodePageAreCopiedAndListedAndPathsTooLongA
     HWND viewer = program.WaitForWindow("#32770", SYNC_CAPTION, VIEWER_WAIT_MS);
     ASSERT_TRUE(viewer) << "no missing-files viewer at the end of the run";
     std::vector<std::string> lines = TextLines(::ControlText(program.info.hProcess, GetDlgItem(viewer, IDC_MISSING_VIEW)));
-    std::string upperDest = dest;
+    std::string upperDest = dest, upperFolder = longFolder;
     for (char &c : upperDest) c = (char)toupper((unsigned char)c);
     for (std::string &line : lines)
         for (char &c : line) c = (char)toupper((unsigned char)c);
     std::sort(lines.begin(), lines.end());
-    // The destination's "café.txt" by its true name (the source's "cafe.txt" is not it); not the
-    // folders that keep the entry too long to check.
-    EXPECT_EQ((std::vector<std::string>{"F " + upperDest + "NAMES\\CAF{E9}.TXT", "F " + upperDest + "NAMES\\STALE.TXT"}),
+    // The destination's "café.txt" by its true name (the source's "cafe.txt" is not it), and the
+    // entries whose paths are over 260 units.
+    const std::string gone = "NAMES\\GONE";
+    EXPECT_EQ((std::vector<std::string>{"D " + upperDest + gone, "D " + upperDest + gone + "\\" + upperFolder,
+                                        "F " + upperDest + gone + "\\" + upperFolder + "\\X.TXT",
+                                        "F " + upperDest + "NAMES\\CAF{E9}.TXT", "F " + upperDest + "NAMES\\STALE.TXT"}),
               lines);
     EXPECT_TRUE(Screenshot(viewer, "names-missing-files-viewer.png"));
     HWND log = nullptr;
-    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, "1", &log, "1"));
+    // The batch deletes stale.txt only: café.txt, x.txt (277 units) and the two folders that hold
+    // it are left out.
+    ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, "1", &log, "4"));
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
-    // "names" exists; "cafe.txt" and the emoji file copied (blue); the long name in the walk and
-    // the long folder in the check: two red records. (WM_GETTEXT gives the control's text through
-    // code page 932, an emoji as "??"; EM_GETTEXTEX gives it as the control holds it.)
+    // "names" exists; "cafe.txt", the emoji file and the long name copied (blue). (WM_GETTEXT
+    // gives the control's text through code page 932, an emoji as "??"; EM_GETTEXTEX gives it as
+    // the control holds it.)
     std::vector<std::string> records = TextLines(::ControlText(program.info.hProcess, logControl));
     ASSERT_FALSE(records.empty());
-    EXPECT_EQ(0u, records.back().rfind("! > > コピー 2 件（10 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 2 件、警告 0 件、経過時間 ", 0))
-        << "the summary comes last and counts the check's errors";
+    EXPECT_EQ(0u, records.back().rfind("! > > コピー 3 件（14 バイト）、フォルダ作成 0 件、未コピー 0 件、エラー 0 件、警告 0 件、経過時間 ", 0))
+        << "the summary comes last";
     records.pop_back();
     std::vector<std::string> expected = {"  names すでに存在します。", "O names\\cafe.txt コピーしました。",
-                                         "O names\\{1F600}.txt コピーしました。",
-                                         "X names\\" + longFile + " コピー先のパス名が長すぎるためコピーできません。",
-                                         "X names\\gone\\" + longFolder + " パス名が長すぎるため確認できません。"};
+                                         "O names\\{1F600}.txt コピーしました。", "O names\\" + longFile + " コピーしました。"};
     std::sort(records.begin(), records.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, records);
-    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 6);
+    std::vector<std::string> colours = LineColours(program.info.hProcess, logControl, 5);
     EXPECT_EQ(2, std::count(colours.begin(), colours.end(), "auto"));
-    EXPECT_EQ(2, std::count(colours.begin(), colours.end(), "0,0,255"));
-    EXPECT_EQ(2, std::count(colours.begin(), colours.end(), "255,0,0"));
+    EXPECT_EQ(3, std::count(colours.begin(), colours.end(), "0,0,255"));
     EXPECT_TRUE(Screenshot(log, "names-log-viewer.png"));
     ASSERT_NO_FATAL_FAILURE(EndProgram(log));
 
     RunBatch(true);
     EXPECT_EQ("names\\ attr=\nnames\\cafe.txt attr= size=5 text=\"PLAIN\"\nnames\\caf{E9}.txt attr= size=8 text=\"ACCENTED\"\n"
               "names\\gone\\ attr=\nnames\\gone\\" + longFolder + "\\ attr=\nnames\\gone\\" + longFolder +
-                  "\\x.txt attr= size=0\nnames\\{1F600}.txt attr= size=5 text=\"EMOJI\"\n",
+                  "\\x.txt attr= size=0\nnames\\" + longFile + " attr= size=4 text=\"LONG\"\n"
+                  "names\\{1F600}.txt attr= size=5 text=\"EMOJI\"\n",
               ReadTree(dest, FILE_ATTRIBUTE_ARCHIVE));
     DeleteTree(dest.substr(0, dest.size() - 1));
 

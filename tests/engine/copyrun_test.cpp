@@ -503,39 +503,49 @@ TEST_F(CopyRunTest, ArchiveClearedForEveryFileReached) {
 // ---- names that code page 932 cannot hold ----
 
 // Files from other systems: "café.txt" next to "cafe.txt", emoji, Hangul, simplified Chinese,
-// the wave dash of other systems (U+301C; code page 932 holds U+FF5E) and a folder with an emoji.
-// Each is copied with its own bytes and recorded under its true name; a second run skips it by
-// date. The patterns see "?" for what the code page lacks: "caf?.txt" takes café.txt, "cafe.txt"
-// does not.
+// the wave dash of other systems (U+301C; code page 932 holds U+FF5E) and a folder with an emoji;
+// and paths over 260 units: a source path of over 300, a 200-unit name below a destination whose
+// path then exceeds 260. Each is copied with its own bytes and recorded under its true name; a
+// second run skips it by date. The patterns see "?" for what the code page lacks: "caf?.txt"
+// takes café.txt, "cafe.txt" does not.
 TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreCopiedUnderTheirOwnNames) {
+    const std::string deepFolder = "deep\\" + std::string(150, 'p'), longName = std::string(200, 'n') + ".txt";
     const struct {
-        const char *name;
+        std::string name;
         const char *text;
     } rows[] = {{"cafe.txt", "PLAIN"},          {"caf{E9}.txt", "ACCENTED"},      {"{1F600}.txt", "EMOJI"},
                 {"{D55C}{AD6D}{C5B4}.txt", "HANGUL"}, {"{7B80}体.txt", "SIMPLIFIED"}, {"a{301C}b.txt", "WAVE"},
-                {"写真{1F600}\\in.txt", "IN"}};
-    std::string layout = "dst\\\n";
-    std::vector<std::string> copied = {"O d フォルダを作成しました。", "O d\\写真{1F600} フォルダを作成しました。"},
-                             skipped = {"  d すでに存在します。", "  d\\写真{1F600} すでに存在します。"};
+                {"写真{1F600}\\in.txt", "IN"},  {deepFolder + "\\" + std::string(150, 'q') + ".txt", "DEEP"},
+                {longName, "LONG"}};
+    const std::string base = dst + std::string(60, 'D') + "\\";
+    std::string layout = base.substr(root.size()) + "\n";
+    std::vector<std::string> copied, skipped;
+    for (const std::string &folder : {std::string("写真{1F600}"), std::string("deep"), deepFolder}) {
+        copied.push_back("O d\\" + folder + " フォルダを作成しました。");
+        skipped.push_back("  d\\" + folder + " すでに存在します。");
+    }
+    copied.push_back("O d フォルダを作成しました。");
+    skipped.push_back("  d すでに存在します。");
     for (const auto &row : rows) {
-        layout += std::string("src\\d\\") + row.name + " text=\"" + row.text + "\" time=1600000000\n";
-        copied.push_back(std::string("O d\\") + row.name + " コピーしました。");
-        skipped.push_back(std::string("  d\\") + row.name + " 日付が同じか古いためコピーしません。");
+        layout += "src\\d\\" + row.name + " text=\"" + row.text + "\" time=1600000000\n";
+        copied.push_back("O d\\" + row.name + " コピーしました。");
+        skipped.push_back("  d\\" + row.name + " 日付が同じか古いためコピーしません。");
     }
     Build(layout.c_str());
-    EXPECT_EQ(Sorted(copied), Sorted(Run(src + "d", dst)));
-    for (const auto &row : rows) EXPECT_EQ(row.text, ReadWholeFile(dst + "d\\" + row.name)) << row.name;
+    ASSERT_GT(src.size() + 2 + rows[7].name.size(), 300u);
+    ASSERT_GT(base.size() + 2 + longName.size(), 260u);
+    EXPECT_EQ(Sorted(copied), Sorted(Run(src + "d", base)));
+    for (const auto &row : rows) EXPECT_EQ(row.text, ReadWholeFile(base + "d\\" + row.name)) << row.name;
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
-    EXPECT_EQ(Sorted(skipped), Sorted(Run(src + "d", dst)));
+    EXPECT_EQ(Sorted(skipped), Sorted(Run(src + "d", base)));
 
     ShowModeWord(dialog, MODE_ALL);
     for (const char *pattern : {"caf?.txt", "cafe.txt"}) {
-        ASSERT_TRUE(DeleteTree(dst + "d"));
+        ASSERT_TRUE(DeleteTree(base + "d"));
         std::vector<std::string> done;
-        for (const std::string &line : Run(src + "d", dst, "*", pattern))
-            if (line.compare(0, 2, "O ") == 0) done.push_back(line);
-        std::vector<std::string> expected = {"O d フォルダを作成しました。", "O d\\写真{1F600} フォルダを作成しました。",
-                                             "O d\\cafe.txt コピーしました。"};
+        for (const std::string &line : Run(src + "d", base, "*", pattern))
+            if (line.compare(0, 5, "O d\\c") == 0) done.push_back(line);
+        std::vector<std::string> expected = {"O d\\cafe.txt コピーしました。"};
         if (pattern[3] == '?') expected.push_back("O d\\caf{E9}.txt コピーしました。");
         EXPECT_EQ(Sorted(expected), Sorted(done)) << pattern;
     }
@@ -554,12 +564,21 @@ TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreCopiedUnderTheirOwnNames) {
 #endif
 }
 
-// ---- paths too long for the platform ----
+// ---- paths too long for a platform without the wide calls ----
 
-// One record that names the cause, before anything is tried on the entry: no copy, no folder
-// half made, nothing below the folder visited. The limit counts UTF-16 units, not bytes: a path
-// of kanji that is longer than 259 bytes still fits.
-TEST_F(CopyRunTest, PathsTooLongForThePlatformAreOneRecordThatNamesTheCause) {
+// Where the wide calls are stubs (the Windows 95 family), the ANSI calls' limits hold: one record
+// that names the cause, before anything is tried on the entry: no copy, no folder half made,
+// nothing below the folder visited. The limit counts UTF-16 units, not bytes: a path of kanji
+// that is longer than 259 bytes still fits. (On NT such paths are copied: the names table.)
+TEST_F(CopyRunTest, TooLongWithoutWideCallsIsOneRecord) {
+    SIMULATION_ONLY("Wine's wide calls cannot be made stubs");
+#ifdef KESTREL_SIM
+    auto Run = [&](const std::string &sources, const std::string &dest) {
+        SimSetWideStubs(true);
+        auto log = CopyRunTest::Run(sources, dest);
+        SimSetWideStubs(false);
+        return log;
+    };
     std::string deepDest = dst + std::string(200 - dst.size(), 'D') + "\\";
     std::string name(60, 'n');
     std::string kanji;
@@ -610,4 +629,5 @@ TEST_F(CopyRunTest, PathsTooLongForThePlatformAreOneRecordThatNamesTheCause) {
                       "X t\\" + a + "\\xy" + SOURCE_TOO_LONG, "X t\\" + b + SOURCE_TOO_LONG, "X t\\" + c + SOURCE_TOO_LONG}),
               Sorted(Run(from.substr(0, from.size() - 1), dst)));
     EXPECT_EQ(a + "\\ attr=\n" + a + "\\x attr= size=0\n", ReadTree(dst + "t\\", FILE_ATTRIBUTE_ARCHIVE));
+#endif
 }

@@ -34,6 +34,7 @@ class MissingTest : public PlatformTest {
         g_runConf = 0x5;
         ResetCopyLog();
         ResetMissingList();
+        ResetCopyRun(false);
     }
     void TearDown() override {
         g_stopRequest = 0;
@@ -334,27 +335,39 @@ TEST_F(MissingTest, NoMemoryForAnEntryIsOneRecord) {
 #endif
 }
 
-TEST_F(MissingTest, APathTooLongForTheDestinationIsOneRecord) {
+// Where the wide calls are stubs (the Windows 95 family) a path too long for the ANSI calls cannot
+// be looked at: one record, nothing offered for deletion, nor the folders that hold it.
+TEST_F(MissingTest, APathTooLongForThePlatformWithoutWideCallsIsOneRecord) {
+    SIMULATION_ONLY("Wine's wide calls cannot be made stubs");
+#ifdef KESTREL_SIM
     // The source was copied where the paths fit; the destination's counterpart would be longer
     // than 259 bytes.
     std::string deep(250 - dst.size(), 'd');
     ASSERT_EQ("", BuildTree(dst, (deep + "\\").c_str())); // CreateDirectoryA takes at most 247 units
     std::string relative = deep + "\\" + std::string(20, 'e');
-    EXPECT_EQ(0, Check(relative));
-    EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG}), LogLines()) << "the record names the cause";
-    EXPECT_EQ(Lines{}, MissingLines());
     // A folder of 258 units fits; its listing pattern "\\*" does not.
     std::string fits(258 - dst.size(), 'f');
     ASSERT_EQ("", BuildTree(dst, (fits + "\\").c_str()));
+    std::string longName = std::string(MAX_PATH + 10 - dst.size() - strlen("Keep\\"), 'L');
+    ASSERT_EQ("", BuildTree(dst, ("Keep\\" + longName + "\n").c_str()));
+    SimSetWideStubs(true);
+    ResetCopyRun(false);
+    EXPECT_EQ(0, Check(relative));
+    EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG}), LogLines()) << "the record names the cause";
     EXPECT_EQ(0, Check(fits));
-    EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG, "X " + fits + " " + CHECK_TOO_LONG}), LogLines());
+    EXPECT_EQ(0, Check("Keep"));
+    SimSetWideStubs(false);
+    EXPECT_EQ((Lines{"X " + relative + " " + CHECK_TOO_LONG, "X " + fits + " " + CHECK_TOO_LONG,
+                     "X Keep\\" + longName + " " + CHECK_TOO_LONG}),
+              LogLines());
+    EXPECT_EQ(Lines{}, MissingLines());
+#endif
 }
 
 // Names are compared as listed: the source's "café.txt" never stands for the destination's
-// "cafe.txt", and the destination's "café.txt" is listed by its true name. A destination entry
-// that cannot be checked (a path too long for the platform) is one record and is never offered
-// for deletion, nor are the folders that hold it (the batch could not remove them).
-TEST_F(MissingTest, NamesAreComparedAsListedAndEntriesThatCannotBeCheckedKeepTheirFolders) {
+// "cafe.txt", and the destination's "café.txt" is listed by its true name; an entry whose path is
+// over 260 units is checked and listed like any other.
+TEST_F(MissingTest, NamesAreComparedAsListedAndLongPathsAreChecked) {
     std::string longName = std::string(MAX_PATH + 10 - dst.size() - strlen("Data\\Two\\Deeper\\"), 'L') + ".txt";
     ASSERT_EQ("", BuildTree(dst, ("Data\\cafe.txt\nData\\One\\caf{E9}.txt\nData\\Two\\Deeper\\" + longName +
                                   "\nData\\Old\\x.txt\n").c_str()));
@@ -362,11 +375,12 @@ TEST_F(MissingTest, NamesAreComparedAsListedAndEntriesThatCannotBeCheckedKeepThe
     EXPECT_EQ(0, Check("Data"));
     Lines log = LogLines();
     std::sort(log.begin(), log.end());
-    EXPECT_EQ((Lines{"X Data\\Two\\Deeper\\" + longName + " " + CHECK_TOO_LONG}), log);
+    EXPECT_EQ(Lines{}, log);
     Lines lines = MissingLines();
     std::sort(lines.begin(), lines.end());
-    EXPECT_EQ((Lines{"D " + dst + "Data\\Old", "D " + dst + "Data\\One", "F " + dst + "Data\\Old\\x.txt",
-                     "F " + dst + "Data\\One\\caf{E9}.txt", "F " + dst + "Data\\cafe.txt"}),
-              lines)
-        << "neither Two, Deeper nor Data is offered";
+    EXPECT_EQ((Lines{"D " + dst + "Data\\Old", "D " + dst + "Data\\One", "D " + dst + "Data\\Two",
+                     "D " + dst + "Data\\Two\\Deeper", "F " + dst + "Data\\Old\\x.txt",
+                     "F " + dst + "Data\\One\\caf{E9}.txt", "F " + dst + "Data\\Two\\Deeper\\" + longName,
+                     "F " + dst + "Data\\cafe.txt"}),
+              lines);
 }

@@ -301,6 +301,36 @@ TEST_F(FileCalls, OverlongPathsAreRefused) {
     EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
 }
 
+// Without "\\?\" a new folder takes at most 247 units and any other path 259; after it the path
+// has no such limit and goes to the file system as it is: "." and ".." are names, "/" no separator.
+TEST_F(FileCalls, PathsAfterTheLongPrefix) {
+    std::string folder = root + std::string(248 - root.size(), 'f'), deep = folder + "\\" + std::string(100, 'g');
+    std::basic_string<WCHAR> prefix = LayoutWide("\\\\?\\");
+    POISON();
+    EXPECT_FALSE(CreateDirectoryW(LayoutWide(folder).c_str(), nullptr));
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
+    ASSERT_TRUE(CreateDirectoryW((prefix + LayoutWide(folder)).c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((prefix + LayoutWide(deep)).c_str(), nullptr));
+    EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW((prefix + LayoutWide(deep)).c_str()));
+    POISON();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(LayoutWide(deep).c_str()));
+    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
+    const struct {
+        std::string path;
+        DWORD error;
+    } refused[] = {{deep + "\\..\\" + std::string(100, 'g'), ERROR_INVALID_NAME},
+                   {folder + "/" + std::string(100, 'g'), ERROR_PATH_NOT_FOUND}};
+    for (const auto &row : refused) {
+        POISON();
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((prefix + LayoutWide(row.path)).c_str())) << row.path;
+        EXPECT_EQ(row.error, GetLastError()) << row.path;
+    }
+    // The full path of a long path, without the prefix, is the path itself.
+    std::basic_string<WCHAR> full(400, 0);
+    EXPECT_EQ((DWORD)deep.size(), GetFullPathNameW(LayoutWide(deep).c_str(), 400, &full[0], nullptr));
+    EXPECT_EQ(deep, LayoutText(full.c_str()));
+}
+
 TEST_F(FileCalls, FullPathNames) {
     char buf[MAX_PATH];
     char *part = (char *)0xdd;

@@ -273,10 +273,16 @@ TEST(DeleteBatch, NamesThatAreNotFullPathsRefuseTheBatch) {
 // that names nothing stands in its place (cmd.exe expands "%" even in a remark, and a caret at
 // its end would carry it over the next line).
 TEST(DeleteBatch, NamesThatCmdWouldMisreadAreLeftOutAndCounted) {
+    // "F E:\\" and kanji up to `units` UTF-16 units in all.
+    auto PATH_OF = [](size_t units) {
+        std::string line = "F E:\\";
+        for (size_t i = 3; i < units; i++) line += "漢";
+        return line;
+    };
     const std::string REM = "REM left out: a listed name that this batch file cannot delete safely\n";
     const struct {
         const char *why;
-        const char *text;
+        std::string text;
         std::string lines;
         unsigned leftOut, deleted = 0;
     } cases[] = {
@@ -288,6 +294,9 @@ TEST(DeleteBatch, NamesThatCmdWouldMisreadAreLeftOutAndCounted) {
         {"folder part ending in a space", "F E:\\a \\b", REM, 1},
         {"parent reference", "D E:\\a\\..\\b", REM, 1},
         {"a percent and a caret are not copied into the remark", "F E:\\a\\%~x^?", REM, 1},
+        {"a character code page 932 lacks", "F E:\\a\\caf\x01\\u233?.txt", REM, 1},
+        {"a path of 260 units (kanji are one unit each)", PATH_OF(260), REM, 1},
+        {"a path of 259 units", PATH_OF(259), "del /F /A \"" + std::string(PATH_OF(259)).substr(2) + "\"\n", 0, 1},
         // The folder that keeps them cannot be removed: its line is left out too, not the one of
         // a folder whose name only begins the same way.
         {"among names that are written",
@@ -301,7 +310,7 @@ TEST(DeleteBatch, NamesThatCmdWouldMisreadAreLeftOutAndCounted) {
     for (auto &c : cases) {
         SCOPED_TRACE(c.why);
         BatchCounts counts = {77, 77};
-        EXPECT_EQ(HEADER + c.lines, Batch(c.text, &counts));
+        EXPECT_EQ(HEADER + c.lines, Batch(c.text.c_str(), &counts));
         EXPECT_EQ(c.leftOut, counts.leftOut);
         EXPECT_EQ(c.deleted, counts.deleted) << "files and folders the batch deletes";
     }
