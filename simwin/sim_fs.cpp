@@ -542,8 +542,8 @@ static thread_local DWORD t_pathError = ERROR_INVALID_PARAMETER;
 // A wide path in the form the simulation keeps: each name that code page 932 holds exactly in
 // code page 932, every other name in its key form. False for a path that cannot be a path, with
 // t_pathError. After "\\?\" the path goes to the file system as it is, as on Windows: no limit on
-// its length, "\\?\UNC\server\share" for a network path, and neither "." nor ".." (ERROR_INVALID_NAME)
-// nor "/" (ERROR_PATH_NOT_FOUND) is taken as a separator or resolved.
+// its length, "\\?\UNC\server\share" for a network path; neither "." nor ".." is resolved and "/"
+// is no separator: such a path is refused with ERROR_INVALID_NAME, as Wine answers (measured).
 static bool InternalPath(LPCWSTR path, std::string &out) {
     out.clear();
     t_pathError = ERROR_INVALID_PARAMETER;
@@ -558,11 +558,7 @@ static bool InternalPath(LPCWSTR path, std::string &out) {
     }
     std::u16string part;
     for (const WCHAR *p = path;; p++) {
-        if (t_noPathLimit && *p == u'/') {
-            t_pathError = ERROR_PATH_NOT_FOUND;
-            return false;
-        }
-        if (t_noPathLimit && (*p == u'\\' || *p == 0) && (part == u"." || part == u"..")) {
+        if (t_noPathLimit && (*p == u'/' || ((*p == u'\\' || *p == 0) && (part == u"." || part == u"..")))) {
             t_pathError = ERROR_INVALID_NAME;
             return false;
         }

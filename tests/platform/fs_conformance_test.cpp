@@ -302,24 +302,28 @@ TEST_F(FileCalls, OverlongPathsAreRefused) {
 }
 
 // Without "\\?\" a new folder takes at most 247 units and any other path 259; after it the path
-// has no such limit and goes to the file system as it is: "." and ".." are names, "/" no separator.
+// has no such limit and goes to the file system as it is: ".." is not resolved, "/" is no separator.
 TEST_F(FileCalls, PathsAfterTheLongPrefix) {
     std::string folder = root + std::string(248 - root.size(), 'f'), deep = folder + "\\" + std::string(100, 'g');
     std::basic_string<WCHAR> prefix = LayoutWide("\\\\?\\");
-    POISON();
-    EXPECT_FALSE(CreateDirectoryW(LayoutWide(folder).c_str(), nullptr));
-    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
+    if (ON_SIMULATION) { // Wine does not keep the 248-unit limit of a new folder
+        POISON();
+        EXPECT_FALSE(CreateDirectoryW(LayoutWide(folder).c_str(), nullptr));
+        EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
+    }
     ASSERT_TRUE(CreateDirectoryW((prefix + LayoutWide(folder)).c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((prefix + LayoutWide(deep)).c_str(), nullptr));
     EXPECT_EQ((DWORD)FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW((prefix + LayoutWide(deep)).c_str()));
-    POISON();
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(LayoutWide(deep).c_str()));
-    EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
+    if (ON_SIMULATION) { // Wine takes long paths without the prefix too
+        POISON();
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(LayoutWide(deep).c_str()));
+        EXPECT_EQ((DWORD)ERROR_FILENAME_EXCED_RANGE, GetLastError());
+    }
     const struct {
         std::string path;
         DWORD error;
     } refused[] = {{deep + "\\..\\" + std::string(100, 'g'), ERROR_INVALID_NAME},
-                   {folder + "/" + std::string(100, 'g'), ERROR_PATH_NOT_FOUND}};
+                   {folder + "/" + std::string(100, 'g'), ERROR_INVALID_NAME}};
     for (const auto &row : refused) {
         POISON();
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((prefix + LayoutWide(row.path)).c_str())) << row.path;
