@@ -126,6 +126,12 @@ static int Record(const EntryNames &entry, const char *message, int level) {
     return level;
 }
 
+// Writes one record and returns `result`: a folder's decision that does not descend.
+static int Refused(const EntryNames &entry, const char *message, int level, int result) {
+    Record(entry, message, level);
+    return result;
+}
+
 // The message when the source or destination path of an entry (`sourceUnits`, `destUnits` UTF-16
 // units) is too long for the calls that handling it takes (null when both fit): decided once,
 // before anything is tried, so that no entry is left half done (a file copied without its
@@ -184,18 +190,18 @@ static int EnterFolder(const Walk &walk, const EntryNames &entry, DWORD attribut
                        const WCHAR *destination, size_t destUnits, DWORD madeFolder, DWORD *madeWord) {
     *madeWord = INVALID_FILE_ATTRIBUTES;
     Selection selection = SelectFolder(LastName(entry.pattern), attributes, walk.mode, *walk.tcd, *walk.tud);
-    if (selection.result != SELECTED) return Record(entry, selection.message, selection.level), 0;
-    if (const char *cyclic = CyclicCopy(entry, true)) return Record(entry, cyclic, LOG_LEVEL_ERROR), 0;
-    if (const char *tooLong = PathTooLong(sourceUnits, destUnits, true)) return Record(entry, tooLong, LOG_LEVEL_ERROR), -1;
+    if (selection.result != SELECTED) return Refused(entry, selection.message, selection.level, 0);
+    if (const char *cyclic = CyclicCopy(entry, true)) return Refused(entry, cyclic, LOG_LEVEL_ERROR, 0);
+    if (const char *tooLong = PathTooLong(sourceUnits, destUnits, true)) return Refused(entry, tooLong, LOG_LEVEL_ERROR, -1);
     // Below a folder this run has just created, nothing is there to look up.
     DWORD existing = madeFolder != INVALID_FILE_ATTRIBUTES ? INVALID_FILE_ATTRIBUTES : g_run.fs->attributes(destination);
     if (existing == INVALID_FILE_ATTRIBUTES && madeFolder == INVALID_FILE_ATTRIBUTES &&
         GetLastError() != ERROR_FILE_NOT_FOUND)
-        return Record(entry, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR), -1;
+        return Refused(entry, TooLongOr(MSG_DEST_ATTRIBUTES_FAILED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR, -1);
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & UNKNOWN_ATTRIBUTE_MASK))
-        return Record(entry, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR), -1;
+        return Refused(entry, MSG_DEST_UNKNOWN_ATTRIBUTE, LOG_LEVEL_ERROR, -1);
     if (existing != INVALID_FILE_ATTRIBUTES && !(existing & FILE_ATTRIBUTE_DIRECTORY))
-        return Record(entry, MSG_DEST_HAS_FILE, LOG_LEVEL_ERROR), -1;
+        return Refused(entry, MSG_DEST_HAS_FILE, LOG_LEVEL_ERROR, -1);
     if (existing != INVALID_FILE_ATTRIBUTES) return FolderExists(entry, destination, attributes);
     if (g_run.fs->createFolder(destination)) return FolderCreated(entry, destination, attributes, madeWord);
     // Made by someone else since it was looked at, or a second name for a folder made just now
@@ -205,7 +211,7 @@ static int EnterFolder(const Walk &walk, const EntryNames &entry, DWORD attribut
                    ? EnterFolder(walk, entry, attributes, sourceUnits, destination, destUnits, INVALID_FILE_ATTRIBUTES,
                                  madeWord)
                    : FolderExists(entry, destination, attributes);
-    return Record(entry, TooLongOr(MSG_FOLDER_NOT_CREATED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR), -1;
+    return Refused(entry, TooLongOr(MSG_FOLDER_NOT_CREATED, MSG_DEST_PATH_TOO_LONG), LOG_LEVEL_ERROR, -1);
 }
 
 // The word a copy carries when it is known without reading it: a file copied into a folder this

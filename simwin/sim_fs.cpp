@@ -542,7 +542,7 @@ static thread_local DWORD t_pathError = ERROR_INVALID_PARAMETER;
 // A wide path in the form the simulation keeps: each name that code page 932 holds exactly in
 // code page 932, every other name in its key form. False for a path that cannot be a path, with
 // t_pathError. After "\\?\" the path goes to the file system as it is, as on Windows: no limit on
-// its length, "\\?\UNC\server\share" for a network path; neither "." nor ".." is resolved and "/"
+// its length, "\\?\X:\..." or "\\?\UNC\server\share\..." only; neither "." nor ".." is resolved and "/"
 // is no separator: such a path is refused with ERROR_INVALID_NAME, as Wine answers (measured).
 static bool InternalPath(LPCWSTR path, std::string &out) {
     out.clear();
@@ -554,6 +554,9 @@ static bool InternalPath(LPCWSTR path, std::string &out) {
         if (path[0] == 'U' && path[1] == 'N' && path[2] == 'C' && path[3] == '\\') {
             out = "\\\\";
             path += 4;
+        } else if (!(path[0] && path[1] == ':' && path[2] == '\\')) {
+            t_pathError = ERROR_INVALID_NAME; // a drive's full path or UNC\ must follow
+            return false;
         }
     }
     std::u16string part;

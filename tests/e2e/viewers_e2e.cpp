@@ -646,7 +646,7 @@ TEST_F(KestrelViewers, NamesOutsideTheCodePageAndLongPathsAreCopiedAndListed) {
     // makes the destination's path longer than 260 units.
     const std::string dest = root + std::string(59 - root.size(), 'd') + "\\";
     ASSERT_EQ(60u, dest.size());
-    const std::string longFile = std::string(196, 'L') + ".txt", longFolder(200, 'M');
+    const std::string longFile = std::string(196, 'L') + ".txt", longFolder(240, 'M');
     ASSERT_EQ("", BuildTree(root, ("src\\names\\cafe.txt text=\"PLAIN\"\nsrc\\names\\{1F600}.txt text=\"EMOJI\"\n"
                                    "src\\names\\" + longFile + " text=\"LONG\"\n")
                                       .c_str()));
@@ -673,7 +673,7 @@ TEST_F(KestrelViewers, NamesOutsideTheCodePageAndLongPathsAreCopiedAndListed) {
               lines);
     EXPECT_TRUE(Screenshot(viewer, "names-missing-files-viewer.png"));
     HWND log = nullptr;
-    // The batch deletes stale.txt only: café.txt, x.txt (277 units) and the two folders that hold
+    // The batch deletes stale.txt only: café.txt, x.txt (317 units) and the two folders that hold
     // it are left out.
     ASSERT_NO_FATAL_FAILURE(MakeBatchThenOpenLog(viewer, "1", &log, "4"));
     HWND logControl = GetDlgItem(log, IDC_LOG_VIEW);
