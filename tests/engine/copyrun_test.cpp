@@ -539,6 +539,10 @@ TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreCopiedUnderTheirOwnNames) {
     ShowModeWord(dialog, MODE_ALL | MODE_SKIP_NOT_NEWER);
     EXPECT_EQ(Sorted(skipped), Sorted(Run(src + "d", base)));
 
+    // A source word whose wildcard finds such a name cannot hold it: refused.
+    EXPECT_EQ((std::vector<std::string>{"X " + src + "d\\写真* フォルダ名に扱えない文字があるためコピーできません。"}),
+              Run(src + "d\\写真*", base));
+
     ShowModeWord(dialog, MODE_ALL);
     for (const char *pattern : {"caf?.txt", "cafe.txt"}) {
         ASSERT_TRUE(DeleteTree(base + "d"));
@@ -558,6 +562,11 @@ TEST_F(CopyRunTest, NamesTheCodePageCannotHoldAreCopiedUnderTheirOwnNames) {
     const std::string share = "\\\\SERVER\\SHARE\\" + std::string(60, 'D') + "\\";
     ASSERT_TRUE(CreateDirectoryA(share.substr(0, share.size() - 1).c_str(), nullptr));
     EXPECT_EQ(Sorted(copied), Sorted(Run(src + "d", share)));
+    // A name whose code page form is longer than 259 bytes (Wine cuts names at 255 UTF-8 bytes).
+    std::string kanji;
+    for (int i = 0; i < 130; i++) kanji += "漢";
+    Build(("src\\f\\" + kanji + ".txt\n").c_str());
+    EXPECT_EQ(Sorted({"O f フォルダを作成しました。", "O f\\" + kanji + ".txt コピーしました。"}), Sorted(Run(src + "f", base)));
     Build("src\\e\\{1F600}.txt\nsrc\\e\\{1F600}\\in.txt\nsrc\\e\\z.txt\n");
     SimSetWideStubs(true);
     EXPECT_EQ(Sorted({"O e フォルダを作成しました。", "O e\\z.txt コピーしました。",
