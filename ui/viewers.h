@@ -86,7 +86,7 @@ struct BatchCounts {
     unsigned leftOut;
 };
 
-// The batch file's text for the missing-files viewer's plain text (`length` bytes), with line
+// The batch file's text for the missing-files list's lines (`length` bytes), with line
 // feeds (the file is written in text mode, each line feed as CR LF): the header
 // "REM KESTREL Delete Destination BAT File" and an empty line, the line
 // "setlocal DisableDelayedExpansion", then for each line of the text that begins with "D " or
@@ -99,8 +99,9 @@ struct BatchCounts {
 // expands percent signs even inside quotes); "!" stays as it is, because the setlocal line turns
 // delayed expansion off whatever the user's setting (and a caret would then stay in the name).
 // A name holding "*" or "?", or with a part ending in a space or a dot, would be taken by cmd.exe
-// for a wildcard or another name: its entry is left out, a remark line that names nothing stands
-// in its place, and it is counted as left out.
+// for a wildcard or another name, and a name with a character code page 932 lacks (an escape
+// after SHOWN_UNIT) or a path of MAX_PATH units or more cannot be named safely: its entry is left
+// out, a remark line that names nothing stands in its place, and it is counted as left out.
 // `out` receives the text (not terminated) when it is not null; *size is the text's length
 // either way (measure first, then compose into a buffer of that size). *counts (when not null)
 // receives what the text deletes and leaves out.
@@ -110,7 +111,7 @@ struct BatchCounts {
 // 0x80000002 when there was no memory for the list of entries left out (nothing made either).
 int ComposeDeleteBatch(const char *text, size_t length, char *out, size_t *size, BatchCounts *counts);
 
-// Writes DelDest.bat on the desktop from the missing-files viewer's plain text. When the run's
+// Writes DelDest.bat on the desktop from the missing-files list's lines. When the run's
 // list offers everything a source's destination folder holds (g_missingWholeFolder), it first
 // asks on `owner` with the confirmation box (focus on "いいえ"), and anything but "はい" writes
 // nothing. Returns 1 when the file was written whole, after an information box with where it
