@@ -354,7 +354,8 @@ TEST(AppendRtfRecord, EscapedTextTerminatorAndClosingBraceMustFit) {
 
 // The room at its exact boundary, for each byte that grows when escaped: as a trail byte (0x5C,
 // 0x7B, 0x7D after the lead byte 0x81: "＼", "｛", "｝" grow from 2 to 5 bytes) and as a single
-// byte ("\\", "{", "}" grow from 1 to 2, inside the room test of twice the text). Each record is
+// byte ("\\", "{", "}" grow from 1 to 2, inside the room test of twice the text), and a unit's
+// escape in a shown name. Each record is
 // written into a buffer of exactly the room it is given, so a byte too many overruns it.
 TEST(AppendRtfRecord, RoomAtItsExactBoundaryForEveryEscapedByte) {
     struct Row {
@@ -364,6 +365,9 @@ TEST(AppendRtfRecord, RoomAtItsExactBoundaryForEveryEscapedByte) {
     const Row rows[] = {
         {"\x81\x5C", 6 + 50 + 1 + 1}, {"\x81\x7B", 6 + 50 + 1 + 1}, {"\x81\x7D", 6 + 50 + 1 + 1},
         {"\\", 2 * 10 + 17},          {"{", 2 * 10 + 17},             {"}", 2 * 10 + 17},
+        // A unit's escape after its marker (10 bytes, written as the 9 of "\u-10179?") counts in
+        // the room test at its length; a marker without an escape is written "\'01".
+        {"\x01\\u-10179?", 2 * 100 + 17}, {"\x01", 6 + 40 + 1 + 1},
     };
     for (const Row &row : rows) {
         std::string text;
