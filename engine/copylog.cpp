@@ -223,7 +223,8 @@ int AppendRtfRecord(char *end, DWORD room, const char *text, int colour) {
 static char *PutPiece(char *out, char *limit, const char *piece) {
     bool trail = false;
     for (const unsigned char *p = (const unsigned char *)piece; *p != 0; p++) {
-        size_t escape = *p == (unsigned char)SHOWN_UNIT ? UnitEscape(p, 0, strlen((const char *)p)) : 0;
+        // The piece is terminated: the escape's scan stops at its zero at the latest.
+        size_t escape = *p == (unsigned char)SHOWN_UNIT ? UnitEscape(p, 0, (size_t)-1) : 0;
         if (escape) {
             if (out + escape + 1 > limit) return out;
             out = PutText(out, (const char *)p, escape + 1);

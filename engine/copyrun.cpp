@@ -21,9 +21,9 @@ static const char MSG_SOURCE_ACCESS_FAILED[] = "コピー元にアクセスで�
 static const char MSG_ARCHIVE_NOT_CLEARED[] = "コピー元のアーカイブ属性を解除できません。";
 static const char MSG_DEST_HAS_FILE[] = "コピー先に同名のファイルがあるためコピーできません。";
 static const char MSG_DEST_HAS_FOLDER[] = "コピー先に同名のフォルダがあるのでコピーできません。";
-static const char MSG_FOLDER_CREATED[] = "フォルダを作成しました。";
-static const char MSG_FOLDER_CREATED_NO_ATTRIBUTES[] = "フォルダを作成しました。（属性未設定）";
-static const char MSG_FOLDER_EXISTS[] = "すでに存在します。";
+const char MSG_FOLDER_CREATED[] = "フォルダを作成しました。";
+const char MSG_FOLDER_CREATED_NO_ATTRIBUTES[] = "フォルダを作成しました。（属性未設定）";
+const char MSG_FOLDER_EXISTS[] = "すでに存在します。";
 static const char MSG_FOLDER_EXISTS_NO_ATTRIBUTES[] = "すでに存在します。（属性未設定）";
 static const char MSG_FOLDER_NOT_CREATED[] = "フォルダを作成できません。";
 static const char MSG_SOURCE_STATUS_FAILED[] = "コピー元のファイル情報を取得できません。";
@@ -31,8 +31,8 @@ static const char MSG_SAME_SIZE[] = "サイズが同じためコピーしませ�
 static const char MSG_NOT_NEWER[] = "日付が同じか古いためコピーしません。";
 static const char MSG_DEST_ATTRIBUTES_NOT_CHANGED[] = "コピー先の属性を変更できないのでコピーできません。";
 static const char MSG_COPY_FAILED[] = "コピーできません。";
-static const char MSG_COPIED[] = "コピーしました。";
-static const char MSG_COPIED_NO_ATTRIBUTES[] = "コピーしました。（属性未設定）";
+const char MSG_COPIED[] = "コピーしました。";
+const char MSG_COPIED_NO_ATTRIBUTES[] = "コピーしました。（属性未設定）";
 
 static bool EndsInSeparator(const char *text);
 
@@ -84,14 +84,6 @@ struct Walk {
     size_t destUnits;
 };
 
-// A visited entry's path relative to the bases, in its three forms (filesystem.h).
-struct EntryNames {
-    const WCHAR *wide; // what the file-system layer gets
-    size_t units;
-    const char *shown;   // what its records show
-    const char *pattern; // what the patterns and the progress line see
-};
-
 // The name tested against the patterns: the part after the last single-byte backslash.
 static const char *LastName(const char *path) {
     const char *separator = FindLastSingleByteChar(path, '\\');
@@ -113,9 +105,7 @@ static void JoinWide(WCHAR *out, const WCHAR *base, size_t baseUnits, const WCHA
 
 // A source item (no backslash in its relative path) was created or copied at the destination.
 static void NoteMade(const EntryNames &entry) {
-    for (size_t i = 0; i < entry.units; i++)
-        if (entry.wide[i] == '\\') return;
-    g_run.itemMade = true;
+    if (entry.item) g_run.itemMade = true;
 }
 
 // ---- the decisions ----
@@ -399,51 +389,28 @@ static int WalkChildren(const Walk &walk, const EntryNames &entry, WCHAR *source
         Record(entry, TooLongOr(MSG_SOURCE_ACCESS_FAILED, MSG_SOURCE_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         return 0;
     }
-    // The children's relative paths in their three forms, one block for all of them: this
-    // folder's path, a backslash, and room for the longest name in each form.
-    size_t shownLength = strlen(entry.shown), patternLength = strlen(entry.pattern);
-    size_t wideSize = (entry.units + 1 + MAX_PATH) * sizeof(WCHAR);
-    size_t shownSize = shownLength + 1 + SHOWN_UNIT_BYTES * MAX_PATH + 1;
-    char *block = (char *)LocalAlloc(LMEM_FIXED, wideSize + shownSize + patternLength + 2 + 2 * MAX_PATH + 1);
-    if (!block) {
+    ChildNames names;
+    if (!BeginChildNames(&names, entry)) {
         CloseListing(&listing);
         Record(entry, MSG_SOURCE_ACCESS_FAILED, LOG_LEVEL_ERROR);
         return 0;
     }
-    WCHAR *childWide = (WCHAR *)block;
-    char *childShown = block + wideSize, *childPattern = childShown + shownSize;
-    memcpy(childWide, entry.wide, entry.units * sizeof(WCHAR));
-    childWide[entry.units] = '\\';
-    memcpy(childShown, entry.shown, shownLength);
-    childShown[shownLength] = '\\';
-    memcpy(childPattern, entry.pattern, patternLength);
-    childPattern[patternLength] = '\\';
     int result = 1;
     for (;;) {
-        const WCHAR *name = listing.wideName;
-        bool dots = name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-        if (!dots && !listing.wide && listing.name != NAME_EXACT) {
-            // The ANSI listing's substitute is no name: never opened, copied or cleared.
-            strcpy(childShown + shownLength + 1, listing.entry.cFileName);
-            CopyLogRecord(childShown, UnusableNameMessage(listing.name, listing.entry.dwFileAttributes), LOG_LEVEL_ERROR);
-        } else if (!dots) {
-            size_t units = 0;
-            while (name[units]) units++;
-            memcpy(childWide + entry.units + 1, name, (units + 1) * sizeof(WCHAR));
-            EntryNames child = {childWide, entry.units + 1 + units, childShown, childShown};
-            if (listing.name == NAME_EXACT) {
-                strcpy(childShown + shownLength + 1, listing.entry.cFileName);
-            } else {
-                // A name the code page lacks, or too long for its code page form: both forms
-                // are made from the name as listed.
-                ShownForm(name, units, childShown + shownLength + 1);
-                PatternForm(name, units, childPattern + patternLength + 1);
-                child.pattern = childPattern;
-            }
-            ListedEntry facts = ListedFacts(listing.entry);
-            if (WalkEntry(walk, child, &facts, madeWord) < 0) {
+        if (TakeChildName(&names, listing)) {
+            if (g_stopRequest) {
                 result = -1;
                 break;
+            }
+            if (ListedNameUnusable(listing)) {
+                // Never opened, copied or cleared under a substitute, which may be another entry.
+                Record(names.child, UnusableNameMessage(listing.name, listing.entry.dwFileAttributes), LOG_LEVEL_ERROR);
+            } else {
+                ListedEntry facts = ListedFacts(listing.entry);
+                if (WalkEntry(walk, names.child, &facts, madeWord) < 0) {
+                    result = -1;
+                    break;
+                }
             }
         }
         if (!ListNextEntry(&listing)) {
@@ -455,7 +422,7 @@ static int WalkChildren(const Walk &walk, const EntryNames &entry, WCHAR *source
         }
     }
     CloseListing(&listing);
-    LocalFree(block);
+    EndChildNames(&names);
     return result;
 }
 
@@ -517,14 +484,9 @@ static int WalkSourceItem(const CopyJob *job, ProgressLine *progress, const char
         CopyLogRecord(name, MSG_SOURCE_PATH_TOO_LONG, LOG_LEVEL_ERROR);
         return 0;
     }
-    auto units = [](const WCHAR *text) {
-        size_t n = 0;
-        while (text[n]) n++;
-        return n;
-    };
     Walk walk = {progress,        job->mode,       &job->tcdList,          &job->tcfList,  &job->tudList,
-                 &job->tufList,   sourceBase.text, units(sourceBase.text), destBase.text, units(destBase.text)};
-    EntryNames item = {wideName.text, units(wideName.text), name, name};
+                 &job->tufList,   sourceBase.text, WideLength(sourceBase.text), destBase.text, WideLength(destBase.text)};
+    EntryNames item = {wideName.text, WideLength(wideName.text), name, name, true};
     return WalkEntry(walk, item, nullptr, INVALID_FILE_ATTRIBUTES);
 }
 

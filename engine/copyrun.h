@@ -16,6 +16,13 @@ extern const char MSG_SOURCE_IS_DEST[];        // an entry would be copied onto 
 extern const char MSG_TRIAL_RUN[];
 extern const char MSG_TRIAL_FOLDER_CREATED[];
 extern const char MSG_TRIAL_COPIED[];
+// The records of a copy and of a created folder (level 1, or 3 without the attributes set) and
+// of an existing destination folder (level 0), which the run's summary counts by their message.
+extern const char MSG_COPIED[];
+extern const char MSG_COPIED_NO_ATTRIBUTES[];
+extern const char MSG_FOLDER_CREATED[];
+extern const char MSG_FOLDER_CREATED_NO_ATTRIBUTES[];
+extern const char MSG_FOLDER_EXISTS[];
 
 // The run of a validated job whose settings are saved: resets the two log documents, then, source
 // by source, resolves the source, walks it and, when the job's CONF asks for it, checks what the

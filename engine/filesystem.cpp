@@ -18,16 +18,9 @@ bool ToWidePath(const char *path, WidePath *out) {
     return false;
 }
 
-// The code page 932 form of one character (`units` 1, or 2 for a surrogate pair) at `out`: its
-// length, or 0 when the code page has no exact form for it.
-static size_t ExactForm(const WCHAR *character, int units, char *out) {
-    BOOL usedDefault = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, character, units, out, 2, nullptr, &usedDefault);
-    return length > 0 && !usedDefault ? (size_t)length : 0;
-}
-
-// The whole text at once, when it is exact (the common case): its length, or 0.
-static size_t ExactText(const WCHAR *text, size_t units, char *out) {
+// The code page 932 form of `units` units of `text` at `out` when every one of them has its exact
+// form: its length, or 0.
+static size_t ExactForm(const WCHAR *text, size_t units, char *out) {
     BOOL usedDefault = FALSE;
     int length = units ? WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, (int)units, out, (int)(2 * units),
                                              nullptr, &usedDefault)
@@ -35,42 +28,30 @@ static size_t ExactText(const WCHAR *text, size_t units, char *out) {
     return length > 0 && !usedDefault ? (size_t)length : 0;
 }
 
-static bool IsPair(const WCHAR *text, size_t i, size_t units) {
-    return text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-}
-
-size_t PatternForm(const WCHAR *text, size_t units, char *out, bool *exact) {
-    size_t length = ExactText(text, units, out);
-    if (exact) *exact = length > 0 || units == 0;
-    if (length > 0 || units == 0) {
-        out[length] = '\0';
-        return length;
-    }
-    for (size_t i = 0; i < units; i++) {
-        int step = IsPair(text, i, units) ? 2 : 1;
-        size_t n = step == 1 ? ExactForm(text + i, 1, out + length) : 0;
-        if (n == 0) out[length++] = '?';
-        length += n;
-        i += (size_t)step - 1;
-    }
-    out[length] = '\0';
-    return length;
-}
-
-size_t ShownForm(const WCHAR *text, size_t units, char *out) {
-    size_t length = ExactText(text, units, out);
-    if (length > 0 || units == 0) {
-        out[length] = '\0';
-        return length;
-    }
+// The pattern form (`shown` false) or the shown form of a text. The whole text is converted at
+// once where it is exact (the common case), each unit on its own otherwise.
+static size_t CodePageForm(const WCHAR *text, size_t units, char *out, bool shown) {
+    size_t length = ExactForm(text, units, out);
+    if (length > 0) units = 0; // exact: nothing more to do
     for (size_t i = 0; i < units; i++) {
         size_t n = ExactForm(text + i, 1, out + length);
-        if (n == 0) n = (size_t)snprintf(out + length, SHOWN_UNIT_BYTES + 1, "%c\\u%d?", SHOWN_UNIT, (int)(short)text[i]);
+        if (n == 0 && shown) {
+            n = (size_t)snprintf(out + length, SHOWN_UNIT_BYTES + 1, "%c\\u%d?", SHOWN_UNIT, (int)(short)text[i]);
+        } else if (n == 0) {
+            // A surrogate pair is one character: one "?".
+            out[length] = '?';
+            n = 1;
+            if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < units && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+                i++;
+        }
         length += n;
     }
     out[length] = '\0';
     return length;
 }
+
+size_t PatternForm(const WCHAR *text, size_t units, char *out) { return CodePageForm(text, units, out, false); }
+size_t ShownForm(const WCHAR *text, size_t units, char *out) { return CodePageForm(text, units, out, true); }
 
 // The code page 932 form of a path for the ANSI calls, where the wide calls are stubs. Every path
 // the run passes came from code page 932, so the form is exact.
@@ -85,8 +66,6 @@ static bool ToAnsiPath(const WCHAR *path, AnsiPath *out) {
 
 // A wide call that failed for being a stub: the ANSI call is taken instead.
 static bool WideIsStub() { return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED; }
-
-static size_t WideLength(const WCHAR *text);
 
 // A path as the wide calls take it whatever its length: as it is when it has fewer than `limit`
 // units (MAX_PATH for most calls, CREATE_FOLDER_PATH_LIMIT for CreateDirectoryW); otherwise its
@@ -129,7 +108,7 @@ int64_t SecondsSince1970(const FILETIME &time) {
     return ticks >= 0 ? ticks / TICKS : -((-ticks + TICKS - 1) / TICKS);
 }
 
-static size_t WideLength(const WCHAR *text) {
+size_t WideLength(const WCHAR *text) {
     size_t length = 0;
     while (text[length]) length++;
     return length;
@@ -183,7 +162,6 @@ void BindPlatformCalls() {
     s_calls.longPaths = !(GetFileAttributesW(dot) == INVALID_FILE_ATTRIBUTES && WideIsStub());
     s_calls.bound = true;
 }
-
 
 static void BindOnce() {
     if (!s_calls.bound) BindPlatformCalls();
@@ -632,3 +610,47 @@ void CloseListing(FolderListing *listing) {
     if (listing->find != INVALID_HANDLE_VALUE) FindClose(listing->find);
     listing->find = INVALID_HANDLE_VALUE;
 }
+
+// ---- the names of a folder's entries ----
+
+bool BeginChildNames(ChildNames *names, const EntryNames &folder) {
+    size_t shownLength = strlen(folder.shown), patternLength = strlen(folder.pattern);
+    size_t wideSize = (folder.units + 1 + MAX_PATH) * sizeof(WCHAR);
+    size_t shownSize = shownLength + 1 + SHOWN_UNIT_BYTES * MAX_PATH + 1;
+    names->block = (char *)LocalAlloc(LMEM_FIXED, wideSize + shownSize + patternLength + 1 + 2 * MAX_PATH + 1);
+    if (!names->block) return false;
+    names->wide = (WCHAR *)names->block;
+    names->shown = names->block + wideSize;
+    names->pattern = names->shown + shownSize;
+    memcpy(names->wide, folder.wide, folder.units * sizeof(WCHAR));
+    memcpy(names->shown, folder.shown, shownLength);
+    memcpy(names->pattern, folder.pattern, patternLength);
+    names->wide[folder.units] = '\\';
+    names->shown[shownLength] = names->pattern[patternLength] = '\\';
+    names->wideAt = folder.units + 1;
+    names->shownAt = shownLength + 1;
+    names->patternAt = patternLength + 1;
+    names->child = {names->wide, 0, names->shown, names->shown, false};
+    return true;
+}
+
+bool TakeChildName(ChildNames *names, const FolderListing &listing) {
+    const WCHAR *name = listing.wideName;
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) return false;
+    size_t units = WideLength(name);
+    memcpy(names->wide + names->wideAt, name, (units + 1) * sizeof(WCHAR));
+    names->child.units = names->wideAt + units;
+    if (listing.name == NAME_EXACT || !listing.wide) {
+        strcpy(names->shown + names->shownAt, listing.entry.cFileName);
+        names->child.pattern = names->shown;
+    } else {
+        // A name the code page lacks, or too long for its code page form: both forms are made
+        // from the name as listed.
+        ShownForm(name, units, names->shown + names->shownAt);
+        PatternForm(name, units, names->pattern + names->patternAt);
+        names->child.pattern = names->pattern;
+    }
+    return true;
+}
+
+void EndChildNames(ChildNames *names) { LocalFree(names->block); }

@@ -28,11 +28,21 @@ bool ToWidePath(const char *path, WidePath *out);
 // as it is on disk. No name holds SHOWN_UNIT and it is never a trail byte.
 #define SHOWN_UNIT '\x01'
 #define SHOWN_UNIT_BYTES 10 // the longest shown form of one unit: SHOWN_UNIT "\\u-32768?"
-// The pattern form of `units` units of `text` into `out` (2 * units + 1 bytes): its length; and
-// whether it is exact (every character has its code page 932 form), when `exact` is not null.
-size_t PatternForm(const WCHAR *text, size_t units, char *out, bool *exact = nullptr);
+// The pattern form of `units` units of `text` into `out` (2 * units + 1 bytes): its length.
+size_t PatternForm(const WCHAR *text, size_t units, char *out);
 // The shown form into `out` (SHOWN_UNIT_BYTES * units + 1 bytes): its length.
 size_t ShownForm(const WCHAR *text, size_t units, char *out);
+// The number of units before the terminator.
+size_t WideLength(const WCHAR *text);
+
+// An entry's path relative to where a walk began, in its three forms.
+struct EntryNames {
+    const WCHAR *wide; // what the file-system layer gets
+    size_t units;
+    const char *shown;   // what records and list lines show
+    const char *pattern; // what the patterns and the progress line see
+    bool item;           // the walk's first entry (no backslash in its path)
+};
 
 // ---- facts of an entry ----
 
@@ -76,6 +86,24 @@ bool ListNextEntry(FolderListing *listing);
 void CloseListing(FolderListing *listing);
 // What the listing says of its current entry.
 ListedEntry ListedFacts(const WIN32_FIND_DATAA &found);
+// The ANSI listing's substitute for a name the code page lacks: no name to open.
+inline bool ListedNameUnusable(const FolderListing &listing) { return !listing.wide && listing.name != NAME_EXACT; }
+
+// The relative paths of a folder's entries, made in one block as its listing gives them: the
+// folder's path, a backslash, and room for the longest name in each form.
+struct ChildNames {
+    EntryNames child; // the current entry
+    char *block;
+    WCHAR *wide;
+    char *shown, *pattern;
+    size_t wideAt, shownAt, patternAt; // where the name goes in each form
+};
+// False (nothing to end) when there is no memory for the block.
+bool BeginChildNames(ChildNames *names, const EntryNames &folder);
+// The listing's current entry as `names->child`; false for "." and "..". The names of the ANSI
+// listing are taken as they are (see ListedNameUnusable).
+bool TakeChildName(ChildNames *names, const FolderListing &listing);
+void EndChildNames(ChildNames *names);
 
 // The full path of a code page 932 path, as GetFullPathNameA gives it: its length, the size
 // needed (nothing written) when `size` is too small, or 0 with the platform's error.

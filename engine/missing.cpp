@@ -23,27 +23,14 @@ struct CheckBases {
     const char *destText;
 };
 
-// A checked entry's path relative to the bases: as listed, and in its shown form.
-struct CheckedName {
-    const WCHAR *wide;
-    size_t units;
-    const char *shown;
-};
-
-static size_t Units(const WCHAR *text) {
-    size_t n = 0;
-    while (text[n]) n++;
-    return n;
-}
-
 // Does any source copied into this destination folder have the entry (of either kind)? The names
 // are compared by the platform, as it compares names: without regard to case, never through a
 // substitute. 1 yes, 0 no; -1 when an answer could not be read. `path` has room for the longest
 // parent and the entry.
-static int SourceHas(WCHAR *path, const CheckBases &bases, const CheckedName &entry) {
+static int SourceHas(WCHAR *path, const CheckBases &bases, const EntryNames &entry) {
     for (int i = -1; i < g_run.otherCount; i++) {
         const WCHAR *parent = i < 0 ? bases.source : g_run.otherParents[i];
-        size_t parentUnits = i < 0 ? bases.sourceUnits : Units(parent);
+        size_t parentUnits = i < 0 ? bases.sourceUnits : WideLength(parent);
         memcpy(path, parent, parentUnits * sizeof(WCHAR));
         memcpy(path + parentUnits, entry.wide, entry.units * sizeof(WCHAR));
         path[parentUnits + entry.units] = 0;
@@ -58,12 +45,12 @@ static int SourceHas(WCHAR *path, const CheckBases &bases, const CheckedName &en
     return 0;
 }
 
-static int CheckEntry(const CheckBases &bases, const CheckedName &entry);
+static int CheckEntry(const CheckBases &bases, const EntryNames &entry);
 
 // Checks every entry of the destination folder `entry`, whose path `pattern` holds with room for
 // "\\*". 1 when every entry got its line; 0 when one did not (or the listing failed: recorded);
 // -1 when stopped. `*entries`: how many entries it holds.
-static int CheckChildren(const CheckBases &bases, const CheckedName &entry, WCHAR *pattern, size_t units, int *entries) {
+static int CheckChildren(const CheckBases &bases, const EntryNames &entry, WCHAR *pattern, size_t units, int *entries) {
     pattern[units] = '\\';
     pattern[units + 1] = '*';
     pattern[units + 2] = 0;
@@ -74,39 +61,23 @@ static int CheckChildren(const CheckBases &bases, const CheckedName &entry, WCHA
         CopyLogRecord(entry.shown, TooLongOr(MSG_NO_DEST_ACCESS, MSG_CHECK_PATH_TOO_LONG), LOG_LEVEL_ERROR);
         return 0;
     }
-    size_t shownLength = strlen(entry.shown);
-    size_t wideSize = (entry.units + 1 + MAX_PATH) * sizeof(WCHAR);
-    char *block = (char *)LocalAlloc(LMEM_FIXED, wideSize + shownLength + 2 + SHOWN_UNIT_BYTES * MAX_PATH);
-    if (!block) {
+    ChildNames names;
+    if (!BeginChildNames(&names, entry)) {
         CloseListing(&listing);
         CopyLogRecord(entry.shown, MSG_NO_DEST_ACCESS, LOG_LEVEL_ERROR);
         return 0;
     }
-    WCHAR *childWide = (WCHAR *)block;
-    char *childShown = block + wideSize;
-    memcpy(childWide, entry.wide, entry.units * sizeof(WCHAR));
-    childWide[entry.units] = '\\';
-    memcpy(childShown, entry.shown, shownLength);
-    childShown[shownLength] = '\\';
     int result = 1;
     for (;;) {
-        const WCHAR *name = listing.wideName;
-        if (!(name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))) {
+        if (TakeChildName(&names, listing)) {
             (*entries)++;
-            size_t nameUnits = Units(name);
-            memcpy(childWide + entry.units + 1, name, (nameUnits + 1) * sizeof(WCHAR));
-            if (listing.name == NAME_EXACT || !listing.wide)
-                strcpy(childShown + shownLength + 1, listing.entry.cFileName);
-            else
-                ShownForm(name, nameUnits, childShown + shownLength + 1);
-            int checked;
-            if (listing.name != NAME_EXACT && !listing.wide) {
+            int checked = g_stopRequest.load() ? -1 : 0;
+            if (checked == 0 && ListedNameUnusable(listing)) {
                 // The ANSI listing's substitute names another entry or none: it is neither
                 // compared nor offered for deletion, and it keeps its folder.
-                checked = 0;
-                CopyLogRecord(childShown, MSG_CHECK_NAME_UNUSABLE, LOG_LEVEL_ERROR);
-            } else {
-                checked = CheckEntry(bases, {childWide, entry.units + 1 + nameUnits, childShown});
+                CopyLogRecord(names.child.shown, MSG_CHECK_NAME_UNUSABLE, LOG_LEVEL_ERROR);
+            } else if (checked == 0) {
+                checked = CheckEntry(bases, names.child);
             }
             if (checked < 0) {
                 result = -1;
@@ -123,12 +94,12 @@ static int CheckChildren(const CheckBases &bases, const CheckedName &entry, WCHA
         }
     }
     CloseListing(&listing);
-    LocalFree(block);
+    EndChildNames(&names);
     return result;
 }
 
 // One destination entry and, for a folder, everything below it: as CheckMissingInSource.
-static int CheckEntry(const CheckBases &bases, const CheckedName &entry) {
+static int CheckEntry(const CheckBases &bases, const EntryNames &entry) {
     if (g_stopRequest.load()) return -1;
     // One block: the destination path (with room for "\\*"), the path of a source counterpart,
     // and the missing-list line "F " + destination + the shown path.
@@ -186,7 +157,7 @@ static int CheckEntry(const CheckBases &bases, const CheckedName &entry) {
     }
     // A source's own destination folder (its relative path is the source's name) of which every
     // entry is offered: the source was empty or could not be read.
-    if (folder && entries > 0 && everythingListed && !FindSingleByteChar(entry.shown, '\\'))
+    if (folder && entries > 0 && everythingListed && entry.item)
         NoteFolderOfferedWhole(line + 2);
     LocalFree(block);
     return listed;
@@ -198,8 +169,8 @@ int CheckMissingInSource(ProgressLine *progress, const char *relative, const cha
         CopyLogRecord(relative, MSG_CHECK_PATH_TOO_LONG, LOG_LEVEL_ERROR);
         return 0;
     }
-    CheckBases bases = {progress, source.text, Units(source.text), dest.text, Units(dest.text), destination};
-    return CheckEntry(bases, {name.text, Units(name.text), relative});
+    CheckBases bases = {progress, source.text, WideLength(source.text), dest.text, WideLength(dest.text), destination};
+    return CheckEntry(bases, {name.text, WideLength(name.text), relative, relative, !FindSingleByteChar(relative, '\\')});
 }
 
 int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int index, const char *name,
@@ -228,7 +199,7 @@ int CheckMissingForSource(ProgressLine *progress, const WordList &sources, int i
         if (!SamePath(otherName, name)) continue;
         if (i < index) first = false;
         if (!ToWidePath(parent, &parents[count])) continue;
-        size_t length = Units(parents[count].text);
+        size_t length = WideLength(parents[count].text);
         if (length > longest) longest = length;
         others[count] = parents[count].text;
         count++;

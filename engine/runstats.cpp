@@ -1,5 +1,6 @@
 // The run's counts, kept as the log sees its records, its start, and the texts made of them.
 #include "runstats.h"
+#include "copyrun.h"
 #include "patterns.h"
 #include <atomic>
 #include <initializer_list>
@@ -41,15 +42,15 @@ static const struct {
     const char *message;
     Meaning meaning;
 } MEANINGS[] = {
-    {1, "コピーしました。", COPY},
-    {1, "コピーします。（確認のみ）", COPY},
-    {3, "コピーしました。（属性未設定）", COPY},
-    {1, "フォルダを作成しました。", FOLDER},
-    {1, "フォルダを作成します。（確認のみ）", FOLDER},
-    {3, "フォルダを作成しました。（属性未設定）", FOLDER},
-    {0, "すでに存在します。", NOT_REFUSED},
-    {3, "ユーザの指示によりコピーを停止しました。", NOT_WARNING},
-    {3, "確認のみの実行です。コピー元もコピー先も変更しません。", NOT_WARNING},
+    {1, MSG_COPIED, COPY},
+    {1, MSG_TRIAL_COPIED, COPY},
+    {3, MSG_COPIED_NO_ATTRIBUTES, COPY},
+    {1, MSG_FOLDER_CREATED, FOLDER},
+    {1, MSG_TRIAL_FOLDER_CREATED, FOLDER},
+    {3, MSG_FOLDER_CREATED_NO_ATTRIBUTES, FOLDER},
+    {0, MSG_FOLDER_EXISTS, NOT_REFUSED},
+    {3, MSG_RUN_STOPPED, NOT_WARNING},
+    {3, MSG_TRIAL_RUN, NOT_WARNING},
 };
 
 void CountLogRecord(unsigned level, const char *message) {

@@ -155,11 +155,7 @@ static bool RecordBox(const char *text, UINT type) {
 static bool DefaultLogPath(char *path) {
     char name[64];
     ComposeSavedName(VIEWER_LOG, RunStartTime(), name, sizeof name);
-    if (GetSpecialFolderPath(CSIDL_DESKTOP, path) < 0 || !path[0]) return false;
-    if (strlen(path) + 1 + strlen(name) >= MAX_PATH) return false;
-    strcat(path, "\\");
-    strcat(path, name);
-    return true;
+    return DesktopFilePath(name, path);
 }
 
 // The /log value made full against the current folder.

@@ -335,6 +335,15 @@ const char MSG_SAVE_EXISTS[] = "同名のファイルが存在します。";
 const char MSG_SAVE_FAILED[] = "ファイルを保存できません。";
 const char MSG_SAVE_PARTIAL_LEFT[] = "ファイルを保存できません。\n書きかけの%sがデスクトップに残っています。削除してください。";
 
+bool DesktopFilePath(const char *name, char *path) {
+    memset(path, 0, MAX_PATH);
+    if (GetSpecialFolderPath(CSIDL_DESKTOP, path) < 0 || path[0] == '\0' || strlen(path) + 1 + strlen(name) >= MAX_PATH)
+        return false;
+    strcat(path, "\\");
+    strcat(path, name);
+    return true;
+}
+
 void ComposeSavedName(ViewerKind kind, const SYSTEMTIME &time, char *name, size_t size) {
     snprintf(name, size, "%s-%04u%02u%02u-%02u%02u%02u.rtf", kind == VIEWER_LOG ? "KestrelLog" : "KestrelMissing",
              (unsigned)time.wYear, (unsigned)time.wMonth, (unsigned)time.wDay, (unsigned)time.wHour,
@@ -343,16 +352,12 @@ void ComposeSavedName(ViewerKind kind, const SYSTEMTIME &time, char *name, size_
 
 int SaveViewerDocument(HWND owner, ViewerKind kind) {
     LogDocument *document = kind == VIEWER_LOG ? &g_copyLog : &g_missingList;
-    char name[64], path[MAX_PATH + 16];
+    char name[64], path[MAX_PATH];
     ComposeSavedName(kind, RunStartTime(), name, sizeof name);
-    memset(path, 0, sizeof path);
-    if (GetSpecialFolderPath(CSIDL_DESKTOP, path) < 0 || path[0] == '\0' ||
-        strlen(path) + 1 + strlen(name) >= MAX_PATH) {
+    if (!DesktopFilePath(name, path)) {
         ShowWarningBox(owner, "%s", MSG_SAVE_FAILED);
         return 0;
     }
-    strcat(path, "\\");
-    strcat(path, name);
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
         ShowWarningBox(owner, "%s", MSG_SAVE_EXISTS);
         return 0;

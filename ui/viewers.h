@@ -136,6 +136,9 @@ extern const char MSG_SAVE_EXISTS[];       // "同名のファイルが存在し
 extern const char MSG_SAVE_FAILED[];       // "ファイルを保存できません。"
 extern const char MSG_SAVE_PARTIAL_LEFT[]; // a format with the name: the partial file could not be deleted
 
+// `name` on the desktop, into `path` (MAX_PATH bytes): false when the desktop's path cannot be had
+// or the whole path does not fit.
+bool DesktopFilePath(const char *name, char *path);
 // The saved document's name for the run that started at `time` (local):
 // "KestrelLog-YYYYMMDD-HHMMSS.rtf" or "KestrelMissing-YYYYMMDD-HHMMSS.rtf".
 void ComposeSavedName(ViewerKind kind, const SYSTEMTIME &time, char *name, size_t size);
